@@ -1,0 +1,190 @@
+#include "Value.h"
+
+#include <execinfo.h>
+
+#include <charconv>
+#include <cxxabi.h>
+#include <cstdlib>
+
+#include "Object.h"
+
+namespace nv {
+
+std::string_view to_string(Kind kind) {
+  switch (kind) {
+    case Kind::Nil: return "nil";
+    case Kind::Logical: return "logical";
+    case Kind::Number: return "number";
+    case Kind::String: return "string";
+    case Kind::Date: return "date";
+    case Kind::Timestamp: return "timestamp";
+    case Kind::Array: return "array";
+    case Kind::Hash: return "hash";
+    case Kind::Object: return "object";
+    case Kind::Block: return "code block";
+  }
+  return "unknown";
+}
+
+namespace {
+
+// Turns one backtrace_symbols line "binary(mangled+0x1f) [0x...]" into a readable name.
+std::string FrameName(const char* symbol) {
+  std::string line(symbol);
+  auto open = line.find('(');
+  auto plus = line.find('+', open == std::string::npos ? 0 : open);
+  if (open == std::string::npos || plus == std::string::npos || plus == open + 1) return "";
+  std::string mangled = line.substr(open + 1, plus - open - 1);
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(mangled.c_str(), nullptr, nullptr, &status);
+  std::string name = status == 0 && demangled ? demangled : mangled;
+  std::free(demangled);
+  return name;
+}
+
+}  // namespace
+
+RuntimeError::RuntimeError(std::string subsystem, int subcode, std::string description, std::string operation)
+    : subsystem_(std::move(subsystem)), subcode_(subcode), description_(std::move(description)),
+      operation_(std::move(operation)) {
+  void* addresses[48];
+  int count = backtrace(addresses, 48);
+  char** symbols = backtrace_symbols(addresses, count);
+  if (!symbols) return;
+  // Frame 0 is this constructor; the listing starts at the operation that raised.
+  for (int i = 1; i < count && frames_.size() < 40; ++i) {
+    std::string name = FrameName(symbols[i]);
+    if (name.empty()) break;
+    frames_.push_back(std::move(name));
+  }
+  std::free(symbols);
+}
+
+void ThrowWrongKind(std::string_view operation, Kind expected, Kind got) {
+  throw RuntimeError("BASE", 1001,
+                     "expected " + std::string(to_string(expected)) + ", got " + std::string(to_string(got)),
+                     std::string(operation));
+}
+
+Value::Value(double d) {
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
+  std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+  int decimals = 1;
+  if (auto point = text.find('.'); point != std::string_view::npos && text.find('e') == std::string_view::npos) {
+    decimals = static_cast<int>(text.size() - point - 1);
+  }
+  data_ = Number::Double(d, decimals);
+}
+
+Value Value::NewHash() { return Value(std::make_shared<Hash>()); }
+Value Value::NewArray(size_t n) { return Value(std::make_shared<Array>(n)); }
+Value Value::FromArray(Array items) { return Value(std::make_shared<Array>(std::move(items))); }
+Value Value::Block(CodeBlock fn) { return Value(std::make_shared<const CodeBlock>(std::move(fn))); }
+
+char Value::TypeCode() const {
+  static constexpr char codes[] = {'U', 'L', 'N', 'C', 'D', 'T', 'A', 'H', 'O', 'B'};
+  return codes[data_.index()];
+}
+
+bool Value::AsBool() const {
+  if (auto* b = std::get_if<bool>(&data_)) return *b;
+  ThrowWrongKind("logical", Kind::Logical, kind());
+}
+const Number& Value::AsNumber() const {
+  if (auto* n = std::get_if<Number>(&data_)) return *n;
+  ThrowWrongKind("number", Kind::Number, kind());
+}
+const std::string& Value::AsString() const {
+  if (auto* s = std::get_if<std::string>(&data_)) return *s;
+  ThrowWrongKind("string", Kind::String, kind());
+}
+Date Value::AsDate() const {
+  if (auto* d = std::get_if<Date>(&data_)) return *d;
+  ThrowWrongKind("date", Kind::Date, kind());
+}
+Timestamp Value::AsTimestamp() const {
+  if (auto* t = std::get_if<Timestamp>(&data_)) return *t;
+  ThrowWrongKind("timestamp", Kind::Timestamp, kind());
+}
+Array& Value::AsArray() const {
+  if (auto* a = std::get_if<ArrayPtr>(&data_)) return **a;
+  ThrowWrongKind("array", Kind::Array, kind());
+}
+Hash& Value::AsHash() const {
+  if (auto* h = std::get_if<HashPtr>(&data_)) return **h;
+  ThrowWrongKind("hash", Kind::Hash, kind());
+}
+const ObjectPtr& Value::AsObject() const {
+  if (auto* o = std::get_if<ObjectPtr>(&data_)) return *o;
+  ThrowWrongKind("object", Kind::Object, kind());
+}
+const CodeBlock& Value::AsBlock() const {
+  if (auto* b = std::get_if<BlockPtr>(&data_)) return **b;
+  ThrowWrongKind("code block", Kind::Block, kind());
+}
+Object* Value::ObjectRaw() const {
+  if (auto* o = std::get_if<ObjectPtr>(&data_)) return o->get();
+  return nullptr;
+}
+
+Value& Value::operator[](std::string_view key) const {
+  Value* found = AsHash().Find(key);
+  if (!found) throw RuntimeError("BASE", 1132, "Bound error: key not found \"" + std::string(key) + "\"", "[]");
+  return *found;
+}
+void Value::Set(std::string_view key, Value v) const { AsHash().Put(key, std::move(v)); }
+bool Value::Has(std::string_view key) const {
+  auto* h = std::get_if<HashPtr>(&data_);
+  return h && (*h)->Find(key) != nullptr;
+}
+void Value::Remove(std::string_view key) const {
+  if (auto* h = std::get_if<HashPtr>(&data_)) (*h)->Erase(key);
+}
+
+Value& Value::Item(size_t index1) const {
+  Array& a = AsArray();
+  if (index1 < 1 || index1 > a.size()) {
+    throw RuntimeError("BASE", 1132, "Bound error: array index " + std::to_string(index1), "array access");
+  }
+  return a[index1 - 1];
+}
+void Value::Append(Value v) const { AsArray().push_back(std::move(v)); }
+
+size_t Value::Len() const {
+  switch (kind()) {
+    case Kind::Array: return std::get<ArrayPtr>(data_)->size();
+    case Kind::Hash: return std::get<HashPtr>(data_)->size();
+    case Kind::String: return std::get<std::string>(data_).size();
+    default: return 0;
+  }
+}
+
+Value Value::Clone() const {
+  if (auto* a = std::get_if<ArrayPtr>(&data_)) {
+    auto copy = std::make_shared<Array>();
+    copy->reserve((*a)->size());
+    for (const Value& item : **a) copy->push_back(item.Clone());
+    return Value(std::move(copy));
+  }
+  if (auto* h = std::get_if<HashPtr>(&data_)) {
+    auto copy = std::make_shared<Hash>();
+    copy->reserve((*h)->size());
+    for (const auto& [key, item] : **h) copy->Put(key, item.Clone());
+    return Value(std::move(copy));
+  }
+  return *this;
+}
+
+Value Value::Call(std::span<const Value> args) const { return AsBlock()(args); }
+
+bool Value::SameRef(const Value& other) const {
+  if (kind() != other.kind()) return false;
+  if (auto* a = std::get_if<ArrayPtr>(&data_)) return *a == std::get<ArrayPtr>(other.data_);
+  if (auto* h = std::get_if<HashPtr>(&data_)) return *h == std::get<HashPtr>(other.data_);
+  if (auto* o = std::get_if<ObjectPtr>(&data_)) return *o == std::get<ObjectPtr>(other.data_);
+  if (auto* b = std::get_if<BlockPtr>(&data_)) return *b == std::get<BlockPtr>(other.data_);
+  return false;
+}
+
+}  // namespace nv
