@@ -10,6 +10,7 @@
 #include "Hash.h"
 #include "Runtime.h"
 #include "TConectorDatos.h"
+#include "TEvaluadorFormulas.h"
 
 namespace nv {
 
@@ -19,26 +20,45 @@ namespace {
 // Every call into the evaluator goes through these few functions, so that the context's own logic
 // reads the same whatever the evaluator offers. The pointer is null when no evaluator is attached.
 
-Value EvEvaluar(TEvaluadorFormulas*, const Value& formula, const Value&) { return formula; }
-Value EvEvaluarFormula(TEvaluadorFormulas*, const Value& formula, const Value&) { return formula; }
-Value EvEvaluarTexto(TEvaluadorFormulas*, const Value& formula, const Value&) { return formula; }
-Value EvCumpleCondicion(TEvaluadorFormulas*, const Value&, const Value&) { return Value(true); }
-Value EvEvaluarCondicion(TEvaluadorFormulas*, const Value&, const Value&) { return Value(); }
-void EvSetEstadoEjecucion(TEvaluadorFormulas*, const Value&) {}
-void EvSetOpciones(TEvaluadorFormulas*, const Value&) {}
-Value EvCompileFormulaPlan(TEvaluadorFormulas*, const Value&) { return Value(); }
-Value EvEvaluateFormulaPlan(TEvaluadorFormulas*, const Value&, const Value&) { return Value(); }
-void EvResetLastError(TEvaluadorFormulas*) {}
-Value EvEsResultadoError(TEvaluadorFormulas*, const Value&, const Value&) { return Value(false); }
-Value EvGetLastError(TEvaluadorFormulas*) { return Value(""); }
-void EvClearResolvedVariableCache(TEvaluadorFormulas*) {}
-Value EvCompileSimpleAccumulatorPlan(TEvaluadorFormulas*, const Value&) { return Value(); }
-Value EvSimpleAccumulatorFalseIsZero(TEvaluadorFormulas*, const Value&) { return Value(false); }
-Value EvEvaluateSimpleAccumulatorCondition(TEvaluadorFormulas*, const Value&, const Value&) { return Value(false); }
-Value EvEvaluateSimpleAccumulatorValue(TEvaluadorFormulas*, const Value&, const Value&, const Value&) {
-  return Value();
+Value EvEvaluar(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) { return ev->Evaluar(formula, vars); }
+Value EvEvaluarFormula(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) {
+  return ev->EvaluarFormula(formula, vars);
 }
-TEvaluadorFormulas* EvFrom(const Value&) { return nullptr; }
+Value EvEvaluarTexto(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) {
+  return ev->EvaluarTexto(formula, vars);
+}
+Value EvCumpleCondicion(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) {
+  return ev->CumpleCondicion(formula, vars);
+}
+Value EvEvaluarCondicion(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) {
+  return ev->EvaluarCondicion(formula, vars);
+}
+void EvSetEstadoEjecucion(TEvaluadorFormulas* ev, const Value& state) { ev->SetEstadoEjecucion(state); }
+void EvSetOpciones(TEvaluadorFormulas* ev, const Value& options) { ev->SetOpciones(options); }
+Value EvCompileFormulaPlan(TEvaluadorFormulas* ev, const Value& formula) { return ev->CompileFormulaPlan(formula); }
+Value EvEvaluateFormulaPlan(TEvaluadorFormulas* ev, const Value& plan, const Value& vars) {
+  return ev->EvaluateFormulaPlan(plan, vars);
+}
+void EvResetLastError(TEvaluadorFormulas* ev) { ev->ResetLastError(); }
+Value EvEsResultadoError(TEvaluadorFormulas* ev, const Value& formula, const Value& result) {
+  return ev->EsResultadoError(formula, result);
+}
+Value EvGetLastError(TEvaluadorFormulas* ev) { return ev->GetLastError(); }
+void EvClearResolvedVariableCache(TEvaluadorFormulas* ev) { ev->ClearResolvedVariableCache(); }
+Value EvCompileSimpleAccumulatorPlan(TEvaluadorFormulas* ev, const Value& plan) {
+  return ev->CompileSimpleAccumulatorPlan(plan);
+}
+Value EvSimpleAccumulatorFalseIsZero(TEvaluadorFormulas* ev, const Value& simple) {
+  return ev->SimpleAccumulatorFalseIsZero(simple);
+}
+Value EvEvaluateSimpleAccumulatorCondition(TEvaluadorFormulas* ev, const Value& simple, const Value& vars) {
+  return ev->EvaluateSimpleAccumulatorCondition(simple, vars);
+}
+Value EvEvaluateSimpleAccumulatorValue(TEvaluadorFormulas* ev, const Value& simple, const Value& condition,
+                                       const Value& vars) {
+  return ev->EvaluateSimpleAccumulatorValue(simple, condition, vars);
+}
+TEvaluadorFormulas* EvFrom(const Value& evaluator) { return evaluator.As<TEvaluadorFormulas>(); }
 
 // ---- Small helpers -------------------------------------------------------------------------------
 
