@@ -1,5 +1,7 @@
 #include "TMotorComposicion.h"
 
+#include "TObjectBase.h"
+
 namespace nv {
 
 std::shared_ptr<TMotorComposicion> TMotorComposicion::New(const Value& opciones) {
@@ -37,6 +39,7 @@ std::shared_ptr<TMotorComposicion> TMotorComposicion::SetOpciones(const Value& o
 
 Value TMotorComposicion::Componer(const Value& objeto, const Value& contexto) {
   if (nv::RespondsTo(objeto, "GenerarRenderizable")) {
+    if (auto* layout = objeto.As<TObjectBase>()) return layout->GenerarRenderizable(contexto);
     if (auto* componible = objeto.As<ObjetoComponible>()) return componible->GenerarRenderizable(contexto);
   }
   AgregarAvisoContexto(contexto, Value(kAvisoSinMetodo));

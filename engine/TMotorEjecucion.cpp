@@ -10,6 +10,7 @@
 #include "TDocumentoRenderizable.h"
 #include "TMotorComposicion.h"
 #include "TMotorPaginacion.h"
+#include "TPlantilla.h"
 
 namespace nv {
 
@@ -119,22 +120,27 @@ Value TMotorEjecucion::GetPerformanceDiagnostics() const { return hPerformanceDi
 
 bool TMotorEjecucion::EsDocumentoEtiquetas() const {
   if (!nv::RespondsTo(oPlantilla, "IsLabelDocument")) return false;
-  auto* plantilla = oPlantilla.As<FuentePlantilla>();
-  if (!plantilla) return false;
-  Value answer = plantilla->IsLabelDocument();
+  Value answer;
+  if (auto* plantilla = oPlantilla.As<TPlantilla>()) {
+    answer = plantilla->IsLabelDocument();
+  } else if (auto* fuente = oPlantilla.As<FuentePlantilla>()) {
+    answer = fuente->IsLabelDocument();
+  }
   return answer.IsLogical() && answer.AsBool();
 }
 
 Value TMotorEjecucion::PaginaPlantilla() const {
   if (nv::RespondsTo(oPlantilla, "GetPagina")) {
-    if (auto* plantilla = oPlantilla.As<FuentePlantilla>()) return plantilla->GetPagina();
+    if (auto* plantilla = oPlantilla.As<TPlantilla>()) return plantilla->GetPagina();
+    if (auto* fuente = oPlantilla.As<FuentePlantilla>()) return fuente->GetPagina();
   }
   return Value::NewHash();
 }
 
 Value TMotorEjecucion::ObjetosPlantilla() const {
   if (nv::RespondsTo(oPlantilla, "GetObjetos")) {
-    if (auto* plantilla = oPlantilla.As<FuentePlantilla>()) return plantilla->GetObjetos();
+    if (auto* plantilla = oPlantilla.As<TPlantilla>()) return plantilla->GetObjetos();
+    if (auto* fuente = oPlantilla.As<FuentePlantilla>()) return fuente->GetObjetos();
   }
   return Value::NewArray();
 }
@@ -274,7 +280,12 @@ Value TMotorEjecucion::RecolocarFlujoTexto(const Value& list) const {
 
     Value keep = HGet(part, "conservarParrafosVacios", true);
     bool keepsEmpty = keep.IsLogical() && keep.AsBool();
-    if (!keepsEmpty && AllTrim(ValueString(HGet(part, "texto", ""))).empty()) {
+    if (keepsEmpty) {
+      // A part that keeps its empty paragraphs had nothing suppressed: it keeps its size.
+      out.Append(std::move(part));
+      continue;
+    }
+    if (AllTrim(ValueString(HGet(part, "texto", ""))).empty()) {
       shift += line;
       continue;
     }
