@@ -210,7 +210,15 @@ void TMotorEjecucion::SumarDiagnosticosTabla(const Value& objeto) {
   if (!figures.IsHash()) return;
   for (const auto& [tableKey, engineKey] : kTableFigures) {
     Value add = ValueNumber(HGet(figures, tableKey, Value::Int(0)));
-    hPerformanceDiagnostics.Set(engineKey, OpAdd(ValueNumber(HGet(hPerformanceDiagnostics, engineKey)), add));
+    Value sum = ValueNumber(HGet(hPerformanceDiagnostics, engineKey));
+    // The record count stays an integer; times add as milliseconds with a fraction.
+    int64_t total = 0;
+    if (add.AsNumber().isInteger && sum.AsNumber().isInteger &&
+        !__builtin_add_overflow(sum.AsNumber().i, add.AsNumber().i, &total)) {
+      hPerformanceDiagnostics.Set(engineKey, Value::Int(total));
+    } else {
+      hPerformanceDiagnostics.Set(engineKey, Value(sum.AsDouble() + add.AsDouble()));
+    }
   }
 }
 
