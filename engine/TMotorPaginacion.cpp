@@ -104,7 +104,8 @@ std::shared_ptr<TDocumentoRenderizable> TMotorPaginacion::PaginarDocumento(const
     document->AddPagina(objetos.IsArray() ? objetos : Value::NewArray());
     return document;
   }
-  for (const Value& page : DividirObjetos(objetos).AsArray()) document->AddPagina(page);
+  Value pages = DividirObjetos(objetos);
+  for (const Value& page : pages.AsArray()) document->AddPagina(page);
   return document;
 }
 
