@@ -6,15 +6,12 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
-// The context and the document are built alongside; until their headers exist the calls
-// fall back to the documented defaults of an absent collaborator.
+#include "TDocument.h"
+// The context is built alongside; until its header exists the calls fall back to the
+// documented defaults of an absent collaborator.
 #if __has_include("TContextoEjecucion.h")
 #include "TContextoEjecucion.h"
 #define NV_HAVE_CONTEXT 1
-#endif
-#if __has_include("TDocument.h")
-#include "TDocument.h"
-#define NV_HAVE_DOCUMENT 1
 #endif
 
 namespace nv {
@@ -137,20 +134,12 @@ Value CtxEvaluarCondicion(const Value& context, const Value& formula) {
 
 // The owning document's layer answers; nil when the document does not give one.
 Value DocGetLayerCondition(const Value& document, int64_t layer) {
-#ifdef NV_HAVE_DOCUMENT
   if (TDocument* doc = document.As<TDocument>()) return doc->GetLayerCondition(Value::Int(layer));
-#else
-  (void)document, (void)layer;
-#endif
   return Value("");
 }
 
 Value DocIsLayerVisibleInDesign(const Value& document, int64_t layer) {
-#ifdef NV_HAVE_DOCUMENT
   if (TDocument* doc = document.As<TDocument>()) return doc->IsLayerVisibleInDesign(Value::Int(layer));
-#else
-  (void)document, (void)layer;
-#endif
   return Value(true);
 }
 
@@ -180,9 +169,18 @@ Value TObjectBase::End() {
 
 Value TObjectBase::Self() { return Value(shared_from_this()); }
 
-Value TObjectBase::NRight() { return OpAdd(ValorANumero(nLeft), ValorANumero(nWidth)); }
+// Sums two converted members; an integer sum stays an integer, otherwise it shows the larger
+// count of decimals of its operands.
+static Value SumNumbers(const Value& a, const Value& b) {
+  const Number& x = a.AsNumber();
+  const Number& y = b.AsNumber();
+  if (x.isInteger && y.isInteger) return Value::Int(x.i + y.i);
+  return Value::Dbl(x.AsDouble() + y.AsDouble(), std::max(x.decimals, y.decimals));
+}
 
-Value TObjectBase::NBottom() { return OpAdd(ValorANumero(nTop), ValorANumero(nHeight)); }
+Value TObjectBase::NRight() { return SumNumbers(ValorANumero(nLeft), ValorANumero(nWidth)); }
+
+Value TObjectBase::NBottom() { return SumNumbers(ValorANumero(nTop), ValorANumero(nHeight)); }
 
 Value TObjectBase::Save() {
   Value data = Value::NewHash();

@@ -363,7 +363,8 @@ Value TText::AlturaSuprimida(int64_t count) {
   if (count <= 0) return Value::Int(0);
   Value lineHeight = ValorANumero(nTextFlowLineHeight);
   if (lineHeight.AsDouble() < 0) lineHeight = Value::Int(0);
-  Value suppressed = OpMul(Value::Int(count), lineHeight);
+  const Number& line = lineHeight.AsNumber();
+  Value suppressed = line.isInteger ? Value::Int(count * line.i) : Value::Dbl(count * line.d, line.decimals);
   // The remainder keeps the sign of the rotation, so -90 counts as unrotated.
   double turn = std::fmod(ValorANumero(nRotation).AsDouble(), 360.0);
   Value extent = ValorANumero((turn == 90 || turn == 270) ? nWidth : nHeight);
