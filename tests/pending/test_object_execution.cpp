@@ -234,7 +234,9 @@ TEST(TextExecution, PlanIsCompiledOncePerFormula) {
   Value plan = text->uTextFormulaPlan;
   EXPECT_TRUE(plan.IsHash() || (plan.IsLogical() && !plan.AsBool()));
   text->GenerarRenderizable(run.ctx);
-  if (plan.IsHash()) EXPECT_TRUE(text->uTextFormulaPlan.SameRef(plan));
+  if (plan.IsHash()) {
+    EXPECT_TRUE(text->uTextFormulaPlan.SameRef(plan));
+  }
   text->cText = "\"Otro\"";
   EXPECT_VALUE(text->GenerarRenderizable(run.ctx)["texto"], Value("Otro"));
   EXPECT_EQ(text->cTextFormulaPlanSource, "\"Otro\"");
