@@ -5,8 +5,10 @@
 #include <charconv>
 #include <cxxabi.h>
 #include <cstdlib>
+#include <ostream>
 
 #include "Object.h"
+#include "Runtime.h"
 
 namespace nv {
 
@@ -174,6 +176,16 @@ Value Value::Clone() const {
     return Value(std::move(copy));
   }
   return *this;
+}
+
+std::ostream& operator<<(std::ostream& os, const Value& v) {
+  if (v.IsNumber()) {
+    const Number& n = v.AsNumber();
+    os << NumToText(n);
+    return n.isInteger ? os << " (integer)" : os << " (double, " << int(n.decimals) << " decimals)";
+  }
+  if (v.IsObject()) return os << "{ OBJECT " << (v.ObjectRaw() ? v.ObjectRaw()->ClassName() : "null") << " }";
+  return os << LiteralText(v);
 }
 
 Value Value::Call(std::span<const Value> args) const { return AsBlock()(args); }

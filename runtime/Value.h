@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <span>
 #include <string>
@@ -186,6 +187,10 @@ class Value {
                BlockPtr>
       data_;
 };
+
+/// Writes a readable form for test failures and logs: the literal-expression text, with numbers
+/// marked as integer or as double with their display decimals.
+std::ostream& operator<<(std::ostream& os, const Value& v);
 
 }  // namespace nv
 
