@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "Accessors.h"
@@ -709,8 +707,7 @@ Value TFuncFormulas::ResolverRutaFichero(const Value& path) {
   const std::string separator(PathSeparator());
   for (std::string& candidate : candidates) {
     if (separator != "/") candidate = nv::StrTran(candidate, "/", separator);
-    std::error_code error;
-    if (FileExists(candidate) && !std::filesystem::is_directory(candidate, error)) return Value(candidate);
+    if (FileExists(candidate)) return Value(candidate);
   }
   return Value("");
 }
