@@ -6,6 +6,16 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
+#include "TEllipse.h"
+#include "TLine.h"
+#include "TObjectBase.h"
+#include "TRectangle.h"
+#include "TText.h"
+// The barcode object is built separately; the factory offers its type name once its class exists.
+#if __has_include("TBarcode.h")
+#include "TBarcode.h"
+#define NV_DOCUMENT_HAS_BARCODE 1
+#endif
 
 namespace nv {
 
@@ -105,7 +115,7 @@ Value TDocument::Save() {
   Value objects = Value::NewArray();
   if (aObjects.IsArray()) {
     for (const Value& object : aObjects.AsArray()) {
-      (void)object;
+      if (TObjectBase* layout = object.As<TObjectBase>()) objects.Append(layout->Save());
     }
   }
   out.Set("aObjects", objects);
@@ -231,18 +241,38 @@ Value TDocument::IsLayerVisibleInDesign(const Value& layerId) const {
 
 Value TDocument::CreateObjectByType(const Value& typeName) {
   if (!typeName.IsString()) return Value();
-  // Each layout class joins the factory as it is built; until then its type name, like any
-  // unknown one, yields nil and the object is dropped on load.
+  const std::string& type = typeName.AsString();
+  const Value owner = Value(shared_from_this());
+  // Exact, case-sensitive type names. The image ("TImage"), chart ("TChart"), table ("TTable"),
+  // formatted text ("TFormattedText") and rich text ("richText") classes join this list when they
+  // are built; until then their names, like any unknown one, yield nil and the object is dropped.
+  if (type == "TText") return Value(TText::New(owner));
+  if (type == "TRectangle") return Value(TRectangle::New(owner));
+  if (type == "TEllipse") return Value(TEllipse::New(owner));
+  if (type == "TLine") return Value(TLine::New(owner));
+#ifdef NV_DOCUMENT_HAS_BARCODE
+  if (type == "TBarcode") return Value(TVBBarcode::New(owner));
+#endif
   return Value();
 }
 
 Value TDocument::CreateObjectFromData(const Value& data) {
   Value object = CreateObjectByType(ValueString(HGet(data, "cType", "")));
-  if (object.IsNil()) return Value();
+  TObjectBase* layout = object.As<TObjectBase>();
+  if (!layout) return Value();
+  layout->Load(data);
+  layout->Create();
   return object;
 }
 
 std::shared_ptr<TDocument> TDocument::NormalizeZIndex() {
+  if (aObjects.IsArray()) {
+    int64_t position = 0;
+    for (const Value& object : aObjects.AsArray()) {
+      ++position;
+      if (TObjectBase* layout = object.As<TObjectBase>()) layout->nZIndex = Value::Int(position);
+    }
+  }
   return std::static_pointer_cast<TDocument>(shared_from_this());
 }
 
