@@ -24,11 +24,21 @@ Value Tpl(std::string_view json) {
   return v;
 }
 
+// Objects refer back to their document, so a test's document is ended when its last holder
+// goes, as the document's owner would.
+std::shared_ptr<TDocument> Ended(std::shared_ptr<TDocument> doc) {
+  TDocument* raw = doc.get();
+  return std::shared_ptr<TDocument>(raw, [held = std::move(doc)](TDocument*) mutable {
+    held->End();
+    held.reset();
+  });
+}
+
 std::shared_ptr<TDocument> Loaded(const Value& tmpl) {
   auto doc = TDocument::New();
   doc->Create();
   doc->Load(tmpl);
-  return doc;
+  return Ended(doc);
 }
 
 std::string JoinedKeys(const Value& h) {
@@ -298,7 +308,7 @@ TEST(DocumentFactory, UnknownTypesGiveNil) {
 }
 
 TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
-  auto doc = TDocument::New();
+  auto doc = Ended(TDocument::New());
   for (const char* type : {"TText", "TRectangle", "TEllipse", "TLine"}) {
     Value object = doc->CreateObjectByType(type);
     ASSERT_TRUE(object.IsObject()) << type;
