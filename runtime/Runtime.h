@@ -88,7 +88,7 @@ std::string PadL(std::string_view text, int64_t width);
 std::string PadR(std::string_view text, int64_t width);
 std::string Upper(std::string_view text);
 std::string Lower(std::string_view text);
-/// Splits at a one-byte delimiter; empty pieces are kept.
+/// Splits at a one-byte delimiter; empty pieces are kept (the empty text gives one empty piece).
 std::vector<std::string> SplitText(std::string_view text, char delimiter);
 
 // ---- Comparisons ---------------------------------------------------------------------------------------

@@ -69,12 +69,15 @@ void ThrowWrongKind(std::string_view operation, Kind expected, Kind got) {
 }
 
 Value::Value(double d) {
-  char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
-  std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+  // The shortest fixed-notation text that reads back as d gives the decimals a literal shows.
+  char buffer[400];
   int decimals = 1;
-  if (auto point = text.find('.'); point != std::string_view::npos && text.find('e') == std::string_view::npos) {
-    decimals = static_cast<int>(text.size() - point - 1);
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
+  if (result.ec == std::errc()) {
+    std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+    if (auto point = text.find('.'); point != std::string_view::npos) {
+      decimals = static_cast<int>(text.size() - point - 1);
+    }
   }
   data_ = Number::Double(d, decimals);
 }
