@@ -170,9 +170,12 @@ std::string_view TBarcodeUtil::CanonicalType(std::string_view type) {
 }
 
 Value TBarcodeUtil::Crear(const Value& content, const Value& type) {
-  const std::string_view canonical = CanonicalType(TextOf(NormalizarTipo(type)));
+  // Type names are short and almost always texts: clean them without building Values.
+  const std::string_view canonical = CanonicalType(type.IsString() ? type.AsString() : nv::ValorAString(type));
   if (canonical.empty()) return Error(Value("Tipo de codigo de barras no soportado."));
-  const Value text = ValorAString(content);
+  // A text content is used as it stands; other kinds are converted once.
+  const Value converted = content.IsString() ? Value() : ValorAString(content);
+  const Value& text = content.IsString() ? content : converted;
   if (canonical == "EAN13") return CrearEAN13(text);
   if (canonical == "EAN8") return CrearEAN8(text);
   const std::string& bytes = TextOf(text);
@@ -305,7 +308,7 @@ Value TBarcodeUtil::CrearEAN13(const Value& text) {
   } else if (code[12] != check) {
     return Error(Value("Digito de control EAN-13 no valido."));
   }
-  std::string bits = TextOf(Ean13Bits(Value(code)));
+  std::string bits = Ean13Modules(code);
   return LinearResult("EAN13", std::move(code), std::move(bits), 11, 7);
 }
 
@@ -322,7 +325,7 @@ Value TBarcodeUtil::CrearEAN8(const Value& text) {
   } else if (code[7] != check) {
     return Error(Value("Digito de control EAN-8 no valido."));
   }
-  std::string bits = TextOf(Ean8Bits(Value(code)));
+  std::string bits = Ean8Modules(code);
   return LinearResult("EAN8", std::move(code), std::move(bits), 7, 7);
 }
 
@@ -333,7 +336,7 @@ Value TBarcodeUtil::CrearCode128(const Value& text, const Value& gs1) {
   const std::string_view type = gs1Mode ? "EAN128" : "CODE128";
   const std::string& bytes = TextOf(text);
   if (bytes.empty()) return Error(Value("Contenido de codigo de barras vacio."));
-  std::string bits = TextOf(Code128Bits(text, gs1));
+  std::string bits = Code128Bits(bytes, gs1Mode);
   if (bits.empty()) {
     return Error(Value(gs1Mode ? "EAN128 admite ASCII imprimible y separadores GS."
                                : "CODE128 admite caracteres ASCII imprimibles."));
@@ -341,21 +344,15 @@ Value TBarcodeUtil::CrearCode128(const Value& text, const Value& gs1) {
   return LinearResult(type, bytes, std::move(bits), 10, 10);
 }
 
-Value TBarcodeUtil::Code128Bits(const Value& text, const Value& gs1) {
-  return Value(Code128Modules(Code128Values(TextOf(text), gs1.IsLogical() && gs1.AsBool())));
+std::string TBarcodeUtil::Code128Bits(std::string_view text, bool gs1) {
+  return Code128Modules(Code128Values(text, gs1));
 }
 
-Value TBarcodeUtil::DigitRun(const Value& text, const Value& position) {
-  const int64_t pos = ValueInt(position);
-  if (pos < 1) return Value::Int(0);
-  return Value::Int(static_cast<int64_t>(DigitRunFrom(TextOf(text), static_cast<size_t>(pos - 1))));
+size_t TBarcodeUtil::DigitRun(std::string_view text, size_t position) {
+  return position < 1 ? 0 : DigitRunFrom(text, position - 1);
 }
 
-Value TBarcodeUtil::PatternBits(const Value& widths) { return Value(WidthsToModules(TextOf(widths))); }
-
-Value TBarcodeUtil::Ean13Bits(const Value& digits) { return Value(Ean13Modules(TextOf(digits))); }
-
-Value TBarcodeUtil::Ean8Bits(const Value& digits) { return Value(Ean8Modules(TextOf(digits))); }
+std::string TBarcodeUtil::PatternBits(std::string_view widths) { return WidthsToModules(widths); }
 
 Value TBarcodeUtil::Error(const Value& message) { return ErrorResult(TextOf(message)); }
 

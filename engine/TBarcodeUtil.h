@@ -44,8 +44,15 @@ class TBarcodeUtil : public Object {
   /// Returns the Code 128 symbol values of `text` (start, data, check, stop), or an empty list
   /// when a byte cannot be encoded; `gs1` adds the leading FNC1 and turns byte 29 into FNC1.
   static std::vector<int> Code128Values(std::string_view text, bool gs1);
-  /// Returns the module string of a list of Code 128 symbol values.
+  /// Returns the module string of a list of Code 128 symbol values ("" for a value outside 0-106).
   static std::string Code128Modules(const std::vector<int>& values);
+  /// Returns the module string of a Code 128 symbol of `text`, "" when a byte cannot be encoded.
+  static std::string Code128Bits(std::string_view text, bool gs1);
+  /// Returns the count of consecutive ASCII digits from 1-based position `position` (0 past the end).
+  static size_t DigitRun(std::string_view text, size_t position);
+  /// Returns the modules of a width pattern: each digit that many "1" at odd 1-based positions,
+  /// that many "0" at even positions ("211214" gives "11010010000").
+  static std::string PatternBits(std::string_view widths);
   /// Returns the 95-module string of 13 digits / the 67-module string of 8 digits.
   static std::string Ean13Modules(std::string_view digits);
   static std::string Ean8Modules(std::string_view digits);
@@ -59,11 +66,6 @@ class TBarcodeUtil : public Object {
   Value CrearEAN8(const Value& text);
   Value DigitoControlEAN8(const Value& text);
   Value CrearCode128(const Value& text, const Value& gs1);
-  Value Code128Bits(const Value& text, const Value& gs1);
-  Value DigitRun(const Value& text, const Value& position);
-  Value PatternBits(const Value& widths);
-  Value Ean13Bits(const Value& digits);
-  Value Ean8Bits(const Value& digits);
   Value Error(const Value& message);
   Value ValorAString(const Value& value);
   Value EsDigitos(const Value& text);
