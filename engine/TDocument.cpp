@@ -341,7 +341,8 @@ Value TDocument::NormalizarCapas(const Value& layers) {
     if (!entry.IsHash()) return;
     const int64_t id = entry.Has("nId") ? ValueInt(entry["nId"]) : ValueInt(Value(keyText));
     std::string name = AllTrim(ValueString(HGet(entry, "cName")));
-    if (name.empty()) name = "Capa " + Digits(id + 1);
+    // Counted in unsigned arithmetic for non-negative ids so the largest id cannot overflow.
+    if (name.empty()) name = "Capa " + (id >= 0 ? std::to_string(static_cast<uint64_t>(id) + 1) : Digits(id + 1));
     std::string color = TrimLower(HGet(entry, "cColor"));
     if (!IsHexColor(Value(color))) color = "#000000";
     // Only the logical false hides a layer; any other value counts as absent, that is visible.

@@ -211,6 +211,13 @@ TEST(DocumentLayers, HashEntriesAndTheDefaultLayer) {
   EXPECT_EQ(JoinedKeys(doc->hLayers), "0,2");
   EXPECT_EQ(doc->GetLayer(2)["cName"].AsString(), "C");
   EXPECT_TRUE(doc->IsLayerVisibleInDesign(2).AsBool());
+  // Extreme and text ids.
+  doc = Loaded(Tpl(R"j({"hLayers": {"a": {"nId": 9223372036854775807}, "b": {"nId": 1e30},
+      "-2": {"cName": ""}, "7x": {}}})j"));
+  EXPECT_EQ(JoinedKeys(doc->hLayers), "9223372036854775807,-2,7,0");
+  EXPECT_EQ(doc->hLayers["9223372036854775807"]["cName"].AsString(), "Capa 9223372036854775808");
+  EXPECT_EQ(doc->hLayers["-2"]["cName"].AsString(), "Capa -1");
+  EXPECT_EQ(doc->GetLayer("7")["cName"].AsString(), "Capa 8");
 }
 
 TEST(DocumentLayers, QueriesFollowChangesMadeToTheLayersAfterLoad) {
