@@ -7,16 +7,12 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
+#include "TBarcode.h"
 #include "TEllipse.h"
 #include "TLine.h"
 #include "TObjectBase.h"
 #include "TRectangle.h"
 #include "TText.h"
-// The barcode object is built separately; the factory offers its type name once its class exists.
-#if __has_include("TBarcode.h")
-#include "TBarcode.h"
-#define NV_DOCUMENT_HAS_BARCODE 1
-#endif
 
 namespace nv {
 
@@ -272,9 +268,7 @@ Value TDocument::CreateObjectByType(const Value& typeName) {
   if (type == "TRectangle") return Value(TRectangle::New(owner));
   if (type == "TEllipse") return Value(TEllipse::New(owner));
   if (type == "TLine") return Value(TLine::New(owner));
-#ifdef NV_DOCUMENT_HAS_BARCODE
   if (type == "TBarcode") return Value(TVBBarcode::New(owner));
-#endif
   return Value();
 }
 
