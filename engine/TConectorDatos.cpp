@@ -104,6 +104,9 @@ bool TConectorDatos::EsMascaraNumericaVb12(const Value& value) {
       case '&':
       case '#':
       case '9': placeholder = true; break;
+      // "0" (a digit shown even when zero) is accepted besides the other five characters:
+      // without it the everyday mask ###,##0.00 would never be recognised.
+      case '0':
       case '-':
       case ',':
       case '.': break;

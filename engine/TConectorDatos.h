@@ -55,8 +55,8 @@ class TConectorDatos : public Object {
   /// hashes of the first alternative detail key holding an array, else an empty array.
   virtual Value GetRegistrosDetalle();
 
-  /// True for a numeric mask in the source notation: only "-", "&", "#", "9", "," and "." after
-  /// trimming, at least one of "&", "#", "9", and not starting with "@".
+  /// True for a numeric mask in the source notation: only "-", "&", "#", "9", "0", "," and "."
+  /// after trimming, at least one of "&", "#", "9", and not starting with "@".
   static bool EsMascaraNumericaVb12(const Value& value);
   /// Rewrites a numeric source mask into "@E " + the mask with every placeholder as "9" ("," kept
   /// only when the mask has a "."); any other value is returned unchanged.

@@ -1,11 +1,22 @@
 #include "TDocument.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "Accessors.h"
 #include "Runtime.h"
+#include "TEllipse.h"
+#include "TLine.h"
+#include "TObjectBase.h"
+#include "TRectangle.h"
+#include "TText.h"
+// The barcode object is built separately; the factory offers its type name once its class exists.
+#if __has_include("TBarcode.h")
+#include "TBarcode.h"
+#define NV_DOCUMENT_HAS_BARCODE 1
+#endif
 
 namespace nv {
 
@@ -37,6 +48,27 @@ Value AtLeast(const Value& v, double floor) {
 Value AtLeastInt(const Value& v, int64_t floor) {
   int64_t n = ValueInt(v);
   return Value::Int(n < floor ? floor : n);
+}
+
+// A string that AllTrim would leave unchanged.
+bool IsTrimmedText(const Value& v) {
+  if (!v.IsString()) return false;
+  const std::string& text = v.AsString();
+  if (text.empty()) return true;
+  const char first = text.front();
+  return first != ' ' && first != '\t' && first != '\r' && first != '\n' && text.back() != ' ';
+}
+
+// "#" and six lower-case hexadecimal digits, the stored form of a layer colour.
+bool IsLowerHexColor(const Value& v) {
+  if (!v.IsString()) return false;
+  const std::string& text = v.AsString();
+  if (text.size() != 7 || text[0] != '#') return false;
+  for (size_t i = 1; i < 7; ++i) {
+    const char c = text[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
 }
 
 Value DefaultLayer() {
@@ -105,7 +137,7 @@ Value TDocument::Save() {
   Value objects = Value::NewArray();
   if (aObjects.IsArray()) {
     for (const Value& object : aObjects.AsArray()) {
-      (void)object;
+      if (TObjectBase* layout = object.As<TObjectBase>()) objects.Append(layout->Save());
     }
   }
   out.Set("aObjects", objects);
@@ -189,26 +221,26 @@ const Value* TDocument::FindNormalisedLayer(int64_t id) const {
   const Value* wanted = nullptr;
   const Value* zero = nullptr;
   // Normalisation is idempotent: when every entry already has its normalised shape, normalising
-  // again would rebuild an equal hash, so the stored entries can be read directly.
+  // again would rebuild an equal hash, so the stored entries can be read directly. The checks
+  // allocate nothing, since an execution asks once per object drawn.
   for (const auto& [key, entry] : **layers) {
     const HashPtr* layer = entry.HashRef();
     if (!layer || (*layer)->size() != 5) return nullptr;
     auto it = (*layer)->begin();
     if (it->first != "nId" || !it->second.IsNumber()) return nullptr;
     const Number& n = it->second.AsNumber();
-    if (!n.isInteger || n.decimals != 0 || Digits(n.i) != key) return nullptr;
-    ++it;
-    if (it->first != "cName" || !it->second.IsString()) return nullptr;
-    const std::string& name = it->second.AsString();
-    if (name.empty() || AllTrim(name) != name) return nullptr;
-    ++it;
-    if (it->first != "cCondition" || !it->second.IsString() || AllTrim(it->second.AsString()) != it->second.AsString())
+    char digits[24];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n.i);
+    if (!n.isInteger || n.decimals != 0 || ec != std::errc() || key != std::string_view(digits, end - digits))
       return nullptr;
+    ++it;
+    if (it->first != "cName" || !IsTrimmedText(it->second) || it->second.AsString().empty()) return nullptr;
+    ++it;
+    if (it->first != "cCondition" || !IsTrimmedText(it->second)) return nullptr;
     ++it;
     if (it->first != "lDesignerVisible" || !it->second.IsLogical()) return nullptr;
     ++it;
-    if (it->first != "cColor" || !IsHexColor(it->second) || Lower(it->second.AsString()) != it->second.AsString())
-      return nullptr;
+    if (it->first != "cColor" || !IsLowerHexColor(it->second)) return nullptr;
     if (n.i == id) wanted = &entry;
     if (n.i == 0) zero = &entry;
   }
@@ -231,18 +263,38 @@ Value TDocument::IsLayerVisibleInDesign(const Value& layerId) const {
 
 Value TDocument::CreateObjectByType(const Value& typeName) {
   if (!typeName.IsString()) return Value();
-  // Each layout class joins the factory as it is built; until then its type name, like any
-  // unknown one, yields nil and the object is dropped on load.
+  const std::string& type = typeName.AsString();
+  const Value owner = Value(shared_from_this());
+  // Exact, case-sensitive type names. The image ("TImage"), chart ("TChart"), table ("TTable"),
+  // formatted text ("TFormattedText") and rich text ("richText") classes join this list when they
+  // are built; until then their names, like any unknown one, yield nil and the object is dropped.
+  if (type == "TText") return Value(TText::New(owner));
+  if (type == "TRectangle") return Value(TRectangle::New(owner));
+  if (type == "TEllipse") return Value(TEllipse::New(owner));
+  if (type == "TLine") return Value(TLine::New(owner));
+#ifdef NV_DOCUMENT_HAS_BARCODE
+  if (type == "TBarcode") return Value(TVBBarcode::New(owner));
+#endif
   return Value();
 }
 
 Value TDocument::CreateObjectFromData(const Value& data) {
   Value object = CreateObjectByType(ValueString(HGet(data, "cType", "")));
-  if (object.IsNil()) return Value();
+  TObjectBase* layout = object.As<TObjectBase>();
+  if (!layout) return Value();
+  layout->Load(data);
+  layout->Create();
   return object;
 }
 
 std::shared_ptr<TDocument> TDocument::NormalizeZIndex() {
+  if (aObjects.IsArray()) {
+    int64_t position = 0;
+    for (const Value& object : aObjects.AsArray()) {
+      ++position;
+      if (TObjectBase* layout = object.As<TObjectBase>()) layout->nZIndex = Value::Int(position);
+    }
+  }
   return std::static_pointer_cast<TDocument>(shared_from_this());
 }
 

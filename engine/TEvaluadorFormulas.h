@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,7 +37,11 @@ struct FormulaAnalysis {
   std::vector<std::pair<std::string, std::string>> pares;  // "aritmetica": (operand, operator before it)
   std::string funcion, clave;                              // "funcion": normalised name and its key
   std::vector<std::string> argumentos;                     // "funcion": argument texts
+  bool esIf = false;                                       // "IF", "IIF" or "COND"
+  bool esMotor = false;                                    // an engine function
 };
+
+class TFuncFormulas;
 
 class TEvaluadorFormulas : public Object {
  public:
@@ -168,10 +173,14 @@ class TEvaluadorFormulas : public Object {
   Value EvaluarOperacionAritmetica(const std::vector<std::pair<std::string, std::string>>& pares, const Value& vars);
   Value EvaluarFuncion(std::string_view text, const FormulaAnalysis& a, const Value& vars);
   Value ResolverIIf(std::string_view text, const std::vector<std::string>& args, const Value& vars);
-  Value LlamarBiblioteca(const std::string& name, const Value& values);
+  Value LlamarBiblioteca(const std::string& name, std::span<const Value> values);
+  TFuncFormulas* Biblioteca();
   Value DateDifference(const Value& a, const Value& b);
   Value Motor(std::string_view key, const std::vector<std::string>& args, const Value& vars);
-  bool CompararValoresTyped(const Value& a, std::string_view op, const Value& b);
+  static constexpr uint8_t kBad = 0, kGe = 1, kLe = 2, kEq = 3, kNe = 4, kGt = 5, kLt = 6;
+  static uint8_t CmpCode(std::string_view op);
+  bool CompararCodigo(const Value& a, uint8_t op, const Value& b);
+  Value SumValues(const std::vector<Value>& values);
   Value ErrorText(std::string message);
   const Value* FindConstant(std::string_view text) const;
 
@@ -187,6 +196,7 @@ class TEvaluadorFormulas : public Object {
   bool GroupChanged(std::string_view expression, const Value& vars, int64_t idx);
 
   // Plans.
+  Value CompileStripped(std::string_view text);
   Value BuildExecutablePlan(std::string_view text);
   Value EvaluateFormulaPlanInternal(const Value& node, const Value& vars);
   bool FormulaPlanTruthy(const Value& v);
@@ -194,7 +204,29 @@ class TEvaluadorFormulas : public Object {
   Value BuildSimpleAccumulatorOperand(const Value& node);
   Value EvaluateSimpleAccumulatorOperand(const Value& operand, const Value& vars);
 
+  // Typed mirror of a compiled plan node; the pin keeps the mirrored hash alive.
+  struct PlanNode {
+    enum class Op : uint8_t { Nil, Constant, Variable, Comparison, And, Or, Not, Sum, If, Engine, Function };
+    Op op = Op::Nil;
+    uint8_t cmp = 0;
+    bool resolves = false;
+    Value valor;
+    std::string name;
+    std::vector<std::string> args;
+    std::vector<std::unique_ptr<PlanNode>> children;
+    Value pin;
+  };
+  std::unique_ptr<PlanNode> BuildTyped(const Value& node, bool registerNodes, int depth);
+  const PlanNode* RegisterPlan(const Value& plan);
+  Value EvalNode(const PlanNode& node, const Value& vars);
+
+  std::unordered_map<const Hash*, const PlanNode*> typedPlans_;
+  std::vector<std::unique_ptr<PlanNode>> ownedPlans_;
+  // The typed plan per compiled text (null when the text has no plan).
+  std::unordered_map<std::string, const PlanNode*, StringHash, std::equal_to<>> planByText_;
   bool lUsarPlanes_ = true;
+  Object* libRaw_ = nullptr;
+  TFuncFormulas* lib_ = nullptr;
   int nProfundidad_ = 0;
 };
 

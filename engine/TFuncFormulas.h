@@ -58,7 +58,7 @@ class TFuncFormulas : public Object {
   Value RAt(const Value& needle, const Value& text);
   /// 0-based byte position of the n-th non-overlapping occurrence of search in text; -1 when
   /// search is blank, n is not numeric or below 1, or there are fewer occurrences.
-  Value StrPos(const Value& text, const Value& search, const Value& n = Value());
+  Value StrPos(const Value& text, const Value& search, const Value& n = Value(1));
   /// The barcode result hash for content in the symbology type; the failure is inside the hash.
   Value Barcode(const Value& content, const Value& type);
   /// The one-byte text of the integer of code modulo 256; "[Funcion Chr no valida]" when code is
@@ -100,7 +100,7 @@ class TFuncFormulas : public Object {
   Value Len(const Value& x);
   /// The whole content of the file found for path (see ResolverRutaFichero), else the text of
   /// fallback.
-  Value LoadFile(const Value& path, const Value& fallback = Value());
+  Value LoadFile(const Value& path, const Value& fallback = Value(""));
   /// The text with A to Z lower-cased.
   Value Lower(const Value& x);
   /// The text without leading blanks, tabs, CR and LF.
@@ -120,7 +120,7 @@ class TFuncFormulas : public Object {
   Value RGB(const Value& red, const Value& green, const Value& blue);
   /// x rounded half away from zero to the integer of decimals places (negative: tens, hundreds);
   /// "[Funcion Round no valida]".
-  Value Round(const Value& x, const Value& decimals = Value());
+  Value Round(const Value& x, const Value& decimals = Value(0));
   /// The text without trailing blanks.
   Value RTrim(const Value& x);
   /// The visible date of a serial date text; "[Funcion SToD no valida]".
@@ -130,8 +130,8 @@ class TFuncFormulas : public Object {
   Value Str(const Value& x, const Value& width = Value(), const Value& decimals = Value());
   /// Replaces occurrences of search from byte position start (default 1); count nil replaces
   /// all, else at most count.
-  Value StrTran(const Value& text, const Value& search, const Value& replacement, const Value& start,
-                const Value& count = Value());
+  Value StrTran(const Value& text, const Value& search, const Value& replacement = Value(""),
+                const Value& start = Value(1), const Value& count = Value());
   /// Characters (UTF-8) from start (1-based; 0 as 1; negative from the end), at most count;
   /// "[Funcion SubStr no valida]".
   Value SubStr(const Value& text, const Value& start, const Value& count = Value());

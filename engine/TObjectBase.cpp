@@ -6,16 +6,8 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
-// The context and the document are built alongside; until their headers exist the calls
-// fall back to the documented defaults of an absent collaborator.
-#if __has_include("TContextoEjecucion.h")
 #include "TContextoEjecucion.h"
-#define NV_HAVE_CONTEXT 1
-#endif
-#if __has_include("TDocument.h")
 #include "TDocument.h"
-#define NV_HAVE_DOCUMENT 1
-#endif
 
 namespace nv {
 
@@ -76,81 +68,47 @@ constexpr std::array<std::pair<std::string_view, MemberPtr>, 46> kPersisted{{
 
 // Each call is made only when the context responds to the operation; otherwise the documented
 // default of an absent operation applies.
-#ifdef NV_HAVE_CONTEXT
 TContextoEjecucion* ContextOf(const Value& context, std::string_view operation) {
   if (!RespondsTo(context, operation)) return nullptr;
   return context.As<TContextoEjecucion>();
 }
-#endif
 
 void CtxAddAviso(const Value& context, const std::string& text) {
-#ifdef NV_HAVE_CONTEXT
   if (TContextoEjecucion* ctx = ContextOf(context, "AddAviso")) ctx->AddAviso(Value(text));
-#else
-  (void)context, (void)text;
-#endif
 }
 
 Value CtxEvaluarFormula(const Value& context, const Value& formula) {
-#ifdef NV_HAVE_CONTEXT
   if (TContextoEjecucion* ctx = ContextOf(context, "EvaluarFormula")) return ctx->EvaluarFormula(formula);
-#else
-  (void)context, (void)formula;
-#endif
   return Value();
 }
 
 void CtxDescartarObjeto(const Value& context, const Value& object, std::string_view reason) {
-#ifdef NV_HAVE_CONTEXT
   if (TContextoEjecucion* ctx = ContextOf(context, "DescartarObjeto")) ctx->DescartarObjeto(object, Value(reason));
-#else
-  (void)context, (void)object, (void)reason;
-#endif
 }
 
 bool CtxEsModoDisenador(const Value& context) {
-#ifdef NV_HAVE_CONTEXT
   if (TContextoEjecucion* ctx = ContextOf(context, "EsModoDisenador")) return ValorALogico(ctx->EsModoDisenador());
-#else
-  (void)context;
-#endif
   return false;
 }
 
 bool CtxCapaActiva(const Value& context, const Value& object) {
-#ifdef NV_HAVE_CONTEXT
   if (TContextoEjecucion* ctx = ContextOf(context, "CapaActiva")) return ValorALogico(ctx->CapaActiva(object));
-#else
-  (void)context, (void)object;
-#endif
   return true;
 }
 
 Value CtxEvaluarCondicion(const Value& context, const Value& formula) {
-#ifdef NV_HAVE_CONTEXT
   if (TContextoEjecucion* ctx = ContextOf(context, "EvaluarCondicion")) return ctx->EvaluarCondicion(formula);
-#else
-  (void)context, (void)formula;
-#endif
   return Value();
 }
 
-// The owning document's layer answers; nil when the document does not give one.
+// The owning document's answers for a layer, or the defaults of an absent document.
 Value DocGetLayerCondition(const Value& document, int64_t layer) {
-#ifdef NV_HAVE_DOCUMENT
   if (TDocument* doc = document.As<TDocument>()) return doc->GetLayerCondition(Value::Int(layer));
-#else
-  (void)document, (void)layer;
-#endif
   return Value("");
 }
 
 Value DocIsLayerVisibleInDesign(const Value& document, int64_t layer) {
-#ifdef NV_HAVE_DOCUMENT
   if (TDocument* doc = document.As<TDocument>()) return doc->IsLayerVisibleInDesign(Value::Int(layer));
-#else
-  (void)document, (void)layer;
-#endif
   return Value(true);
 }
 
@@ -180,9 +138,18 @@ Value TObjectBase::End() {
 
 Value TObjectBase::Self() { return Value(shared_from_this()); }
 
-Value TObjectBase::NRight() { return OpAdd(ValorANumero(nLeft), ValorANumero(nWidth)); }
+// Sums two converted members; an integer sum stays an integer, otherwise it shows the larger
+// count of decimals of its operands.
+static Value SumNumbers(const Value& a, const Value& b) {
+  const Number& x = a.AsNumber();
+  const Number& y = b.AsNumber();
+  if (x.isInteger && y.isInteger) return Value::Int(x.i + y.i);
+  return Value::Dbl(x.AsDouble() + y.AsDouble(), std::max(x.decimals, y.decimals));
+}
 
-Value TObjectBase::NBottom() { return OpAdd(ValorANumero(nTop), ValorANumero(nHeight)); }
+Value TObjectBase::NRight() { return SumNumbers(ValorANumero(nLeft), ValorANumero(nWidth)); }
+
+Value TObjectBase::NBottom() { return SumNumbers(ValorANumero(nTop), ValorANumero(nHeight)); }
 
 Value TObjectBase::Save() {
   Value data = Value::NewHash();

@@ -12,6 +12,10 @@ std::shared_ptr<TPlantilla> TPlantilla::New(const Value& path) {
   return tmpl;
 }
 
+TPlantilla::~TPlantilla() {
+  if (Object* doc = oDocumento.ObjectRaw()) doc->End();
+}
+
 std::shared_ptr<TPlantilla> TPlantilla::Init(const Value& path) {
   cRuta = path.IsString() ? path.AsString() : std::string();
   hPlantilla = Value::NewHash();

@@ -24,6 +24,8 @@ class TPlantilla : public Object {
 
   /// Returns a new template for a JSON file path (any non-string means no file).
   static std::shared_ptr<TPlantilla> New(const Value& path = Value());
+  /// Ends the document, whose objects refer back to it, so a dropped template frees them.
+  ~TPlantilla() override;
   std::shared_ptr<TPlantilla> Init(const Value& path = Value());
   /// Builds the document: reads cRuta when set (the file replaces any data, even when it cannot be
   /// read), converts the older format, and loads a new TDocument from the result.

@@ -6,21 +6,16 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
-#if __has_include("TContextoEjecucion.h")
 #include "TContextoEjecucion.h"
-#define NV_HAVE_CONTEXT 1
-#endif
 
 namespace nv {
 
 namespace {
 
-#ifdef NV_HAVE_CONTEXT
 TContextoEjecucion* ContextOf(const Value& context, std::string_view operation) {
   if (!RespondsTo(context, operation)) return nullptr;
   return context.As<TContextoEjecucion>();
 }
-#endif
 
 // The content value of one render with its failure state.
 struct Content {
@@ -43,7 +38,6 @@ Content EvaluarContenido(const Value& context, const Value& plan, const std::str
     content.error = ValorALogico(HGet(status, "lError"));
     content.message = toText(HGet(status, "cError"));
   };
-#ifdef NV_HAVE_CONTEXT
   Value text(formula);
   if (TContextoEjecucion* ctx = ContextOf(context, "EvaluarPlanFormulaConEstado")) {
     fromStatus(ctx->EvaluarPlanFormulaConEstado(plan, text));
@@ -54,20 +48,13 @@ Content EvaluarContenido(const Value& context, const Value& plan, const std::str
   } else if (TContextoEjecucion* ctx4 = ContextOf(context, "EvaluarFormula")) {
     content.text = toText(ctx4->EvaluarFormula(text));
   }
-#else
-  (void)context, (void)formula, (void)fromStatus;
-#endif
   return content;
 }
 
 Value CompilarPlan(const Value& context, const std::string& formula) {
-#ifdef NV_HAVE_CONTEXT
   if (TContextoEjecucion* ctx = ContextOf(context, "CompilarPlanFormula")) {
     return ctx->CompilarPlanFormula(Value(formula));
   }
-#else
-  (void)context, (void)formula;
-#endif
   return Value();
 }
 
@@ -363,7 +350,8 @@ Value TText::AlturaSuprimida(int64_t count) {
   if (count <= 0) return Value::Int(0);
   Value lineHeight = ValorANumero(nTextFlowLineHeight);
   if (lineHeight.AsDouble() < 0) lineHeight = Value::Int(0);
-  Value suppressed = OpMul(Value::Int(count), lineHeight);
+  const Number& line = lineHeight.AsNumber();
+  Value suppressed = line.isInteger ? Value::Int(count * line.i) : Value::Dbl(count * line.d, line.decimals);
   // The remainder keeps the sign of the rotation, so -90 counts as unrotated.
   double turn = std::fmod(ValorANumero(nRotation).AsDouble(), 360.0);
   Value extent = ValorANumero((turn == 90 || turn == 270) ? nWidth : nHeight);

@@ -6,6 +6,9 @@
 #include "Json.h"
 #include "Runtime.h"
 #include "TDocument.h"
+#include "TObjectBase.h"
+#include "TRectangle.h"
+#include "TText.h"
 #include "Value.h"
 
 using namespace nv;
@@ -21,11 +24,21 @@ Value Tpl(std::string_view json) {
   return v;
 }
 
+// Objects refer back to their document, so a test's document is ended when its last holder
+// goes, as the document's owner would.
+std::shared_ptr<TDocument> Ended(std::shared_ptr<TDocument> doc) {
+  TDocument* raw = doc.get();
+  return std::shared_ptr<TDocument>(raw, [held = std::move(doc)](TDocument*) mutable {
+    held->End();
+    held.reset();
+  });
+}
+
 std::shared_ptr<TDocument> Loaded(const Value& tmpl) {
   auto doc = TDocument::New();
   doc->Create();
   doc->Load(tmpl);
-  return doc;
+  return Ended(doc);
 }
 
 std::string JoinedKeys(const Value& h) {
@@ -284,7 +297,7 @@ TEST(DocumentEditing, MarkDirtyAndMarkSaved) {
 
 TEST(DocumentFactory, UnknownTypesGiveNil) {
   auto doc = TDocument::New();
-  for (const char* type : {"", "TObjectBase", "TRichText", "ttext", "Text"}) {
+  for (const char* type : {"", "TObjectBase", "TRichText", "ttext", "Text", " TText"}) {
     EXPECT_TRUE(doc->CreateObjectByType(type).IsNil()) << type;
   }
   EXPECT_TRUE(doc->CreateObjectByType(Value(3)).IsNil());
@@ -292,4 +305,77 @@ TEST(DocumentFactory, UnknownTypesGiveNil) {
   EXPECT_TRUE(doc->RespondsTo("getlayercondition"));
   EXPECT_TRUE(doc->RespondsTo("IsLayerVisibleInDesign"));
   EXPECT_FALSE(doc->RespondsTo("oParent"));
+}
+
+TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
+  auto doc = Ended(TDocument::New());
+  for (const char* type : {"TText", "TRectangle", "TEllipse", "TLine"}) {
+    Value object = doc->CreateObjectByType(type);
+    ASSERT_TRUE(object.IsObject()) << type;
+    EXPECT_EQ(object.ObjectRaw()->ClassName(), type);
+    EXPECT_EQ(object.As<TObjectBase>()->oParent.ObjectRaw(), doc.get()) << type;
+  }
+  Value text = doc->CreateObjectFromData(Tpl(R"j({"cType": "TText", "cId": "t1", "cText": "DATOS.X"})j"));
+  ASSERT_NE(text.As<TText>(), nullptr);
+  EXPECT_EQ(ValueString(text.As<TText>()->cId), "t1");
+  EXPECT_EQ(text.As<TText>()->cText, "DATOS.X");
+  EXPECT_TRUE(doc->CreateObjectFromData(Tpl(R"j({"cType": "TRichText"})j")).IsNil());
+  EXPECT_TRUE(doc->CreateObjectFromData(Tpl(R"j({"cId": "no type"})j")).IsNil());
+}
+
+TEST(DocumentObjects, LoadKeepsKnownObjectsInOrderAndRenumbersZIndex) {
+  auto doc = Loaded(Tpl(R"j({"aObjects": [
+      {"cType": "TText", "cId": "a", "nZIndex": 9},
+      {"cType": "TRichText", "cId": "dropped"},
+      "not an object",
+      {"cType": "TRectangle", "cId": "b", "nZIndex": 1},
+      {"cType": "Mystery", "cId": "unknown"},
+      {"cType": "TLine", "cId": "c"},
+      null]})j"));
+  ASSERT_EQ(doc->aObjects.Len(), 3u);
+  const char* ids[] = {"a", "b", "c"};
+  for (size_t i = 1; i <= 3; ++i) {
+    TObjectBase* object = doc->aObjects.Item(i).As<TObjectBase>();
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(ValueString(object->cId), ids[i - 1]);
+    EXPECT_EQ(ValueInt(object->nZIndex), static_cast<int64_t>(i));
+  }
+  EXPECT_NE(doc->aObjects.Item(2).As<TRectangle>(), nullptr);
+
+  // The saved list holds the objects' own hashes in list order, with the renumbered z-index.
+  Value saved = doc->Save();
+  ASSERT_EQ(saved["aObjects"].Len(), 3u);
+  EXPECT_EQ(saved["aObjects"].Item(1)["cType"].AsString(), "TText");
+  EXPECT_EQ(ValueInt(saved["aObjects"].Item(1)["nZIndex"]), 1);
+  EXPECT_EQ(saved["aObjects"].Item(3)["cId"].AsString(), "c");
+  auto again = Loaded(saved);
+  EXPECT_EQ(EncodeJson(again->Save()), EncodeJson(saved));
+}
+
+TEST(DocumentObjects, LayerIdsOfObjectsReachTheirLayerConditions) {
+  auto doc = Loaded(Tpl(R"j({"hLayers": [{"nId": 0, "cCondition": "empty(OMEMQUERY.cifc)"},
+      {"nId": 1, "cCondition": "not empty(OMEMQUERY.cifc)"}], "aObjects": [
+      {"cType": "TText", "cId": "layer_cash", "nLayerId": 0},
+      {"cType": "TText", "cId": "layer_invoice", "nLayerId": 1}]})j"));
+  ASSERT_EQ(doc->aObjects.Len(), 2u);
+  TObjectBase* second = doc->aObjects.Item(2).As<TObjectBase>();
+  EXPECT_EQ(ValueInt(second->nLayerId), 1);
+  EXPECT_EQ(doc->GetLayerCondition(second->nLayerId).AsString(), "not empty(OMEMQUERY.cifc)");
+}
+
+TEST(DocumentObjects, EndAndReloadEndThePreviousObjects) {
+  auto doc = Loaded(Tpl(R"j({"aObjects": [{"cType": "TText"}, {"cType": "TEllipse"}]})j"));
+  Value first = doc->aObjects.Item(1);
+  Value live = doc->aObjects;
+  doc->Load(Tpl(R"j({"aObjects": [{"cType": "TRectangle"}]})j"));
+  EXPECT_TRUE(first.As<TObjectBase>()->oParent.IsNil());  // ended
+  EXPECT_EQ(live.Len(), 0u);                               // the old live list was emptied
+  ASSERT_EQ(doc->aObjects.Len(), 1u);
+  Value rect = doc->aObjects.Item(1);
+  doc->cTemplateName = "kept";
+  EXPECT_TRUE(doc->End().IsNil());
+  EXPECT_EQ(doc->aObjects.Len(), 0u);
+  EXPECT_TRUE(rect.As<TObjectBase>()->oParent.IsNil());
+  EXPECT_EQ(doc->cTemplateName, "kept");
+  EXPECT_TRUE(doc->End().IsNil());  // a second End is harmless
 }

@@ -6,6 +6,9 @@
 #include "Accessors.h"
 #include "Json.h"
 #include "TDocument.h"
+#include "TObjectBase.h"
+#include "TRectangle.h"
+#include "TText.h"
 #include "TPlantilla.h"
 #include "Value.h"
 
@@ -104,7 +107,11 @@ TEST(Template, SetDataBuildsTheDocumentAndAnswersItsQueries) {
   EXPECT_TRUE(tmpl->GetData().IsHash());
   EXPECT_EQ(tmpl->GetData().Len(), 0u);
 
+  Value text = Tpl(R"j({"aObjects": [{"cType": "TText", "cId": "t"}]})j");
+  tmpl->SetData(text)->Create();
+  Value object = tmpl->GetObjetos().Item(1);
   EXPECT_TRUE(tmpl->End().IsNil());
+  EXPECT_TRUE(object.As<TObjectBase>()->oParent.IsNil());  // the document ended its objects
   EXPECT_TRUE(tmpl->oDocumento.IsNil());
   EXPECT_EQ(tmpl->GetData().Len(), 0u);
   EXPECT_EQ(ValueDouble(tmpl->GetPagina()["ancho"]), 210.0);
@@ -120,6 +127,11 @@ TEST(Template, OlderFormatIsConverted) {
   EXPECT_EQ(ValueDouble(doc->nPaperHeight), 50.0);
   EXPECT_EQ(doc->cPaperFormat, "custom");
   EXPECT_EQ(doc->cPaperOrientation, "landscape");
+  Value objects = tmpl->GetObjetos();
+  ASSERT_EQ(objects.Len(), 2u);
+  EXPECT_NE(objects.Item(1).As<TRectangle>(), nullptr);
+  EXPECT_NE(objects.Item(2).As<TText>(), nullptr);
+  EXPECT_EQ(objects.Item(2).As<TText>()->cText, "X");
 
   // Neither page nor name: the document defaults.
   tmpl = FromData(Tpl(R"j({"pagina": 5, "objetos": "none"})j"));
@@ -138,6 +150,11 @@ TEST(TemplateFiles, CurrentFormatFileLoads) {
   EXPECT_EQ(doc->GetLayerCondition(1).AsString(), "DATOS.PAGADO");
   EXPECT_EQ(tmpl->GetUserVars()["TOTAL"]["formula"].AsString(), "DATOS.IMPORTE * 2");
   EXPECT_EQ(tmpl->GetData()["cTemplateName"].AsString(), "Factura");
+  Value objects = tmpl->GetObjetos();
+  ASSERT_EQ(objects.Len(), 2u);
+  EXPECT_EQ(ValueString(objects.Item(1).As<TObjectBase>()->cId), "cliente");
+  EXPECT_EQ(ValueString(objects.Item(2).As<TObjectBase>()->cId), "marco");
+  EXPECT_NE(objects.Item(2).As<TRectangle>(), nullptr);
 
   tmpl = FromFile("label_no_layout.json");
   EXPECT_TRUE(tmpl->IsLabelDocument().AsBool());
@@ -188,4 +205,23 @@ TEST(TemplateFiles, OlderFormatFileIsConverted) {
   EXPECT_EQ(doc->cTemplateName, "Formato antiguo");
   EXPECT_EQ(ValueDouble(tmpl->GetPagina()["ancho"]), 80.0);
   EXPECT_EQ(ValueDouble(tmpl->GetPagina()["alto"]), 50.0);
+  Value objects = tmpl->GetObjetos();
+  ASSERT_EQ(objects.Len(), 3u);  // the non-hash entry is skipped
+  TRectangle* box = objects.Item(1).As<TRectangle>();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(ValueString(box->cId), "caja");
+  EXPECT_EQ(ValueString(box->cName), "caja");  // the name defaults to the id
+  EXPECT_EQ(ValueDouble(box->nLeft), 1.0);
+  EXPECT_EQ(ValueDouble(box->nHeight), 10.0);
+  TText* text = objects.Item(2).As<TText>();
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(ValueString(text->cName), "Texto");
+  EXPECT_EQ(ValueDouble(text->nLeft), 3.5);
+  EXPECT_EQ(text->cText, "DATOS.CLIENTE");
+  EXPECT_EQ(ValueString(text->cCondition), "not empty(DATOS.CLIENTE)");
+  // Any other older type becomes a text.
+  TText* image = objects.Item(3).As<TText>();
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(ValueString(image->cId), "img");
+  EXPECT_EQ(image->cText, "");
 }
