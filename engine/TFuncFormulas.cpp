@@ -10,6 +10,8 @@
 #include "Accessors.h"
 #include "Hash.h"
 #include "Runtime.h"
+#include "TBarcodeUtil.h"
+#include "TBarcodeUtil.h"
 
 namespace nv {
 
@@ -721,15 +723,13 @@ Value TFuncFormulas::LoadFile(const Value& path, const Value& fallback) {
 Value TFuncFormulas::hb_MemoRead(const Value& path) { return LoadFile(path, EmptyText()); }
 
 Value TFuncFormulas::Barcode(const Value& content, const Value& type) {
-  Value result = Value::NewHash();
-  result.Set("tipo", Value("barcode"));
   if (content.IsNil() || type.IsNil()) {
+    Value result = Value::NewHash();
+    result.Set("tipo", Value("barcode"));
     result.Set("error", Value("Funcion Barcode no valida"));
     return result;
   }
-  // The barcode encoders are not part of this build yet.
-  result.Set("error", Value("Barcode no disponible"));
-  return result;
+  return TBarcodeUtil::New()->Crear(content, type);
 }
 
 // ---- Dates ------------------------------------------------------------------------------------------
