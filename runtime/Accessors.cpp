@@ -1,6 +1,7 @@
 #include "Accessors.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 
 #include "Runtime.h"
@@ -48,8 +49,11 @@ std::string ValorAString(const Value& v) {
     const Number& n = v.AsNumber();
     if (n.isInteger) return std::to_string(n.i);
     double d = n.d;
-    if (std::isfinite(d) && d == static_cast<double>(static_cast<int64_t>(d))) {
-      return std::to_string(static_cast<int64_t>(d));
+    if (std::isfinite(d) && d == std::trunc(d)) {
+      if (d > -9.2e18 && d < 9.2e18) return std::to_string(static_cast<int64_t>(d));
+      char buffer[400];
+      std::snprintf(buffer, sizeof buffer, "%.0f", d);
+      return buffer;
     }
   }
   return ValueString(v);

@@ -50,6 +50,12 @@ int OrderCompare(const Value& a, const Value& b, std::string_view operation) {
     double x = TimestampToDays(a.AsTimestamp()), y = TimestampToDays(b.AsTimestamp());
     return x < y ? -1 : (x > y ? 1 : 0);
   }
+  if ((a.IsDate() || a.IsTimestamp()) && (b.IsDate() || b.IsTimestamp())) {
+    // A date stands for the start of its day.
+    double x = a.IsDate() ? a.AsDate().day : TimestampToDays(a.AsTimestamp());
+    double y = b.IsDate() ? b.AsDate().day : TimestampToDays(b.AsTimestamp());
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
   if (a.IsLogical() && b.IsLogical()) return static_cast<int>(a.AsBool()) - static_cast<int>(b.AsBool());
   if (a.IsNil() && b.IsNil()) return 0;
   throw RuntimeError("BASE", 1075,
@@ -60,12 +66,14 @@ int OrderCompare(const Value& a, const Value& b, std::string_view operation) {
 
 }  // namespace
 
-bool RtNotEqual(const Value& a, const Value& b) { return OrderCompare(a, b, "!=") != 0; }
+bool RtNotEqual(const Value& a, const Value& b) {
+  // nil is unequal to every other value rather than incomparable, so "x != NIL" is a test.
+  if (a.IsNil() || b.IsNil()) return a.IsNil() != b.IsNil();
+  return OrderCompare(a, b, "!=") != 0;
+}
 bool RtLess(const Value& a, const Value& b) { return OrderCompare(a, b, "<") < 0; }
 bool RtLessEqual(const Value& a, const Value& b) { return OrderCompare(a, b, "<=") <= 0; }
 bool RtGreater(const Value& a, const Value& b) { return OrderCompare(a, b, ">") > 0; }
 bool RtGreaterEqual(const Value& a, const Value& b) { return OrderCompare(a, b, ">=") >= 0; }
-
-bool Contains(std::string_view x, std::string_view y) { return !x.empty() && y.find(x) != std::string_view::npos; }
 
 }  // namespace nv

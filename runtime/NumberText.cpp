@@ -1,23 +1,14 @@
 // Numbers to text and back, the generic and literal text forms, and trimming: the conversions
 // every accessor relies on.
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "Runtime.h"
 
 namespace nv {
-
-double RoundHalfAway(double x, int d) {
-  if (!std::isfinite(x)) return x;
-  double scale = std::pow(10.0, d);
-  double scaled = x * scale;
-  // Products like 2.675 * 100 land just below the half; treat anything within a relative 1e-12
-  // of a half as the half so that halves round away from zero as written in decimal.
-  double floorPart = std::floor(std::fabs(scaled));
-  double fraction = std::fabs(scaled) - floorPart;
-  double rounded = fraction + 1e-12 * std::max(1.0, std::fabs(scaled)) >= 0.5 ? floorPart + 1 : floorPart;
-  return std::copysign(rounded, x) / scale;
-}
 
 namespace {
 
@@ -26,8 +17,11 @@ std::string Pad(std::string digits, size_t width) {
   return digits;
 }
 
+// The number rounded to `decimals` (halves away from zero) with exactly that many decimals, no
+// blanks; "" for infinities and NaN, which have no digits.
 std::string FixedText(const Number& n, int decimals) {
   if (n.isInteger && decimals == 0) return std::to_string(n.i);
+  if (!std::isfinite(n.AsDouble())) return "";
   double value = RoundHalfAway(n.AsDouble(), decimals);
   if (value == 0) value = 0;  // no "-0.00"
   char buffer[400];
@@ -35,14 +29,19 @@ std::string FixedText(const Number& n, int decimals) {
   return buffer;
 }
 
+// Integer parts of more than 10 digits (or a sign and 10 digits) widen the field to 20.
+bool WideIntegerPart(const Number& n) {
+  if (n.isInteger) return n.i > 9999999999LL || n.i < -999999999LL;
+  return n.d > 9999999999.0 || n.d < -999999999.0;
+}
+
 }  // namespace
 
 std::string Str(const Number& n) {
   int decimals = n.isInteger ? 0 : n.decimals;
+  size_t width = (WideIntegerPart(n) ? 20 : 10) + (decimals > 0 ? static_cast<size_t>(decimals) + 1 : 0);
   std::string text = FixedText(n, decimals);
-  size_t integerWidth = 10;
-  if (n.isInteger && (n.i >= 10000000000LL || n.i <= -1000000000LL)) integerWidth = 20;
-  size_t width = integerWidth + (decimals > 0 ? static_cast<size_t>(decimals) + 1 : 0);
+  if (text.empty()) return std::string(width, '*');
   return Pad(std::move(text), width);
 }
 
@@ -50,21 +49,67 @@ std::string Str(const Number& n, int width) { return Str(n, width, 0); }
 
 std::string Str(const Number& n, int width, int decimals) {
   if (decimals < 0) decimals = 0;
-  std::string text = FixedText(n.isInteger && decimals > 0 ? Number::Double(static_cast<double>(n.i), decimals) : n,
-                               decimals);
-  if (width <= 0) return text;
-  if (text.size() > static_cast<size_t>(width)) return std::string(static_cast<size_t>(width), '*');
+  std::string text = FixedText(n, decimals);
+  if (width <= 0) return text.empty() ? "*" : text;
+  if (text.empty() || text.size() > static_cast<size_t>(width)) return std::string(static_cast<size_t>(width), '*');
   return Pad(std::move(text), static_cast<size_t>(width));
 }
 
 std::string StrZero(const Number& n, int width, int decimals) {
   std::string text = Str(n, width, decimals);
+  if (width <= 0) return text;
   size_t firstNonBlank = text.find_first_not_of(' ');
-  if (firstNonBlank == std::string::npos || text[0] == '*') return text;
+  if (firstNonBlank == std::string::npos || text[0] == '*' || firstNonBlank == 0) return text;
   bool negative = text[firstNonBlank] == '-';
   std::string body = text.substr(firstNonBlank + (negative ? 1 : 0));
   std::string zeros(static_cast<size_t>(width) - body.size() - (negative ? 1 : 0), '0');
   return (negative ? "-" : "") + zeros + body;
+}
+
+std::string NumToHex(int64_t n, int width) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  // Negative numbers show their two's complement, as a byte or word would hold them.
+  uint64_t bits = static_cast<uint64_t>(n);
+  std::string out;
+  do {
+    out.insert(out.begin(), kDigits[bits & 15]);
+    bits >>= 4;
+  } while (bits);
+  if (width > 0) {
+    size_t w = static_cast<size_t>(std::min(width, 16));
+    if (out.size() > w) out = out.substr(out.size() - w);
+    if (out.size() < w) out.insert(0, w - out.size(), '0');
+  }
+  return out;
+}
+
+int64_t HexToNum(std::string_view text) {
+  size_t begin = text.find_first_not_of(' ');
+  size_t end = text.find_last_not_of(' ');
+  if (begin == std::string_view::npos) return 0;
+  text = text.substr(begin, end + 1 - begin);
+  if (text.size() > 16) return 0;
+  uint64_t value = 0;
+  for (char c : text) {
+    int digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else {
+      return 0;
+    }
+    value = value << 4 | static_cast<uint64_t>(digit);
+  }
+  return static_cast<int64_t>(value);
+}
+
+std::string TransformTwelveNines(const Number& n) {
+  std::string text = FixedText(RoundNumber(n, 0), 0);
+  if (text.empty() || text.size() > 12) return std::string(12, '*');
+  return Pad(std::move(text), 12);
 }
 
 std::string NumToText(const Number& n) { return LTrim(Str(n)); }

@@ -88,7 +88,7 @@ std::string PadL(std::string_view text, int64_t width);
 std::string PadR(std::string_view text, int64_t width);
 std::string Upper(std::string_view text);
 std::string Lower(std::string_view text);
-/// Splits at a one-byte delimiter; empty pieces are kept.
+/// Splits at a one-byte delimiter; empty pieces are kept (the empty text gives one empty piece).
 std::vector<std::string> SplitText(std::string_view text, char delimiter);
 
 // ---- Comparisons ---------------------------------------------------------------------------------------
@@ -175,8 +175,9 @@ std::string ReadBinaryFile(const std::string& path);
 bool WriteFile(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
 bool DeleteFile(const std::string& path);
-/// Creates a uniquely named file (mode 0600) in the system temporary directory with mkstemp and
-/// returns its path, or "" on failure.
+/// Creates a uniquely named empty file (mode 0600) in the system temporary directory (TMPDIR, else
+/// /tmp): prefix, six random characters, then the extension (a "." is added when it has none).
+/// Returns its full path, or "" on failure. A "/" in prefix or extension becomes "_".
 std::string CreateTempFile(std::string_view prefix, std::string_view extension);
 /// Everything up to and including the last "/".
 std::string DirPart(std::string_view path);

@@ -5,8 +5,10 @@
 #include <charconv>
 #include <cxxabi.h>
 #include <cstdlib>
+#include <ostream>
 
 #include "Object.h"
+#include "Runtime.h"
 
 namespace nv {
 
@@ -28,7 +30,8 @@ std::string_view to_string(Kind kind) {
 
 namespace {
 
-// Turns one backtrace_symbols line "binary(mangled+0x1f) [0x...]" into a readable name.
+// Turns one backtrace_symbols line "binary(mangled+0x1f) [0x...]" into a procedure name without
+// its parameter list ("nv::OpDiv"); "" when the frame has no symbol.
 std::string FrameName(const char* symbol) {
   std::string line(symbol);
   auto open = line.find('(');
@@ -39,6 +42,17 @@ std::string FrameName(const char* symbol) {
   char* demangled = abi::__cxa_demangle(mangled.c_str(), nullptr, nullptr, &status);
   std::string name = status == 0 && demangled ? demangled : mangled;
   std::free(demangled);
+  if (name.size() > 6 && name.compare(name.size() - 6, 6, " const") == 0) name.resize(name.size() - 6);
+  if (!name.empty() && name.back() == ')') {
+    int depth = 0;
+    for (size_t i = name.size(); i-- > 0;) {
+      if (name[i] == ')') ++depth;
+      if (name[i] == '(' && --depth == 0) {
+        name.resize(i);
+        break;
+      }
+    }
+  }
   return name;
 }
 
@@ -47,17 +61,26 @@ std::string FrameName(const char* symbol) {
 RuntimeError::RuntimeError(std::string subsystem, int subcode, std::string description, std::string operation)
     : subsystem_(std::move(subsystem)), subcode_(subcode), description_(std::move(description)),
       operation_(std::move(operation)) {
-  void* addresses[48];
-  int count = backtrace(addresses, 48);
-  char** symbols = backtrace_symbols(addresses, count);
-  if (!symbols) return;
+  void* addresses[64];
+  int count = backtrace(addresses, 64);
   // Frame 0 is this constructor; the listing starts at the operation that raised.
-  for (int i = 1; i < count && frames_.size() < 40; ++i) {
+  if (count > 1) addresses_.assign(addresses + 1, addresses + count);
+}
+
+const std::vector<std::string>& RuntimeError::Frames() const {
+  if (framesResolved_) return frames_;
+  framesResolved_ = true;
+  if (addresses_.empty()) return frames_;
+  char** symbols = backtrace_symbols(addresses_.data(), static_cast<int>(addresses_.size()));
+  if (!symbols) return frames_;
+  for (size_t i = 0; i < addresses_.size() && frames_.size() < 40; ++i) {
     std::string name = FrameName(symbols[i]);
-    if (name.empty()) break;
-    frames_.push_back(std::move(name));
+    if (name.empty()) continue;
+    frames_.push_back(name);
+    if (name == "main") break;  // what lies beyond is the C runtime
   }
   std::free(symbols);
+  return frames_;
 }
 
 void ThrowWrongKind(std::string_view operation, Kind expected, Kind got) {
@@ -67,12 +90,15 @@ void ThrowWrongKind(std::string_view operation, Kind expected, Kind got) {
 }
 
 Value::Value(double d) {
-  char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
-  std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+  // The shortest fixed-notation text that reads back as d gives the decimals a literal shows.
+  char buffer[400];
   int decimals = 1;
-  if (auto point = text.find('.'); point != std::string_view::npos && text.find('e') == std::string_view::npos) {
-    decimals = static_cast<int>(text.size() - point - 1);
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
+  if (result.ec == std::errc()) {
+    std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+    if (auto point = text.find('.'); point != std::string_view::npos) {
+      decimals = static_cast<int>(text.size() - point - 1);
+    }
   }
   data_ = Number::Double(d, decimals);
 }
@@ -174,6 +200,16 @@ Value Value::Clone() const {
     return Value(std::move(copy));
   }
   return *this;
+}
+
+std::ostream& operator<<(std::ostream& os, const Value& v) {
+  if (v.IsNumber()) {
+    const Number& n = v.AsNumber();
+    os << NumToText(n);
+    return n.isInteger ? os << " (integer)" : os << " (double, " << int(n.decimals) << " decimals)";
+  }
+  if (v.IsObject()) return os << "{ OBJECT " << (v.ObjectRaw() ? v.ObjectRaw()->ClassName() : "null") << " }";
+  return os << LiteralText(v);
 }
 
 Value Value::Call(std::span<const Value> args) const { return AsBlock()(args); }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <span>
 #include <string>
@@ -68,15 +69,19 @@ class RuntimeError : public std::exception {
   int SubCode() const { return subcode_; }
   const std::string& Description() const { return description_; }
   const std::string& Operation() const { return operation_; }
-  /// Returns the call frames captured where the error was raised, innermost first (at most 40).
-  const std::vector<std::string>& Frames() const { return frames_; }
+  /// Returns the names of the call frames where the error was raised, innermost first, up to
+  /// main (at most 40; frames without a symbol name are left out). Names are resolved on the
+  /// first call, so an error that is caught and dropped costs only the capture of addresses.
+  const std::vector<std::string>& Frames() const;
 
  private:
   std::string subsystem_;
   int subcode_;
   std::string description_;
   std::string operation_;
-  std::vector<std::string> frames_;
+  std::vector<void*> addresses_;
+  mutable std::vector<std::string> frames_;
+  mutable bool framesResolved_ = false;
 };
 
 /// Raises a RuntimeError of the base subsystem for an operation applied to the wrong kind:
@@ -186,6 +191,10 @@ class Value {
                BlockPtr>
       data_;
 };
+
+/// Writes a readable form for test failures and logs: the literal-expression text, with numbers
+/// marked as integer or as double with their display decimals.
+std::ostream& operator<<(std::ostream& os, const Value& v);
 
 }  // namespace nv
 

@@ -1,0 +1,98 @@
+// Formula evaluation throughput: a mix of typical report formulas evaluated interpretively and
+// through executable plans, and single plans evaluated directly as layout objects do.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "TEvaluadorFormulas.h"
+#include "Value.h"
+
+using namespace nv;
+
+namespace {
+
+const std::vector<std::string>& Mix() {
+  static const std::vector<std::string> formulas = {
+      "DATOS.CLIENTE",
+      "'Total: ' + Transform(DATOS.IMPORTE, '@E 9,999.99')",
+      "IIF(DATOS.IMPORTE > 1000, 'Alto', 'Bajo')",
+      "DToC(DATOS.FECHA)",
+  };
+  return formulas;
+}
+
+Value Variables() {
+  Value vars = Value::NewHash();
+  vars.Set("DATOS.CLIENTE", "Dulces Orbanel");
+  vars.Set("DATOS.IMPORTE", Value(1234.5));
+  vars.Set("DATOS.FECHA", "20230115");
+  vars.Set("DATOS.GRUPO", "A");
+  for (int i = 0; i < 20; ++i) vars.Set("DATOS.CAMPO" + std::to_string(i), i);
+  return vars;
+}
+
+void RunMix(benchmark::State& state, bool plans) {
+  auto ev = TEvaluadorFormulas::New();
+  ev->Create();
+  ev->SetUsarPlanes(plans);
+  Value vars = Variables();
+  std::vector<Value> formulas;
+  for (const std::string& f : Mix()) formulas.emplace_back(f);
+  for (auto _ : state) {
+    for (const Value& f : formulas) benchmark::DoNotOptimize(ev->Evaluar(f, vars));
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(formulas.size()));
+  ev->End();
+}
+
+void BM_MixInterpretive(benchmark::State& state) { RunMix(state, false); }
+void BM_MixWithPlans(benchmark::State& state) { RunMix(state, true); }
+
+void RunSingle(benchmark::State& state, const char* formula, bool direct) {
+  auto ev = TEvaluadorFormulas::New();
+  ev->Create();
+  ev->SetUsarPlanes(direct);
+  Value vars = Variables();
+  Value text(formula);
+  Value plan = ev->CompileFormulaPlan(text);
+  for (auto _ : state) {
+    if (direct) {
+      benchmark::DoNotOptimize(ev->EvaluateFormulaPlan(plan, vars));
+    } else {
+      benchmark::DoNotOptimize(ev->Evaluar(text, vars));
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
+  ev->End();
+}
+
+void BM_VariableInterpretive(benchmark::State& state) { RunSingle(state, "DATOS.CLIENTE", false); }
+void BM_VariablePlan(benchmark::State& state) { RunSingle(state, "DATOS.CLIENTE", true); }
+void BM_ComparisonInterpretive(benchmark::State& state) { RunSingle(state, "DATOS.GRUPO == 'A'", false); }
+void BM_ComparisonPlan(benchmark::State& state) { RunSingle(state, "DATOS.GRUPO == 'A'", true); }
+
+// Each formula of the mix on its own, interpretive (0) or with plans (1).
+void BM_MixFormula(benchmark::State& state) {
+  auto ev = TEvaluadorFormulas::New();
+  ev->Create();
+  ev->SetUsarPlanes(state.range(1) == 1);
+  Value vars = Variables();
+  Value f(Mix()[static_cast<size_t>(state.range(0))]);
+  for (auto _ : state) benchmark::DoNotOptimize(ev->Evaluar(f, vars));
+  state.SetItemsProcessed(state.iterations());
+  ev->End();
+}
+
+}  // namespace
+
+BENCHMARK(BM_MixFormula)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
+BENCHMARK(BM_MixInterpretive);
+BENCHMARK(BM_MixWithPlans);
+BENCHMARK(BM_VariableInterpretive);
+BENCHMARK(BM_VariablePlan);
+BENCHMARK(BM_ComparisonInterpretive);
+BENCHMARK(BM_ComparisonPlan);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,247 @@
+#pragma once
+// The execution context: the one object layout objects, tables and the execution engines talk to
+// while a template runs. It joins a data connector and a formula evaluator with the state of the
+// run (options, local variable frames, page and record state, runtime data-variable changes, table
+// continuations, accumulators) and collects warnings, discarded objects, the critical composition
+// error, the execution mode and the progress callbacks.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "Object.h"
+#include "Value.h"
+
+namespace nv {
+
+class TEvaluadorFormulas;
+
+class TContextoEjecucion : public Object {
+ public:
+  // ---- Data members, in declaration order ---------------------------------------------------
+  /// Data connector (held, never ended by the context); nil when absent.
+  Value oConectorDatos;
+  /// Formula evaluator (held, never ended by the context); nil when absent.
+  Value oEvaluador;
+  /// Warnings (texts), oldest first.
+  Value aAvisos = Value::NewArray();
+  /// Discard records {"id", "tipo", "nombre", "motivo", "condicion"}, in order.
+  Value aDescartados = Value::NewArray();
+  /// Options of the run, shared by reference with the evaluator.
+  Value hOpciones = Value::NewHash();
+  /// Stack of local variable frames (hashes), oldest first.
+  Value aVariablesLocales = Value::NewArray();
+  /// Accumulator values, keys "SUM." + name.
+  Value hAcumuladores = Value::NewHash();
+  /// Executable plan per accumulator formula text, or false when the text has none.
+  Value hAccumulatorFormulaPlans = Value::NewHash();
+  /// Prepared nine-element accumulator plans, in definition order.
+  Value aAccumulatorRuntimePlans = Value::NewArray();
+  /// The last complete variable set; nil when it must be rebuilt.
+  Value hVariablesCache;
+  /// Data variables changed at run time that apply to the current record.
+  Value hDataVarRuntimeCache = Value::NewHash();
+  /// Number of runtime changes already applied to hDataVarRuntimeCache (ordered case).
+  int64_t nDataVarChangeCursor = 0;
+  /// Record index for which hDataVarRuntimeCache was built; -1 when none.
+  int64_t nDataVarActiveIndex = -1;
+  /// Length of the change list when the runtime cache was built; -1 when unknown.
+  int64_t nDataVarChangesCount = -1;
+  /// Whether the change list is in ascending record order; nil when not yet known.
+  Value lDataVarChangesOrdered;
+  /// Current page (from 1) and total pages.
+  int64_t nPaginaActual = 1;
+  int64_t nTotalPaginas = 1;
+  /// Current detail record counted from 0 (-1 when none) and the record count of the run.
+  int64_t nIndiceRegistro = -1;
+  int64_t nTotalRegistros = 0;
+  /// Variables of the previous and next detail records.
+  Value hRegistroAnterior = Value::NewHash();
+  Value hRegistroSiguiente = Value::NewHash();
+  /// True when the evaluator already holds the current page and record state.
+  bool lEvaluatorStateSynchronized = false;
+  /// Highest detail record index marked as consumed; -1 when none.
+  int64_t nUltimoRegistroConsumido = -1;
+  /// Table continuations {"nRegistro", "nLinea"}, keyed by table id.
+  Value hContinuacionesTabla = Value::NewHash();
+  /// Critical composition error; "" when none happened.
+  std::string cErrorCriticoComposicion;
+  /// True between Create and End.
+  bool lCreated = false;
+
+  ~TContextoEjecucion() override = default;
+  std::string_view ClassName() const override { return "TContextoEjecucion"; }
+  bool RespondsTo(std::string_view name) const override;
+
+  // ---- Construction and collaborators -------------------------------------------------------
+  /// Builds a context over a connector, an evaluator and an options hash (Init).
+  static std::shared_ptr<TContextoEjecucion> New(const Value& oConectorDatos = Value(),
+                                                 const Value& oEvaluador = Value(),
+                                                 const Value& hOpciones = Value());
+  /// Stores the collaborators and the options (a non-hash gives an empty hash); resets all state.
+  std::shared_ptr<TContextoEjecucion> Init(const Value& oConectorDatos = Value(),
+                                           const Value& oEvaluador = Value(),
+                                           const Value& hOpciones = Value());
+  /// Readies the context for a run; returns nil and changes nothing without a connector or
+  /// without an evaluator.
+  std::shared_ptr<TContextoEjecucion> Create();
+  /// Drops the collaborators (neither is ended) and empties every member. Returns nil.
+  Value End() override;
+  /// Replaces the connector and invalidates the variables.
+  std::shared_ptr<TContextoEjecucion> SetConectorDatos(const Value& oConectorDatos);
+  /// Replaces the evaluator; discards the accumulator plans (only Create prepares them again).
+  std::shared_ptr<TContextoEjecucion> SetEvaluador(const Value& oEvaluador);
+  /// Replaces the options hash (a non-hash gives an empty hash); discards the runtime plans.
+  std::shared_ptr<TContextoEjecucion> SetOpciones(const Value& hOpciones);
+
+  // ---- Variables, records and page state ----------------------------------------------------
+  /// Returns the complete variable set (cached until something it depends on changes). Callers
+  /// must not change the hash.
+  Value GetVariables();
+  /// Returns the connector's runtime data hash, or an empty hash without connector.
+  Value GetData();
+  /// Pushes a local variable frame (the hash itself; a non-hash gives an empty hash). Returns nil.
+  Value PushVariablesLocales(const Value& hFrame);
+  /// Removes the newest local frame when there is one. Returns nil.
+  Value PopVariablesLocales();
+  /// Sets the current page and the total (each at least 1) and synchronizes the evaluator.
+  std::shared_ptr<TContextoEjecucion> SetEstadoPagina(const Value& nPagina, const Value& nTotal);
+  /// Makes hRegistro the current detail record: index from 0, record count, previous and next
+  /// records (empty hashes at the ends); pushes it as a local frame. Returns nil.
+  Value PushRegistroDetalle(const Value& hRegistro, const Value& nIndice = Value(), const Value& nTotal = Value(),
+                            const Value& hAnterior = Value(), const Value& hSiguiente = Value());
+  /// Pops one frame and leaves no current record (record state is not a stack). Returns nil.
+  Value PopRegistroDetalle();
+  /// Resets the accumulator values (once skipped when "lOmitirResetInicialAcumuladores" is true).
+  std::shared_ptr<TContextoEjecucion> ResetAcumuladores();
+  /// Returns the accumulator values hash itself (keys "SUM." + name).
+  Value GetAcumuladores();
+  /// Marks detail records up to nIndice (from 0) as consumed. Returns nil.
+  Value MarcarRegistroDetalleConsumido(const Value& nIndice);
+  /// Returns the number of records of this run marked consumed (relative to "nRegistroBase").
+  Value GetRegistrosDetalleConsumidosRuntime();
+  /// Returns the continuation {"nRegistro", "nLinea"} stored for a table id, else a new empty hash.
+  Value GetContinuacionTabla(const Value& cId);
+  /// Stores the continuation of a table (both numbers at least 0).
+  std::shared_ptr<TContextoEjecucion> SetContinuacionTabla(const Value& cId, const Value& nRegistro,
+                                                           const Value& nLinea);
+  /// Removes the continuation of a table when present. Returns nil.
+  Value ClearContinuacionTabla(const Value& cId);
+  /// Returns a copy of all table continuations.
+  Value GetContinuacionesTabla();
+  /// Sets the named accumulators ("Total" or "SUM.Total") to 0; ignores non-texts and "".
+  std::shared_ptr<TContextoEjecucion> ResetAcumuladoresSeleccionados(const Value& aNombres);
+  /// Adds the current detail record to every accumulator.
+  std::shared_ptr<TContextoEjecucion> AcumularDetalle();
+
+  // ---- Evaluation ---------------------------------------------------------------------------
+  /// Returns the formula's value as text; the formula unchanged without evaluator.
+  Value EvaluarTexto(const Value& formula);
+  /// Returns the formula's value (the evaluator's last error cleared first); the formula
+  /// unchanged without evaluator.
+  Value EvaluarFormula(const Value& formula);
+  /// Returns {"valor", "lError", "cError"}; a failed formula also adds the warning
+  /// "Error de formula: " + formula + " -> " + error.
+  Value EvaluarFormulaConEstado(const Value& formula);
+  /// Returns the executable plan of a formula, or nil without an evaluator that compiles plans.
+  Value CompilarPlanFormula(const Value& formula);
+  /// Evaluates a compiled plan (or the formula itself when plan is not a hash).
+  Value EvaluarPlanFormula(const Value& plan, const Value& formula);
+  /// As EvaluarPlanFormula, with the failure state {"valor", "lError", "cError"} and a warning.
+  Value EvaluarPlanFormulaConEstado(const Value& plan, const Value& formula);
+  /// True when the condition holds; true without evaluator.
+  Value CumpleCondicion(const Value& formula);
+  /// True exactly when "lVisible" of EvaluarCondicionConEstado is true.
+  Value CumpleCondicionConEstado(const Value& formula, const Value& hEstado = Value());
+  /// Returns {"lVisible", "cMotivo", "lError", "cError"} for the condition.
+  Value EvaluarCondicion(const Value& formula);
+  /// Judges the condition under an optional state override (restored afterwards); a condition
+  /// that raised an error value is invalid: "lVisible" false, "cMotivo" "condicion no valida".
+  Value EvaluarCondicionConEstado(const Value& formula, const Value& hEstado = Value());
+
+  // ---- Warnings, discards, critical error, modes and progress --------------------------------
+  /// Stores the first non-empty critical error (trimmed) and adds it as a warning.
+  std::shared_ptr<TContextoEjecucion> SetErrorCriticoComposicion(const Value& cError);
+  /// True when a critical composition error is stored.
+  Value HasErrorCriticoComposicion();
+  /// Returns the stored critical composition error ("" when none).
+  Value GetErrorCriticoComposicion();
+  /// Always true: every layer is active during execution.
+  Value CapaActiva(const Value& oObjeto = Value());
+  /// Records a discarded object with its reason. Returns nil.
+  Value DescartarObjeto(const Value& oObjeto, const Value& cMotivo);
+  /// Appends a warning. Returns nil.
+  Value AddAviso(const Value& cAviso);
+  /// Returns the warnings array itself (oldest first).
+  Value GetAvisos();
+  /// Returns the discard array itself.
+  Value GetDescartados();
+  /// Returns the options hash itself.
+  Value GetOpciones();
+  /// Returns the option "modoEjecucion" when it is a text, else "real".
+  Value GetModoEjecucion();
+  /// True when the execution mode is exactly "disenador".
+  Value EsModoDisenador();
+  /// True when the option "lProgressActive" is exactly true.
+  Value TieneProgreso();
+  /// Reports an examined detail record (from 1); false only when the block answered false.
+  Value InformarRegistroExaminado(const Value& nRegistro);
+  /// Reports the number of pages completed so far; false only when the block answered false.
+  Value InformarPaginaGenerada(const Value& nPaginas);
+
+  // ---- Internal operations (public so that hosts and tests can drive them) ------------------
+  /// Page 1 of 1, no current record, not synchronized, nothing consumed.
+  Value ResetEstadoEjecucion();
+  /// Sends the page and record state to the evaluator (overlaid by hEstado when a hash).
+  Value SincronizarEstadoEvaluador(const Value& hEstado = Value());
+  /// Returns the connector's variables, or an empty hash.
+  Value VariablesConector();
+  /// Returns the runtime data-variable changes that apply to the current record.
+  Value VariablesDataVarRuntime();
+  /// Empties the runtime data-variable cache and forgets its cursor, index, count and order.
+  Value ResetDataVarRuntimeCache();
+  /// Returns the connector's data, or an empty hash.
+  Value DataConector();
+  /// Drops the cached variable set and the evaluator's resolved-variable cache.
+  Value InvalidarVariables();
+  /// Builds the nine-element accumulator plans from option "hAcumVars".
+  Value PrepareAccumulatorRuntimePlans();
+
+  /// Returns a new hash: the entries of base whose key does not match (trimmed, upper-cased) a key
+  /// of overlay, then every entry of overlay.
+  static Value HashMergeVariables(const Value& base, const Value& overlay);
+  /// Returns a new hash: every entry of a, then every entry of b (exact keys, b wins).
+  static Value HashMerge(const Value& a, const Value& b);
+  /// The numeric test of accumulation: a number, or a text whose trimmed form is not empty and
+  /// whose leading number is not 0 («12abc» yes, "0" and "abc" no).
+  static bool EsNumerico(const Value& v);
+
+ private:
+  // The evaluator as its class and which optional operations it offers, refreshed whenever the
+  // evaluator changes, so that evaluations do not repeat the responds-to test.
+  struct EvaluatorCaps {
+    bool setOpciones = false;
+    bool compileFormulaPlan = false;
+    bool evaluateFormulaPlan = false;
+    bool resetLastError = false;
+    bool esResultadoError = false;
+    bool getLastError = false;
+    bool clearResolvedVariableCache = false;
+    bool compileSimpleAccumulatorPlan = false;
+    bool simpleAccumulatorFalseIsZero = false;
+    bool evaluateSimpleAccumulatorCondition = false;
+    bool evaluateSimpleAccumulatorValue = false;
+  };
+  void RefreshEvaluator();
+  void ResetLastErrorIfOffered();
+  Value BuildVariables();
+  Value BuildAccumulationVariables();
+  Value InformarProgreso(std::string_view option, const Value& number);
+  std::shared_ptr<TContextoEjecucion> Self();
+
+  TEvaluadorFormulas* evaluator_ = nullptr;
+  EvaluatorCaps caps_;
+};
+
+}  // namespace nv

@@ -1,0 +1,883 @@
+#include "TFuncFormulas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "Accessors.h"
+#include "Hash.h"
+#include "Runtime.h"
+#include "TBarcodeUtil.h"
+
+namespace nv {
+
+namespace {
+
+const Value& NilValue() {
+  static const Value nil;
+  return nil;
+}
+
+const Value& EmptyText() {
+  static const Value empty("");
+  return empty;
+}
+
+// The positional arguments of one call; a missing argument reads as nil or as the default the
+// function table gives it.
+struct Args {
+  std::span<const Value> values;
+
+  const Value& operator[](size_t index1) const { return index1 <= values.size() ? values[index1 - 1] : NilValue(); }
+  const Value& Or(size_t index1, const Value& def) const {
+    return index1 <= values.size() ? values[index1 - 1] : def;
+  }
+};
+
+Value NoValida(std::string_view function) { return Value("[Funcion " + std::string(function) + " no valida]"); }
+
+std::string TextOf(const Value& x) { return nv::ValorAString(x); }
+
+// Truncates toward zero into the int64 range (NaN gives 0), so that huge or broken numbers can
+// never reach undefined conversions.
+int64_t TruncToInt(const Number& n) {
+  if (n.isInteger) return n.i;
+  double t = std::trunc(n.d);
+  if (std::isnan(t)) return 0;
+  if (t >= 9.2e18) return std::numeric_limits<int64_t>::max();
+  if (t <= -9.2e18) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(t);
+}
+
+// "number of x": the leading-numeric-prefix reading of the text of x. An integer number reads
+// back as itself, so it skips the text round trip.
+Number NumberOf(const Value& x) {
+  if (x.IsNumber() && x.AsNumber().isInteger) return x.AsNumber();
+  return nv::Val(TextOf(x));
+}
+
+int64_t IntegerOf(const Value& x) { return TruncToInt(NumberOf(x)); }
+
+int64_t Clamp(int64_t v, int64_t low, int64_t high) { return v < low ? low : (v > high ? high : v); }
+
+// A field wider than this is no layout width but a runaway argument; it is capped so that a
+// formula cannot make the engine allocate gigabytes of blanks.
+constexpr int64_t kMaxFieldWidth = 10000;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads a run of exactly the given characters as digits; nullopt when any is no digit.
+std::optional<int> DigitsAt(std::string_view text, size_t from, size_t count) {
+  if (from + count > text.size() || count == 0) return std::nullopt;
+  int value = 0;
+  for (size_t i = from; i < from + count; ++i) {
+    if (!IsDigit(text[i])) return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+// The leading whole number of one part of a visible date; nullopt when the part does not start
+// with a digit after its blanks (an empty year is no year 2000).
+std::optional<int64_t> LeadingWholeNumber(std::string_view part) {
+  size_t pos = 0;
+  while (pos < part.size() && (part[pos] == ' ' || part[pos] == '\t')) ++pos;
+  if (pos >= part.size() || !IsDigit(part[pos])) return std::nullopt;
+  return TruncToInt(nv::Val(part.substr(pos)));
+}
+
+const int32_t kFirstDay = MakeDate(1, 1, 1).day;
+const int32_t kLastDay = MakeDate(9999, 12, 31).day;
+
+std::string TwoDigitsDate(nv::Date d, bool longYear) {
+  if (d.IsEmpty()) return longYear ? "  /  /    " : "  /  /  ";
+  int year = 0, month = 0, day = 0;
+  SplitDate(d, year, month, day);
+  char buffer[32];
+  if (longYear) {
+    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d", day, month, year);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%02d", day, month, year % 100);
+  }
+  return buffer;
+}
+
+// Two values the runtime can order against each other without failing.
+bool Orderable(const Value& a, const Value& b) {
+  if (a.kind() != b.kind()) return false;
+  switch (a.kind()) {
+    case Kind::Number:
+    case Kind::String:
+    case Kind::Date:
+    case Kind::Timestamp:
+    case Kind::Logical: return true;
+    default: return false;
+  }
+}
+
+Value MaxOf(std::span<const Value> values) {
+  if (values.empty()) return Value();
+  Value best = values[0];
+  for (size_t i = 1; i < values.size(); ++i) {
+    const Value& v = values[i];
+    if (best.IsNil()) {
+      if (!v.IsNil()) best = v;
+    } else if (Orderable(best, v) && RtGreater(v, best)) {
+      best = v;
+    }
+  }
+  return best;
+}
+
+// Characters [offset, offset + count) of UTF-8 text, offset counted from 0; count nullopt takes
+// the rest.
+std::string Utf8Slice(std::string_view text, int64_t offset, std::optional<int64_t> count) {
+  if (offset < 0) offset = 0;
+  int64_t length = static_cast<int64_t>(Utf8Length(text));
+  if (offset >= length) return "";
+  int64_t take = length - offset;
+  if (count) {
+    if (*count <= 0) return "";
+    take = std::min(take, *count);
+  }
+  return Utf8SubStr(text, offset + 1, take);
+}
+
+std::string Trimmed(const Value& x) { return nv::AllTrim(TextOf(x)); }
+
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool ContainsAtE(std::string_view text) {
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == '@' && (text[i + 1] == 'E' || text[i + 1] == 'e')) return true;
+  }
+  return false;
+}
+
+std::string NumericTemplate(std::string_view mask) {
+  std::string m = nv::AllTrim(mask);
+  if (StartsWithIgnoreCase(m, "@E")) return nv::AllTrim(std::string_view(m).substr(2));
+  return m;
+}
+
+int MaskDecimals(std::string_view maskTemplate) {
+  size_t dot = maskTemplate.rfind('.');
+  size_t comma = maskTemplate.rfind(',');
+  size_t p = std::string_view::npos;
+  if (dot != std::string_view::npos) p = dot;
+  if (comma != std::string_view::npos && (p == std::string_view::npos || comma > p)) p = comma;
+  if (p == std::string_view::npos) return 0;
+  int count = 0;
+  for (size_t i = p + 1; i < maskTemplate.size(); ++i) {
+    char c = maskTemplate[i];
+    if (c == '0' || c == '#' || c == '9') ++count;
+  }
+  return count;
+}
+
+bool MaskUsesThousands(std::string_view maskTemplate) {
+  return maskTemplate.find('.') != std::string_view::npos && maskTemplate.find(',') != std::string_view::npos;
+}
+
+bool IsDateMask(std::string_view mask) { return mask == "99/99/99" || mask == "99/99/9999"; }
+
+std::string PadToTemplate(std::string text, std::string_view maskTemplate) {
+  if (text.size() < maskTemplate.size()) text.insert(0, maskTemplate.size() - text.size(), ' ');
+  return text;
+}
+
+char SeparatorChar(const Value& v) {
+  std::string s = TextOf(v);
+  return s.empty() ? '\0' : s[0];
+}
+
+}  // namespace
+
+// ---- Lifecycle -----------------------------------------------------------------------------------
+
+namespace {
+
+using Method = Value (*)(TFuncFormulas&, const Args&);
+
+struct FunctionEntry {
+  std::string_view name;    // the upper-case name a formula calls
+  std::string_view method;  // the documented method name
+  Method call;
+};
+
+// The callable functions in their documented order, each with its argument defaults.
+const FunctionEntry kFunctions[] = {
+    {"ABS", "Abs", [](TFuncFormulas& f, const Args& a) { return f.Abs(a[1]); }},
+    {"ADDDAYS", "AddDays", [](TFuncFormulas& f, const Args& a) { return f.AddDays(a[1], a[2]); }},
+    {"ALLTRIM", "AllTrim", [](TFuncFormulas& f, const Args& a) { return f.AllTrim(a.Or(1, EmptyText())); }},
+    {"AT", "At", [](TFuncFormulas& f, const Args& a) { return f.At(a.Or(1, EmptyText()), a[2]); }},
+    {"BARCODE", "Barcode", [](TFuncFormulas& f, const Args& a) { return f.Barcode(a[1], a[2]); }},
+    {"CHR", "Chr", [](TFuncFormulas& f, const Args& a) { return f.Chr(a[1]); }},
+    {"CONTAINS", "Contains", [](TFuncFormulas& f, const Args& a) { return f.Contains(a.Or(1, EmptyText()), a[2]); }},
+    {"CTOD", "CToD", [](TFuncFormulas& f, const Args& a) { return f.CToD(a.Or(1, EmptyText())); }},
+    {"DATE", "Date", [](TFuncFormulas& f, const Args&) { return f.Date(); }},
+    {"DATEYMD", "DateYMD", [](TFuncFormulas& f, const Args& a) { return f.DateYMD(a[1], a[2], a[3]); }},
+    {"DOW", "Dow", [](TFuncFormulas& f, const Args& a) { return f.Dow(a[1]); }},
+    {"DTOC", "DToC", [](TFuncFormulas& f, const Args& a) { return f.DToC(a[1]); }},
+    {"DTOS", "DToS", [](TFuncFormulas& f, const Args& a) { return f.DToS(a[1]); }},
+    {"EMPTY", "Empty", [](TFuncFormulas& f, const Args& a) { return f.Empty(a[1]); }},
+    {"EXP10", "Exp10", [](TFuncFormulas& f, const Args& a) { return f.Exp10(a[1]); }},
+    {"HB_MEMOREAD", "hb_MemoRead", [](TFuncFormulas& f, const Args& a) { return f.hb_MemoRead(a.Or(1, EmptyText())); }},
+    {"HOUR", "Hour", [](TFuncFormulas& f, const Args& a) { return f.Hour(a[1]); }},
+    {"INT", "Int", [](TFuncFormulas& f, const Args& a) { return f.Int(a[1]); }},
+    {"ISNULL", "IsNull", [](TFuncFormulas& f, const Args& a) { return f.IsNull(a[1]); }},
+    {"LEFT", "Left", [](TFuncFormulas& f, const Args& a) { return f.Left(a.Or(1, EmptyText()), a[2]); }},
+    {"LEN", "Len", [](TFuncFormulas& f, const Args& a) { return f.Len(a.Or(1, EmptyText())); }},
+    {"LOADFILE", "LoadFile",
+     [](TFuncFormulas& f, const Args& a) { return f.LoadFile(a.Or(1, EmptyText()), a.Or(2, EmptyText())); }},
+    {"LOWER", "Lower", [](TFuncFormulas& f, const Args& a) { return f.Lower(a.Or(1, EmptyText())); }},
+    {"LTRIM", "LTrim", [](TFuncFormulas& f, const Args& a) { return f.LTrim(a.Or(1, EmptyText())); }},
+    {"MAX", "Max", [](TFuncFormulas& f, const Args& a) { return f.Max(a.values); }},
+    {"MONTH", "Month", [](TFuncFormulas& f, const Args& a) { return f.Month(a[1]); }},
+    {"NOW", "Now", [](TFuncFormulas& f, const Args&) { return f.Now(); }},
+    {"NULL", "NULL", [](TFuncFormulas& f, const Args&) { return f.Null(); }},
+    {"RAT", "RAt", [](TFuncFormulas& f, const Args& a) { return f.RAt(a.Or(1, EmptyText()), a[2]); }},
+    {"STRPOS", "StrPos",
+     [](TFuncFormulas& f, const Args& a) {
+       static const Value one(1);
+       return f.StrPos(a.Or(1, EmptyText()), a[2], a.Or(3, one));
+     }},
+    {"RIGHT", "Right", [](TFuncFormulas& f, const Args& a) { return f.Right(a.Or(1, EmptyText()), a[2]); }},
+    {"RGB", "RGB", [](TFuncFormulas& f, const Args& a) { return f.RGB(a[1], a[2], a[3]); }},
+    {"ROUND", "Round",
+     [](TFuncFormulas& f, const Args& a) {
+       static const Value zero(0);
+       return f.Round(a[1], a.Or(2, zero));
+     }},
+    {"RTRIM", "RTrim", [](TFuncFormulas& f, const Args& a) { return f.RTrim(a.Or(1, EmptyText())); }},
+    {"STOD", "SToD", [](TFuncFormulas& f, const Args& a) { return f.SToD(a.Or(1, EmptyText())); }},
+    {"STR", "Str", [](TFuncFormulas& f, const Args& a) { return f.Str(a[1], a[2], a[3]); }},
+    {"STRTRAN", "StrTran",
+     [](TFuncFormulas& f, const Args& a) {
+       static const Value one(1);
+       return f.StrTran(a.Or(1, EmptyText()), a[2], a.Or(3, EmptyText()), a.Or(4, one), a[5]);
+     }},
+    {"SUBSTR", "SubStr", [](TFuncFormulas& f, const Args& a) { return f.SubStr(a.Or(1, EmptyText()), a[2], a[3]); }},
+    {"TRANSFORM", "Transform", [](TFuncFormulas& f, const Args& a) { return f.Transform(a[1], a[2]); }},
+    {"UPPER", "Upper", [](TFuncFormulas& f, const Args& a) { return f.Upper(a.Or(1, EmptyText())); }},
+    {"VAL", "Val", [](TFuncFormulas& f, const Args& a) { return f.Val(a.Or(1, EmptyText())); }},
+    {"YEAR", "Year", [](TFuncFormulas& f, const Args& a) { return f.Year(a[1]); }},
+};
+
+static_assert(std::size(kFunctions) == 42);
+
+// Name to table position; equal to scanning the table in order because the names are distinct.
+const std::unordered_map<std::string_view, size_t>& FunctionIndex() {
+  static const auto index = [] {
+    std::unordered_map<std::string_view, size_t> map;
+    for (size_t i = 0; i < std::size(kFunctions); ++i) map.emplace(kFunctions[i].name, i);
+    return map;
+  }();
+  return index;
+}
+
+}  // namespace
+
+std::shared_ptr<TFuncFormulas> TFuncFormulas::New() {
+  auto library = std::make_shared<TFuncFormulas>();
+  library->Init();
+  return library;
+}
+
+std::shared_ptr<TFuncFormulas> TFuncFormulas::Init() {
+  hFunciones = Value::NewHash();
+  for (const FunctionEntry& entry : kFunctions) hFunciones.Set(entry.name, Value(entry.method));
+  hTransformPlanCache = Value::NewHash();
+  transformPlans_.clear();
+  lCreated = false;
+  return std::static_pointer_cast<TFuncFormulas>(shared_from_this());
+}
+
+std::shared_ptr<TFuncFormulas> TFuncFormulas::Create() {
+  lCreated = true;
+  return std::static_pointer_cast<TFuncFormulas>(shared_from_this());
+}
+
+Value TFuncFormulas::End() {
+  hFunciones = Value::NewHash();
+  hTransformPlanCache = Value::NewHash();
+  transformPlans_.clear();
+  lCreated = false;
+  return Value();
+}
+
+bool TFuncFormulas::RespondsTo(std::string_view name) const {
+  if (FunctionIndex().count(nv::Upper(name)) != 0) return true;
+  return NameIn(name, {"New",
+                       "Init",
+                       "Create",
+                       "End",
+                       "Ejecutar",
+                       "hFunciones",
+                       "hTransformPlanCache",
+                       "lCreated",
+                       "DateDifference",
+                       "Null",
+                       "ValorAString",
+                       "ArgAt",
+                       "EsNumerico",
+                       "NormalizarComponenteColor",
+                       "ResolverRutaFichero",
+                       "FechaDesdeValor",
+                       "FechaDesdeTextoSerial",
+                       "FechaDesdeTextoVisible",
+                       "FechaValida",
+                       "FormatearFechaVisible",
+                       "FormatearFechaVisibleLarga",
+                       "LongitudTexto",
+                       "SubTexto",
+                       "ContarDecimalesMascara",
+                       "MascaraUsaMiles",
+                       "ExtraerPlantillaNumericaTransform",
+                       "AjustarAnchoMascaraNumerica",
+                       "AplicarSeparadorMiles",
+                       "EsMascaraFecha",
+                       "FormatearFechaConMascara",
+                       "NumeroATexto",
+                       "MaxArray",
+                       "ExtraerNumeroInicial"}) ||
+         Object::RespondsTo(name);
+}
+
+// ---- Dispatch --------------------------------------------------------------------------------------
+
+Value TFuncFormulas::Ejecutar(const Value& name, const Value& values) {
+  std::string text = TextOf(name);
+  if (const ArrayPtr* list = values.ArrayRef()) return Ejecutar(text, std::span<const Value>(**list));
+  return Ejecutar(text, std::span<const Value>());
+}
+
+Value TFuncFormulas::Ejecutar(std::string_view name, std::span<const Value> values) {
+  // The evaluator already hands over trimmed upper-case names; only other callers pay for the
+  // normalisation.
+  bool normal = !name.empty() && name.front() != ' ' && name.back() != ' ' &&
+                std::none_of(name.begin(), name.end(), [](char c) { return (c >= 'a' && c <= 'z') || c == '\t'; });
+  std::string normalised;
+  std::string_view key = name;
+  if (!normal) {
+    normalised = nv::Upper(nv::AllTrim(name));
+    key = normalised;
+  }
+  const auto& index = FunctionIndex();
+  auto it = index.find(key);
+  if (it == index.end()) return Value("[Funcion no implementada: " + std::string(name) + "]");
+  return kFunctions[it->second].call(*this, Args{values});
+}
+
+// ---- Text functions ------------------------------------------------------------------------------
+
+Value TFuncFormulas::AllTrim(const Value& x) { return Value(nv::AllTrim(TextOf(x))); }
+Value TFuncFormulas::LTrim(const Value& x) { return Value(nv::LTrim(TextOf(x))); }
+Value TFuncFormulas::RTrim(const Value& x) { return Value(nv::RTrim(TextOf(x))); }
+Value TFuncFormulas::Upper(const Value& x) { return Value(nv::Upper(TextOf(x))); }
+Value TFuncFormulas::Lower(const Value& x) { return Value(nv::Lower(TextOf(x))); }
+
+Value TFuncFormulas::At(const Value& needle, const Value& text) {
+  return Value::Int(nv::At(TextOf(needle), TextOf(text)));
+}
+
+Value TFuncFormulas::RAt(const Value& needle, const Value& text) {
+  return Value::Int(nv::RAt(TextOf(needle), TextOf(text)));
+}
+
+Value TFuncFormulas::StrPos(const Value& text, const Value& search, const Value& n) {
+  std::string t = TextOf(text);
+  std::string s = TextOf(search);
+  if (nv::AllTrim(s).empty() || !nv::EsNumerico(n)) return Value::Int(-1);
+  int64_t occurrences = IntegerOf(n);
+  if (occurrences < 1) return Value::Int(-1);
+  size_t start = 0;
+  size_t match = std::string::npos;
+  for (int64_t i = 0; i < occurrences; ++i) {
+    match = start <= t.size() ? t.find(s, start) : std::string::npos;
+    if (match == std::string::npos) return Value::Int(-1);
+    start = match + s.size();
+  }
+  return Value::Int(static_cast<int64_t>(match));
+}
+
+Value TFuncFormulas::Chr(const Value& code) {
+  if (!nv::EsNumerico(code) || NumberOf(code).AsDouble() < 0) return NoValida("Chr");
+  return Value(nv::Chr(IntegerOf(code)));
+}
+
+Value TFuncFormulas::Contains(const Value& text, const Value& part) {
+  if (text.IsNil() || part.IsNil()) return Value(false);
+  std::string p = TextOf(part);
+  if (nv::AllTrim(p).empty()) return Value(true);
+  return Value(TextOf(text).find(p) != std::string::npos);
+}
+
+Value TFuncFormulas::Empty(const Value& x) {
+  switch (x.kind()) {
+    case Kind::Nil: return Value(true);
+    case Kind::Logical: return Value(!x.AsBool());
+    case Kind::String: return Value(nv::AllTrim(x.AsString()).empty());
+    case Kind::Number: return Value(x.AsNumber().AsDouble() == 0);
+    case Kind::Array:
+    case Kind::Hash: return Value(x.Len() == 0);
+    default: return Value(false);
+  }
+}
+
+Value TFuncFormulas::IsNull(const Value& x) { return Value(x.IsNil()); }
+
+Value TFuncFormulas::Left(const Value& text, const Value& n) {
+  if (!nv::EsNumerico(n)) return NoValida("Left");
+  return Value(Utf8Slice(TextOf(text), 0, IntegerOf(n)));
+}
+
+Value TFuncFormulas::Right(const Value& text, const Value& n) {
+  if (!nv::EsNumerico(n)) return NoValida("Right");
+  std::string t = TextOf(text);
+  int64_t count = IntegerOf(n);
+  if (count <= 0) return Value("");
+  int64_t length = static_cast<int64_t>(Utf8Length(t));
+  if (count >= length) return Value(std::move(t));
+  return Value(Utf8Slice(t, length - count, count));
+}
+
+Value TFuncFormulas::Len(const Value& x) { return Value::Int(static_cast<int64_t>(Utf8Length(TextOf(x)))); }
+
+Value TFuncFormulas::StrTran(const Value& text, const Value& search, const Value& replacement, const Value& start,
+                             const Value& count) {
+  std::string t = TextOf(text);
+  std::string s = TextOf(search);
+  if (s.empty()) return Value(std::move(t));
+  std::string r = TextOf(replacement);
+  int64_t remaining = -1;  // -1: every occurrence
+  if (!count.IsNil()) {
+    remaining = std::max<int64_t>(0, IntegerOf(count));
+    if (remaining == 0) return Value(std::move(t));
+  }
+  int64_t first = std::max<int64_t>(1, IntegerOf(start));
+  size_t pos = static_cast<size_t>(std::min<int64_t>(first - 1, static_cast<int64_t>(t.size())));
+  std::string out = t.substr(0, pos);
+  while (remaining != 0) {
+    size_t found = t.find(s, pos);
+    if (found == std::string::npos) break;
+    out.append(t, pos, found - pos);
+    out += r;
+    pos = found + s.size();
+    if (remaining > 0) --remaining;
+  }
+  out.append(t, pos, std::string::npos);
+  return Value(std::move(out));
+}
+
+Value TFuncFormulas::SubStr(const Value& text, const Value& start, const Value& count) {
+  if (!nv::EsNumerico(start) || (!count.IsNil() && !nv::EsNumerico(count))) return NoValida("SubStr");
+  std::string t = TextOf(text);
+  int64_t s = IntegerOf(start);
+  int64_t offset;
+  if (s >= 0) {
+    offset = std::max<int64_t>(s, 1) - 1;
+  } else {
+    offset = std::max<int64_t>(0, static_cast<int64_t>(Utf8Length(t)) + s);
+  }
+  std::optional<int64_t> take;
+  if (!count.IsNil()) take = IntegerOf(count);
+  return Value(Utf8Slice(t, offset, take));
+}
+
+// ---- Numbers ----------------------------------------------------------------------------------------
+
+Value TFuncFormulas::Abs(const Value& x) {
+  if (!nv::EsNumerico(x)) return NoValida("Abs");
+  return Value(AbsNumber(x.IsNumber() ? x.AsNumber() : NumberOf(x)));
+}
+
+Value TFuncFormulas::Exp10(const Value& x) {
+  if (!nv::EsNumerico(x)) return NoValida("Exp10");
+  double result = std::pow(10.0, NumberOf(x).AsDouble());
+  // Beyond the double range the number would print as "inf"; that is no usable result.
+  if (!std::isfinite(result)) return NoValida("Exp10");
+  if (result == std::floor(result) && result < 9.2e18) return Value::Int(static_cast<int64_t>(result));
+  return Value::Dbl(result, result == std::floor(result) ? 0 : 2);
+}
+
+Value TFuncFormulas::Int(const Value& x) {
+  if (!nv::EsNumerico(x)) return NoValida("Int");
+  return Value(IntPart(NumberOf(x)));
+}
+
+Value TFuncFormulas::Round(const Value& x, const Value& decimals) {
+  if (!nv::EsNumerico(x) || !nv::EsNumerico(decimals)) return NoValida("Round");
+  // Beyond these the double carries no more digits (or nothing survives), so the clamp changes
+  // no result and keeps the scaling finite.
+  int d = static_cast<int>(Clamp(IntegerOf(decimals), -20, 30));
+  Number v = RoundNumber(NumberOf(x), d);
+  if (d <= 0) return Value(IntPart(v));
+  return Value(Number::Double(v.AsDouble(), d));
+}
+
+Value TFuncFormulas::Str(const Value& x, const Value& width, const Value& decimals) {
+  int64_t w = width.IsNil() ? 10 : std::min(IntegerOf(width), kMaxFieldWidth);
+  int d = decimals.IsNil() ? 0 : static_cast<int>(Clamp(IntegerOf(decimals), 0, 30));
+  if (w <= 0) return Value("");
+  if (x.IsNil() || (x.IsString() && nv::AllTrim(x.AsString()).empty())) return Value(nv::Space(w));
+  if (!nv::EsNumerico(x)) return NoValida("Str");
+  std::string t = NumberText(NumberOf(x), d);
+  if (static_cast<int64_t>(t.size()) > w) return Value(std::string(static_cast<size_t>(w), '*'));
+  return Value(nv::PadL(t, w));
+}
+
+Value TFuncFormulas::Val(const Value& x) { return Value(nv::Val(LeadingNumberText(TextOf(x)))); }
+
+Value TFuncFormulas::RGB(const Value& red, const Value& green, const Value& blue) {
+  if (red.IsNil() || green.IsNil() || blue.IsNil()) return NoValida("RGB");
+  std::string out = "#";
+  for (const Value* component : {&red, &green, &blue}) {
+    out += nv::Lower(NumToHex(NormalizarComponenteColor(*component).AsNumber().i, 2));
+  }
+  return Value(std::move(out));
+}
+
+Value TFuncFormulas::Max(std::span<const Value> values) { return MaxOf(values); }
+
+Value TFuncFormulas::Null() { return Value(); }
+
+// ---- Masks ------------------------------------------------------------------------------------------
+
+const TFuncFormulas::TransformPlan& TFuncFormulas::PlanFor(const std::string& mask) {
+  auto found = transformPlans_.find(mask);
+  if (found != transformPlans_.end()) return found->second;
+  TransformPlan plan;
+  plan.cMask = NumericTemplate(mask);
+  plan.nDecimals = MaskDecimals(plan.cMask);
+  bool european = ContainsAtE(mask);
+  plan.cDecimal = european ? ',' : '.';
+  plan.cThousands = MaskUsesThousands(plan.cMask) ? (european ? '.' : ',') : '\0';
+  plan.lDateMask = IsDateMask(mask);
+  plan.lLongDate = mask == "99/99/9999";
+
+  Value entry = Value::NewHash();
+  entry.Set("cMask", Value(plan.cMask));
+  entry.Set("nDecimals", Value(plan.nDecimals));
+  entry.Set("cDecimal", Value(std::string(1, plan.cDecimal)));
+  entry.Set("cThousands", Value(plan.cThousands ? std::string(1, plan.cThousands) : std::string()));
+  entry.Set("lDateMask", Value(plan.lDateMask));
+  if (!hTransformPlanCache.IsHash()) hTransformPlanCache = Value::NewHash();
+  hTransformPlanCache.Set(mask, entry);
+  return transformPlans_.emplace(mask, std::move(plan)).first->second;
+}
+
+Value TFuncFormulas::Transform(const Value& value, const Value& mask) {
+  if (value.IsNil() || mask.IsNil()) return NoValida("Transform");
+  std::string m = Trimmed(mask);
+  if (m.empty()) return Value(TextOf(value));
+  const TransformPlan& plan = PlanFor(m);
+  if (plan.lDateMask) {
+    nv::Date d = DateFromValue(value);
+    if (!d.IsEmpty()) return Value(plan.lLongDate ? LongVisibleDate(d) : VisibleDate(d));
+  }
+  if (!nv::EsNumerico(value)) return Value(TextOf(value));
+  Number n = value.IsNumber() ? value.AsNumber() : NumberOf(value);
+  std::string t = plan.nDecimals > 0 ? NumberText(n, plan.nDecimals) : nv::AllTrim(TransformTwelveNines(n));
+  if (plan.cDecimal != '.') std::replace(t.begin(), t.end(), '.', plan.cDecimal);
+  if (plan.cThousands) t = GroupThousands(t, plan.cDecimal, plan.cThousands);
+  return Value(PadToTemplate(std::move(t), plan.cMask));
+}
+
+Value TFuncFormulas::ContarDecimalesMascara(const Value& maskTemplate) {
+  return Value(MaskDecimals(TextOf(maskTemplate)));
+}
+
+Value TFuncFormulas::MascaraUsaMiles(const Value& maskTemplate) { return Value(MaskUsesThousands(TextOf(maskTemplate))); }
+
+Value TFuncFormulas::ExtraerPlantillaNumericaTransform(const Value& mask) { return Value(NumericTemplate(TextOf(mask))); }
+
+Value TFuncFormulas::AjustarAnchoMascaraNumerica(const Value& text, const Value& maskTemplate) {
+  return Value(PadToTemplate(TextOf(text), TextOf(maskTemplate)));
+}
+
+Value TFuncFormulas::AplicarSeparadorMiles(const Value& text, const Value& decimalChar, const Value& thousandsChar) {
+  return Value(GroupThousands(TextOf(text), SeparatorChar(decimalChar), SeparatorChar(thousandsChar)));
+}
+
+Value TFuncFormulas::EsMascaraFecha(const Value& mask) { return Value(IsDateMask(TextOf(mask))); }
+
+Value TFuncFormulas::FormatearFechaConMascara(const Value& date, const Value& mask) {
+  nv::Date d = date.IsDate() ? date.AsDate() : nv::Date{};
+  return Value(TextOf(mask) == "99/99/9999" ? LongVisibleDate(d) : VisibleDate(d));
+}
+
+Value TFuncFormulas::NumeroATexto(const Value& n, const Value& decimals) {
+  return Value(NumberText(NumberOf(n), static_cast<int>(Clamp(IntegerOf(decimals), 0, 30))));
+}
+
+std::string TFuncFormulas::NumberText(const Number& n, int decimals) {
+  return nv::AllTrim(nv::Str(n, 30, static_cast<int>(Clamp(decimals, 0, 30))));
+}
+
+std::string TFuncFormulas::GroupThousands(std::string_view text, char decimalChar, char thousandsChar) {
+  std::string out;
+  size_t pos = 0;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    out += text[0];
+    pos = 1;
+  }
+  size_t decimalAt = decimalChar ? text.find(decimalChar, pos) : std::string_view::npos;
+  std::string_view integerPart = text.substr(pos, decimalAt == std::string_view::npos ? text.npos : decimalAt - pos);
+  size_t digits = static_cast<size_t>(std::count_if(integerPart.begin(), integerPart.end(), IsDigit));
+  size_t seen = 0;
+  for (char c : integerPart) {
+    if (IsDigit(c)) {
+      // A separator goes before each digit that starts a group of three, counted from the right.
+      if (seen > 0 && thousandsChar && (digits - seen) % 3 == 0) out += thousandsChar;
+      ++seen;
+    }
+    out += c;
+  }
+  if (decimalAt != std::string_view::npos) out.append(text.substr(decimalAt));
+  return out;
+}
+
+std::string TFuncFormulas::LeadingNumberText(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t' || text[pos] == '\r' || text[pos] == '\n')) ++pos;
+  size_t begin = pos;
+  bool digit = false;
+  bool point = false;
+  for (; pos < text.size(); ++pos) {
+    char c = text[pos];
+    if ((c == '+' || c == '-') && pos == begin) continue;
+    if (IsDigit(c)) {
+      digit = true;
+      continue;
+    }
+    if (c == '.' && !point) {
+      point = true;
+      continue;
+    }
+    break;
+  }
+  if (!digit) return "0";
+  return std::string(text.substr(begin, pos - begin));
+}
+
+Value TFuncFormulas::ExtraerNumeroInicial(const Value& text) { return Value(LeadingNumberText(TextOf(text))); }
+
+Value TFuncFormulas::NormalizarComponenteColor(const Value& x) { return Value::Int(Clamp(IntegerOf(x), 0, 255)); }
+
+Value TFuncFormulas::MaxArray(const Value& values) {
+  const ArrayPtr* list = values.ArrayRef();
+  if (list == nullptr) return Value();
+  return MaxOf(std::span<const Value>(**list));
+}
+
+// ---- Conversions and paths --------------------------------------------------------------------
+
+Value TFuncFormulas::ValorAString(const Value& x) { return Value(nv::ValorAString(x)); }
+
+Value TFuncFormulas::ArgAt(const Value& values, const Value& n, const Value& def) {
+  const ArrayPtr* list = values.ArrayRef();
+  if (list == nullptr || !n.IsNumber()) return def;
+  int64_t index = TruncToInt(n.AsNumber());
+  if (index < 1 || index > static_cast<int64_t>((*list)->size())) return def;
+  return (**list)[static_cast<size_t>(index - 1)];
+}
+
+Value TFuncFormulas::EsNumerico(const Value& x) { return Value(nv::EsNumerico(x)); }
+
+Value TFuncFormulas::LongitudTexto(const Value& text) {
+  return Value::Int(static_cast<int64_t>(Utf8Length(TextOf(text))));
+}
+
+Value TFuncFormulas::SubTexto(const Value& text, const Value& offset, const Value& count) {
+  std::optional<int64_t> take;
+  if (!count.IsNil()) take = IntegerOf(count);
+  return Value(Utf8Slice(TextOf(text), IntegerOf(offset), take));
+}
+
+Value TFuncFormulas::ResolverRutaFichero(const Value& path) {
+  std::string p = Trimmed(path);
+  if (p.empty()) return Value("");
+  std::vector<std::string> candidates = {p, "public/" + p};
+  if (StartsWithIgnoreCase(p, "public/")) candidates.push_back("public/" + p.substr(7));
+  const std::string separator(PathSeparator());
+  for (std::string& candidate : candidates) {
+    if (separator != "/") candidate = nv::StrTran(candidate, "/", separator);
+    if (FileExists(candidate)) return Value(candidate);
+  }
+  return Value("");
+}
+
+Value TFuncFormulas::LoadFile(const Value& path, const Value& fallback) {
+  std::string found = ResolverRutaFichero(path).AsString();
+  if (found.empty()) return Value(TextOf(fallback));
+  return Value(ReadBinaryFile(found));
+}
+
+Value TFuncFormulas::hb_MemoRead(const Value& path) { return LoadFile(path, EmptyText()); }
+
+Value TFuncFormulas::Barcode(const Value& content, const Value& type) {
+  if (content.IsNil() || type.IsNil()) {
+    Value result = Value::NewHash();
+    result.Set("tipo", Value("barcode"));
+    result.Set("error", Value("Funcion Barcode no valida"));
+    return result;
+  }
+  return TBarcodeUtil::New()->Crear(content, type);
+}
+
+// ---- Dates ------------------------------------------------------------------------------------------
+
+nv::Date TFuncFormulas::DateFromSerialText(std::string_view text) {
+  std::string t = nv::AllTrim(text);
+  if (t.size() < 7) return nv::Date{};
+  auto year = DigitsAt(t, 0, 4);
+  auto month = DigitsAt(t, 4, 2);
+  auto day = DigitsAt(t, 6, t.size() >= 8 ? 2 : 1);
+  if (!year || !month || !day) return nv::Date{};
+  return MakeDate(*year, *month, *day);
+}
+
+nv::Date TFuncFormulas::DateFromVisibleText(std::string_view text) {
+  std::string t = nv::AllTrim(text);
+  if (t.find('/') == std::string::npos) return nv::Date{};
+  std::vector<std::string> parts = SplitText(t, '/');
+  if (parts.size() != 3) return nv::Date{};
+  auto day = LeadingWholeNumber(parts[0]);
+  auto month = LeadingWholeNumber(parts[1]);
+  auto year = LeadingWholeNumber(parts[2]);
+  if (!day || !month || !year) return nv::Date{};
+  int64_t y = *year < 100 ? *year + 2000 : *year;
+  if (*day > 31 || *month > 12 || y > 9999) return nv::Date{};
+  return MakeDate(static_cast<int>(y), static_cast<int>(*month), static_cast<int>(*day));
+}
+
+nv::Date TFuncFormulas::DateFromValue(const Value& v) {
+  if (v.IsDate()) return v.AsDate();
+  // A timestamp's generic text puts the month first; its own day number is the date it means.
+  if (v.IsTimestamp()) return nv::Date{v.AsTimestamp().day};
+  std::string t = Trimmed(v);
+  if (t.size() == 8 && t.find('/') == std::string::npos && nv::Val(t).AsDouble() > 0) {
+    nv::Date d = DateFromSerialText(t);
+    if (!d.IsEmpty()) return d;
+  }
+  return DateFromVisibleText(t);
+}
+
+std::string TFuncFormulas::VisibleDate(nv::Date d) { return TwoDigitsDate(d, false); }
+std::string TFuncFormulas::LongVisibleDate(nv::Date d) { return TwoDigitsDate(d, true); }
+
+Value TFuncFormulas::FechaDesdeValor(const Value& v) { return Value(DateFromValue(v)); }
+Value TFuncFormulas::FechaDesdeTextoSerial(const Value& text) { return Value(DateFromSerialText(TextOf(text))); }
+Value TFuncFormulas::FechaDesdeTextoVisible(const Value& text) { return Value(DateFromVisibleText(TextOf(text))); }
+Value TFuncFormulas::FechaValida(const Value& date) { return Value(date.IsDate() && !date.AsDate().IsEmpty()); }
+
+Value TFuncFormulas::FormatearFechaVisible(const Value& date) {
+  return Value(VisibleDate(date.IsDate() ? date.AsDate() : nv::Date{}));
+}
+
+Value TFuncFormulas::FormatearFechaVisibleLarga(const Value& date) {
+  return Value(LongVisibleDate(date.IsDate() ? date.AsDate() : nv::Date{}));
+}
+
+namespace {
+
+// Runs format on the date read from v, or answers the function's error text.
+template <typename Format>
+Value WithDate(const Value& v, std::string_view function, Format format) {
+  nv::Date d = TFuncFormulas::DateFromValue(v);
+  if (d.IsEmpty()) return NoValida(function);
+  return format(d);
+}
+
+}  // namespace
+
+Value TFuncFormulas::Date() { return Value(VisibleDate(Today())); }
+Value TFuncFormulas::Now() { return Value(VisibleDate(Today())); }
+
+Value TFuncFormulas::CToD(const Value& text) {
+  nv::Date d = DateFromVisibleText(TextOf(text));
+  if (d.IsEmpty()) return NoValida("CToD");
+  return Value(VisibleDate(d));
+}
+
+Value TFuncFormulas::SToD(const Value& text) {
+  nv::Date d = DateFromSerialText(TextOf(text));
+  if (d.IsEmpty()) return NoValida("SToD");
+  return Value(VisibleDate(d));
+}
+
+Value TFuncFormulas::DateYMD(const Value& year, const Value& month, const Value& day) {
+  if (!nv::EsNumerico(year) || !nv::EsNumerico(month) || !nv::EsNumerico(day)) return NoValida("DateYMD");
+  int64_t y = IntegerOf(year), m = IntegerOf(month), d = IntegerOf(day);
+  // Parts that do not fit their serial positions cannot name a date.
+  if (y < 0 || y > 9999 || m < 0 || m > 99 || d < 0 || d > 99) return NoValida("DateYMD");
+  char serial[16];
+  std::snprintf(serial, sizeof serial, "%04d%02d%02d", static_cast<int>(y), static_cast<int>(m), static_cast<int>(d));
+  nv::Date date = DateFromSerialText(serial);
+  if (date.IsEmpty()) return NoValida("DateYMD");
+  return Value(VisibleDate(date));
+}
+
+Value TFuncFormulas::AddDays(const Value& date, const Value& n) {
+  if (!nv::EsNumerico(n)) return NoValida("AddDays");
+  nv::Date d = DateFromValue(date);
+  if (d.IsEmpty()) return NoValida("AddDays");
+  int64_t days = IntegerOf(n);
+  // A result outside the years 1 to 9999 has no visible date.
+  if (days > kLastDay - d.day || days < kFirstDay - d.day) return NoValida("AddDays");
+  return Value(VisibleDate(nv::Date{static_cast<int32_t>(d.day + days)}));
+}
+
+Value TFuncFormulas::DateDifference(const Value& a, const Value& b) {
+  nv::Date first = DateFromValue(a);
+  nv::Date second = DateFromValue(b);
+  if (first.IsEmpty() || second.IsEmpty()) return Value();
+  return Value::Int(static_cast<int64_t>(first.day) - second.day);
+}
+
+Value TFuncFormulas::Dow(const Value& date) {
+  return WithDate(date, "Dow", [](nv::Date d) { return Value::Int(nv::Dow(d)); });
+}
+
+Value TFuncFormulas::Month(const Value& date) {
+  return WithDate(date, "Month", [](nv::Date d) { return Value::Int(nv::Month(d)); });
+}
+
+Value TFuncFormulas::Year(const Value& date) {
+  return WithDate(date, "Year", [](nv::Date d) { return Value::Int(nv::Year(d)); });
+}
+
+Value TFuncFormulas::DToC(const Value& date) {
+  return WithDate(date, "DToC", [](nv::Date d) { return Value(LongVisibleDate(d)); });
+}
+
+Value TFuncFormulas::DToS(const Value& date) {
+  return WithDate(date, "DToS", [](nv::Date d) { return Value(DateToSerial(d)); });
+}
+
+Value TFuncFormulas::Hour(const Value& x) {
+  if (x.IsNil() || (x.IsString() && nv::AllTrim(x.AsString()).empty())) {
+    return Value::Int(nv::Now().ms / 3600000);
+  }
+  if (x.IsTimestamp()) {
+    double fraction = x.AsTimestamp().ms / 86400000.0;
+    return Value::Int(static_cast<int64_t>(std::floor(fraction * 24 + 0.0000001)));
+  }
+  if (x.IsDate()) return Value::Int(0);
+  std::string t = Trimmed(x);
+  size_t blank = t.rfind(' ');
+  if (blank != std::string::npos) t = nv::AllTrim(std::string_view(t).substr(blank + 1));
+  std::vector<std::string> pieces = SplitText(t, ':');
+  if (pieces.size() < 2 || !nv::EsNumerico(Value(pieces[0]))) return NoValida("Hour");
+  double hour = nv::Val(pieces[0]).AsDouble();
+  if (hour < 0 || hour > 23) return NoValida("Hour");
+  return Value::Int(static_cast<int64_t>(hour));
+}
+
+}  // namespace nv

@@ -1,0 +1,545 @@
+#include "TText.h"
+
+#include <cmath>
+#include <string_view>
+#include <vector>
+
+#include "Accessors.h"
+#include "Runtime.h"
+#include "TContextoEjecucion.h"
+
+namespace nv {
+
+namespace {
+
+TContextoEjecucion* ContextOf(const Value& context, std::string_view operation) {
+  if (!RespondsTo(context, operation)) return nullptr;
+  return context.As<TContextoEjecucion>();
+}
+
+// The content value of one render with its failure state.
+struct Content {
+  std::string text;
+  bool error = false;
+  std::string message;
+};
+
+Content EvaluarContenido(const Value& context, const Value& plan, const std::string& formula,
+                         std::string (*toText)(const Value&)) {
+  Content content;
+  // A constant formula needs no evaluation and cannot fail, even when its text looks like an
+  // error value.
+  if (plan.IsHash() && ExactEqual(HGet(plan, "tipo"), Value("value"))) {
+    content.text = toText(HGet(plan, "valor"));
+    return content;
+  }
+  auto fromStatus = [&](const Value& status) {
+    content.text = toText(HGet(status, "valor"));
+    content.error = ValorALogico(HGet(status, "lError"));
+    content.message = toText(HGet(status, "cError"));
+  };
+  Value text(formula);
+  if (TContextoEjecucion* ctx = ContextOf(context, "EvaluarPlanFormulaConEstado")) {
+    fromStatus(ctx->EvaluarPlanFormulaConEstado(plan, text));
+  } else if (TContextoEjecucion* ctx2 = ContextOf(context, "EvaluarFormulaConEstado")) {
+    fromStatus(ctx2->EvaluarFormulaConEstado(text));
+  } else if (TContextoEjecucion* ctx3 = ContextOf(context, "EvaluarPlanFormula")) {
+    content.text = toText(ctx3->EvaluarPlanFormula(plan, text));
+  } else if (TContextoEjecucion* ctx4 = ContextOf(context, "EvaluarFormula")) {
+    content.text = toText(ctx4->EvaluarFormula(text));
+  }
+  return content;
+}
+
+Value CompilarPlan(const Value& context, const std::string& formula) {
+  if (TContextoEjecucion* ctx = ContextOf(context, "CompilarPlanFormula")) {
+    return ctx->CompilarPlanFormula(Value(formula));
+  }
+  return Value();
+}
+
+bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
+
+bool IsBlankLine(std::string_view line) {
+  for (char c : line) {
+    if (c != ' ' && c != '\t') return false;
+  }
+  return true;
+}
+
+// Splits at LF after turning CR LF and lone CR into LF; empty pieces are kept.
+std::vector<std::string_view> SplitLines(std::string_view text, std::string& storage) {
+  storage.clear();
+  storage.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r') {
+      storage.push_back('\n');
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      storage.push_back(c);
+    }
+  }
+  std::vector<std::string_view> lines;
+  std::string_view rest(storage);
+  for (;;) {
+    size_t lf = rest.find('\n');
+    if (lf == std::string_view::npos) {
+      lines.push_back(rest);
+      break;
+    }
+    lines.push_back(rest.substr(0, lf));
+    rest.remove_prefix(lf + 1);
+  }
+  return lines;
+}
+
+Value AtLeastOne(const Value& number) { return number.AsDouble() < 1 ? Value::Int(1) : number; }
+
+}  // namespace
+
+std::shared_ptr<TText> TText::New(const Value& owner) {
+  auto text = std::make_shared<TText>();
+  text->Init(owner);
+  return text;
+}
+
+Value TText::Init(const Value& owner) {
+  TObjectBase::Init(owner);
+  cName = Value("Texto");
+  cType = Value("TText");
+  lBorderTop = Value(false);
+  lBorderRight = Value(false);
+  lBorderBottom = Value(false);
+  lBorderLeft = Value(false);
+  return Self();
+}
+
+std::shared_ptr<TObjectBase> TText::Create() { return TObjectBase::Create(); }
+
+Value TText::End() {
+  TObjectBase::End();
+  uTextFormulaPlan = Value();
+  cTextFormulaPlanSource.clear();
+  hStaticRenderPrototype = Value();
+  return Value();
+}
+
+// ---- Template hash -------------------------------------------------------------------------------
+
+bool TText::HashHasKey(const Value& hash, std::string_view key) { return HashHasKeyText(hash, key); }
+
+Value TText::HashGet(const Value& hash, std::string_view key, const Value& def) {
+  return HashGetText(hash, key, def);
+}
+
+Value TText::Load(const Value& data) {
+  std::string formulaFromCFormula;
+  bool hasCFormula = false;
+  if (const Value* formula = data.IsHash() ? data.AsHash().Find("cFormula") : nullptr) {
+    std::string text = ValorAString(*formula);
+    if (!AllTrim(text).empty()) {
+      formulaFromCFormula = std::move(text);
+      hasCFormula = true;
+    }
+  }
+
+  TObjectBase::Load(data);
+
+  if (data.IsHash()) {
+    auto present = [&](std::string_view key) { return HashHasKey(data, key); };
+    auto get = [&](std::string_view key) { return HashGet(data, key); };
+    auto readLogical = [&](std::string_view key, bool& member) {
+      if (present(key)) member = ValorALogico(get(key));
+    };
+
+    if (hasCFormula) {
+      cText = formulaFromCFormula;
+    } else if (present("cText")) {
+      cText = ValorAString(get("cText"));
+    }
+    if (present("cFontFamily")) {
+      cFontFamily = ValorAString(get("cFontFamily"));
+    } else if (present("cFontName")) {
+      cFontFamily = ValorAString(get("cFontName"));
+    }
+    if (present("nFontSize")) nFontSize = get("nFontSize");
+    cFontSizeFormula = ValorAString(get("cFontSizeFormula"));
+    nFontOutPrecision = ValorAEntero(get("nFontOutPrecision"));
+    nFontPitchAndFamily = ValorAEntero(get("nFontPitchAndFamily"));
+    readLogical("lFontBold", lFontBold);
+    cFontBoldFormula = ValorAString(get("cFontBoldFormula"));
+    readLogical("lFontItalic", lFontItalic);
+    cFontItalicFormula = ValorAString(get("cFontItalicFormula"));
+    readLogical("lFontUnderline", lFontUnderline);
+    cFontUnderlineFormula = ValorAString(get("cFontUnderlineFormula"));
+    readLogical("lFontStrikeout", lFontStrikeout);
+    cFontStrikeoutFormula = ValorAString(get("cFontStrikeoutFormula"));
+    if (present("lTextWrap")) {
+      Value wrap = get("lTextWrap");
+      lTextWrap = wrap.IsLogical() && wrap.AsBool();
+    }
+    cTextFitMode = NormalizarTextFitMode(get("cTextFitMode"), lTextWrap);
+    lTextWrap = cTextFitMode == "wrap";
+    readLogical("lForceWrap", lForceWrap);
+    readLogical("lAllowPageBreak", lAllowPageBreak);
+    if (present("nLineSpacing")) nLineSpacing = ValorANumero(get("nLineSpacing"));
+    if (present("nParagraphSpacing")) nParagraphSpacing = ValorANumero(get("nParagraphSpacing"));
+    readLogical("lKeepEmptyParagraphs", lKeepEmptyParagraphs);
+    readLogical("lTextAdjusted", lTextAdjusted);
+    readLogical("lTrimSpaces", lTrimSpaces);
+    if (present("cTextFlowGroup")) cTextFlowGroup = ValorAString(get("cTextFlowGroup"));
+    if (present("nTextFlowOrder")) nTextFlowOrder = ValorAEntero(get("nTextFlowOrder"));
+    if (present("nTextFlowLineHeight")) nTextFlowLineHeight = ValorANumero(get("nTextFlowLineHeight"));
+    if (present("cTextColor")) cTextColor = NormalizarTextColor(get("cTextColor"));
+    if (present("cTextColorFormula")) cTextColorFormula = ValorAString(get("cTextColorFormula"));
+    if (present("nTextOpacity")) nTextOpacity = NormalizarOpacity(get("nTextOpacity"));
+    if (present("cTextAlign")) cTextAlign = ValorAString(get("cTextAlign"));
+    if (present("nTextDecimalPosition")) nTextDecimalPosition = ValorANumero(get("nTextDecimalPosition"));
+    if (present("cTextVerticalAlign")) {
+      cTextVerticalAlign = NormalizarTextVerticalAlign(get("cTextVerticalAlign"));
+    } else if (present("cVerticalAlign")) {
+      cTextVerticalAlign = NormalizarTextVerticalAlign(get("cVerticalAlign"));
+    }
+    cVb12SourceType = ValorAString(get("cVb12SourceType"));
+    cVb12SourceJson = ValorAString(get("cVb12SourceJson"));
+  }
+
+  uTextFormulaPlan = Value();
+  cTextFormulaPlanSource.clear();
+  hStaticRenderPrototype = Value();
+  return Self();
+}
+
+Value TText::Save() {
+  Value data = TObjectBase::Save();
+  cTextFitMode = NormalizarTextFitMode(Value(cTextFitMode), lTextWrap);
+  lTextWrap = cTextFitMode == "wrap";
+  Hash& hash = data.AsHash();
+  hash.Put("cText", Value(cText));
+  hash.Put("cFontFamily", Value(cFontFamily));
+  hash.Put("nFontSize", nFontSize);
+  hash.Put("cFontSizeFormula", Value(cFontSizeFormula));
+  hash.Put("nFontOutPrecision", Value::Int(nFontOutPrecision));
+  hash.Put("nFontPitchAndFamily", Value::Int(nFontPitchAndFamily));
+  hash.Put("lFontBold", Value(lFontBold));
+  hash.Put("cFontBoldFormula", Value(cFontBoldFormula));
+  hash.Put("lFontItalic", Value(lFontItalic));
+  hash.Put("cFontItalicFormula", Value(cFontItalicFormula));
+  hash.Put("lFontUnderline", Value(lFontUnderline));
+  hash.Put("cFontUnderlineFormula", Value(cFontUnderlineFormula));
+  hash.Put("lFontStrikeout", Value(lFontStrikeout));
+  hash.Put("cFontStrikeoutFormula", Value(cFontStrikeoutFormula));
+  hash.Put("cTextFitMode", Value(cTextFitMode));
+  hash.Put("lTextWrap", Value(lTextWrap));
+  hash.Put("lForceWrap", Value(lForceWrap));
+  hash.Put("lAllowPageBreak", Value(lAllowPageBreak));
+  hash.Put("nLineSpacing", nLineSpacing);
+  hash.Put("nParagraphSpacing", nParagraphSpacing);
+  hash.Put("lKeepEmptyParagraphs", Value(lKeepEmptyParagraphs));
+  hash.Put("lTextAdjusted", Value(lTextAdjusted));
+  hash.Put("lTrimSpaces", Value(lTrimSpaces));
+  hash.Put("cTextFlowGroup", Value(cTextFlowGroup));
+  hash.Put("nTextFlowOrder", Value::Int(nTextFlowOrder));
+  hash.Put("nTextFlowLineHeight", nTextFlowLineHeight);
+  hash.Put("cTextColor", Value(NormalizarTextColor(Value(cTextColor))));
+  hash.Put("cTextColorFormula", Value(cTextColorFormula));
+  hash.Put("nTextOpacity", NormalizarOpacity(nTextOpacity));
+  hash.Put("cTextAlign", Value(cTextAlign));
+  hash.Put("nTextDecimalPosition", nTextDecimalPosition);
+  hash.Put("cTextVerticalAlign", Value(NormalizarTextVerticalAlign(Value(cTextVerticalAlign))));
+  hash.Put("cVb12SourceType", Value(cVb12SourceType));
+  hash.Put("cVb12SourceJson", Value(cVb12SourceJson));
+  return data;
+}
+
+// ---- Normalisers ------------------------------------------------------------------------------------
+
+bool TText::EsHex6(std::string_view s) {
+  if (s.size() != 7 || s[0] != '#') return false;
+  for (size_t i = 1; i < 7; ++i) {
+    if (!IsLowerHex(s[i])) return false;
+  }
+  return true;
+}
+
+bool TText::EsHex3(std::string_view s) {
+  if (s.size() != 4 || s[0] != '#') return false;
+  for (size_t i = 1; i < 4; ++i) {
+    if (!IsLowerHex(s[i])) return false;
+  }
+  return true;
+}
+
+bool TText::EsHex8Transparente(std::string_view s) {
+  return s.size() == 9 && EsHex6(s.substr(0, 7)) && s.substr(7) == "00";
+}
+
+bool TText::EsRgbaTransparente(std::string_view s) {
+  if (!s.starts_with("rgba(") || !s.ends_with(")")) return false;
+  size_t comma = s.rfind(',');
+  if (comma == std::string_view::npos) return false;
+  std::string alpha = AllTrim(s.substr(comma + 1, s.size() - 1 - (comma + 1)));
+  return alpha == "0" || alpha == "0.0" || alpha == ".0" || alpha == "0.00" || alpha == ".00";
+}
+
+std::string TText::NormalizarTextColor(const Value& value) {
+  std::string s = Lower(AllTrim(ValorAString(value)));
+  if (s.empty() || s == "transparent" || EsHex8Transparente(s) || EsRgbaTransparente(s)) return "#000000";
+  if (EsHex6(s)) return s;
+  if (EsHex3(s)) return std::string{'#', s[1], s[1], s[2], s[2], s[3], s[3]};
+  return "#000000";
+}
+
+std::string TText::NormalizarTextVerticalAlign(const Value& value) {
+  std::string s = Lower(AllTrim(ValorAString(value)));
+  if (s == "bottom" || s == "inferior") return "bottom";
+  if (s == "center" || s == "middle" || s == "centro") return "center";
+  return "top";
+}
+
+std::string TText::NormalizarTextFitMode(const Value& value, bool wrap) {
+  std::string s = Lower(AllTrim(ValorAString(value)));
+  if (s == "truncate" || s == "wrap" || s == "shrink" || s == "condense") return s;
+  return wrap ? "wrap" : "truncate";
+}
+
+Value TText::NormalizarOpacity(const Value& value) {
+  Value number;
+  if (value.IsNumber()) {
+    number = value;
+  } else {
+    std::string text = ValorAString(value);
+    for (char& c : text) {
+      if (c == ',') c = '.';
+    }
+    number = Value(Val(text));
+  }
+  double d = number.AsDouble();
+  if (!(d >= 0)) return Value::Int(0);  // also NaN
+  if (d > 1) return Value::Int(1);
+  return number;
+}
+
+std::string TText::NormalizarParrafosVacios(const std::string& text) const {
+  if (lKeepEmptyParagraphs) return text;
+  std::string storage;
+  std::string out;
+  bool first = true;
+  for (std::string_view line : SplitLines(text, storage)) {
+    if (IsBlankLine(line)) continue;
+    if (!first) out.push_back('\n');
+    out.append(line);
+    first = false;
+  }
+  return out;
+}
+
+int64_t TText::ContarParrafosVacios(const std::string& text) {
+  std::string storage;
+  int64_t count = 0;
+  for (std::string_view line : SplitLines(text, storage)) {
+    if (IsBlankLine(line)) ++count;
+  }
+  return count;
+}
+
+// ---- Rendering ------------------------------------------------------------------------------------
+
+Value TText::AlturaSuprimida(int64_t count) {
+  if (count <= 0) return Value::Int(0);
+  Value lineHeight = ValorANumero(nTextFlowLineHeight);
+  if (lineHeight.AsDouble() < 0) lineHeight = Value::Int(0);
+  const Number& line = lineHeight.AsNumber();
+  Value suppressed = line.isInteger ? Value::Int(count * line.i) : Value::Dbl(count * line.d, line.decimals);
+  // The remainder keeps the sign of the rotation, so -90 counts as unrotated.
+  double turn = std::fmod(ValorANumero(nRotation).AsDouble(), 360.0);
+  Value extent = ValorANumero((turn == 90 || turn == 270) ? nWidth : nHeight);
+  return extent.AsDouble() < suppressed.AsDouble() ? extent : suppressed;
+}
+
+TText::Style TText::EvaluarEstilo(const Value& context) {
+  Style style;
+  style.color = NormalizarTextColor(
+      Value(EvaluarColor(context, Value(cTextColorFormula), Value(cTextColor), ColorMode::Normalise)));
+  style.background = EvaluarColor(context, cBackgroundColorFormula, cBackgroundColor, ColorMode::Plain);
+  style.border = EvaluarColor(context, cBorderColorFormula, cBorderColor, ColorMode::Plain);
+  style.shadow = EvaluarColor(context, cShadowColorFormula, cShadowColor, ColorMode::Plain);
+  style.padding = PaddingRenderizable();
+  auto flag = [&](const std::string& formula, bool member) {
+    if (AllTrim(formula).empty()) return member;
+    return ValorALogico(EvaluarFormulaEn(context, Value(formula)));
+  };
+  style.bold = flag(cFontBoldFormula, lFontBold);
+  style.italic = flag(cFontItalicFormula, lFontItalic);
+  style.underline = flag(cFontUnderlineFormula, lFontUnderline);
+  style.strikeout = flag(cFontStrikeoutFormula, lFontStrikeout);
+  style.size = AllTrim(cFontSizeFormula).empty()
+                   ? nFontSize
+                   : AtLeastOne(ValorANumero(EvaluarFormulaEn(context, Value(cFontSizeFormula))));
+  return style;
+}
+
+Value TText::BuildRender(const Style& style, const std::string& text, int64_t count, bool withError, bool error,
+                         const std::string& message) {
+  Value render = Value::NewHash();
+  Hash& h = render.AsHash();
+  h.reserve(57);
+  h.Put("id", cId);
+  h.Put("tipo", Value("texto"));
+  h.Put("x", nLeft);
+  h.Put("y", nTop);
+  h.Put("ancho", nWidth);
+  h.Put("alto", nHeight);
+  h.Put("texto", Value(text));
+  h.Put("formula", Value(cText));
+  if (withError) {
+    h.Put("formulaError", Value(error));
+    h.Put("formulaErrorMessage", Value(message));
+  }
+  h.Put("fuente", Value(cFontFamily));
+  h.Put("tamano", style.size);
+  h.Put("precisionFuente", Value::Int(nFontOutPrecision));
+  h.Put("familiaPitchFuente", Value::Int(nFontPitchAndFamily));
+  h.Put("color", Value(style.color));
+  h.Put("opacidadTexto", NormalizarOpacity(nTextOpacity));
+  h.Put("alineacion", Value(cTextAlign));
+  h.Put("posicionDecimal", nTextDecimalPosition);
+  h.Put("alineacionVertical", Value(NormalizarTextVerticalAlign(Value(cTextVerticalAlign))));
+  h.Put("negrita", Value(style.bold));
+  h.Put("cursiva", Value(style.italic));
+  h.Put("subrayado", Value(style.underline));
+  h.Put("tachado", Value(style.strikeout));
+  h.Put("modoAjusteTexto", Value(cTextFitMode));
+  h.Put("ajusteLinea", Value(lTextWrap));
+  h.Put("forzarParticionPalabra", Value(lForceWrap));
+  h.Put("permiteSaltoPagina", Value(lAllowPageBreak));
+  h.Put("interlineado", nLineSpacing);
+  h.Put("espaciadoParrafo", nParagraphSpacing);
+  h.Put("conservarParrafosVacios", Value(lKeepEmptyParagraphs));
+  h.Put("ajustado", Value(lTextAdjusted));
+  h.Put("optimizarEspacios", Value(lTrimSpaces));
+  h.Put("grupoFlujoTexto", Value(cTextFlowGroup));
+  h.Put("ordenFlujoTexto", Value::Int(nTextFlowOrder));
+  h.Put("alturaLineaFlujoTexto", nTextFlowLineHeight);
+  h.Put("alturaSuprimidaFlujoTexto", AlturaSuprimida(count));
+  PutBoxKeys(render, style.background, style.border, nRounded);
+  PutRotationKeys(render);
+  PutShadowKeys(render, style.shadow);
+  PutOrderKeys(render);
+  for (const auto& [key, value] : style.padding.AsHash()) h.Put(key, value);
+  return render;
+}
+
+bool TText::CanUseStaticRenderPrototype() {
+  if (!nv::RespondsTo(oParent, "cType")) return false;
+  TObjectBase* owner = oParent.As<TObjectBase>();
+  if (owner == nullptr || ValorAString(owner->cType) != "TTable") return false;
+  for (const std::string* formula : {&cTextColorFormula, &cFontSizeFormula, &cFontBoldFormula, &cFontItalicFormula,
+                                     &cFontUnderlineFormula, &cFontStrikeoutFormula}) {
+    if (!AllTrim(*formula).empty()) return false;
+  }
+  for (const Value* formula : {&cBackgroundColorFormula, &cBorderColorFormula, &cShadowColorFormula}) {
+    if (!AllTrim(ValorAString(*formula)).empty()) return false;
+  }
+  return true;
+}
+
+Value TText::BuildStaticRenderPrototype() {
+  // Every style formula is blank here, so the colours come from the static members and no
+  // context is needed.
+  Style style = EvaluarEstilo(Value());
+  Value render = BuildRender(style, "", 0, false, false, "");
+  Hash& h = render.AsHash();
+  h.Put("id", Value(""));
+  h.Put("formula", Value(""));
+  for (std::string_view key : {"x", "y", "ancho", "alto", "ordenOriginal", "capa", "zIndex"}) h.Put(key, Value::Int(0));
+  return render;
+}
+
+Value TText::ApplyDynamicRenderValues(const Value& render, const std::string& text, int64_t count) {
+  Hash& h = render.AsHash();
+  h.Put("id", cId);
+  h.Put("x", nLeft);
+  h.Put("y", nTop);
+  h.Put("ancho", nWidth);
+  h.Put("alto", nHeight);
+  h.Put("texto", Value(text));
+  h.Put("formula", Value(cText));
+  h.Put("alturaSuprimidaFlujoTexto", AlturaSuprimida(count));
+  h.Put("ordenOriginal", nZIndex);
+  h.Put("capa", nZIndex);
+  h.Put("zIndex", nZIndex);
+  return Value();
+}
+
+Value TText::GenerarRenderizable(const Value& context) {
+  if (!ValorALogico(EsVisibleEnEjecucion(context))) return Value();
+
+  if (cTextFormulaPlanSource != cText) {
+    Value plan = CompilarPlan(context, cText);
+    // False marks a formula without a plan, so it is not compiled again.
+    uTextFormulaPlan = plan.IsHash() ? plan : Value(false);
+    cTextFormulaPlanSource = cText;
+  }
+
+  Content content = EvaluarContenido(context, uTextFormulaPlan, cText, &TObjectBase::ValorAString);
+  std::string text = lTrimSpaces ? AllTrim(content.text) : std::move(content.text);
+  int64_t count = (!cTextFlowGroup.empty() && !lKeepEmptyParagraphs) ? ContarParrafosVacios(text) : 0;
+  text = NormalizarParrafosVacios(text);
+
+  if (CanUseStaticRenderPrototype()) {
+    if (!hStaticRenderPrototype.IsHash()) hStaticRenderPrototype = BuildStaticRenderPrototype();
+    Value render = hStaticRenderPrototype.Clone();
+    ApplyDynamicRenderValues(render, text, count);
+    render.Set("formulaError", Value(content.error));
+    render.Set("formulaErrorMessage", Value(content.message));
+    return render;
+  }
+
+  Style style = EvaluarEstilo(context);
+  return BuildRender(style, text, count, true, content.error, content.message);
+}
+
+bool TText::RespondsTo(std::string_view name) const {
+  return NameIn(name, {"cText",
+                       "cFontFamily",
+                       "nFontSize",
+                       "cFontSizeFormula",
+                       "nFontOutPrecision",
+                       "nFontPitchAndFamily",
+                       "lFontBold",
+                       "cFontBoldFormula",
+                       "lFontItalic",
+                       "cFontItalicFormula",
+                       "lFontUnderline",
+                       "cFontUnderlineFormula",
+                       "lFontStrikeout",
+                       "cFontStrikeoutFormula",
+                       "cTextFitMode",
+                       "lTextWrap",
+                       "lForceWrap",
+                       "lAllowPageBreak",
+                       "nLineSpacing",
+                       "nParagraphSpacing",
+                       "lKeepEmptyParagraphs",
+                       "lTextAdjusted",
+                       "lTrimSpaces",
+                       "cTextFlowGroup",
+                       "nTextFlowOrder",
+                       "nTextFlowLineHeight",
+                       "cTextColor",
+                       "cTextColorFormula",
+                       "nTextOpacity",
+                       "cTextAlign",
+                       "nTextDecimalPosition",
+                       "cTextVerticalAlign",
+                       "cVb12SourceType",
+                       "cVb12SourceJson",
+                       "uTextFormulaPlan",
+                       "cTextFormulaPlanSource",
+                       "hStaticRenderPrototype"}) ||
+         TObjectBase::RespondsTo(name);
+}
+
+}  // namespace nv

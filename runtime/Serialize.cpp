@@ -1,0 +1,221 @@
+// A compact binary form of Value for pages spooled to temporary files by the same process.
+// Each value is one tag byte followed by its payload; integers are little-endian, lengths and
+// counts are unsigned LEB128, so the form is independent of the host's struct layout.
+#include <cstring>
+
+#include "Hash.h"
+#include "Runtime.h"
+
+namespace nv {
+
+namespace {
+
+enum Tag : char {
+  kNil = 'U',
+  kFalse = 'F',
+  kTrue = 'L',
+  kInteger = 'I',
+  kDouble = 'N',
+  kString = 'C',
+  kDate = 'D',
+  kTimestamp = 'T',
+  kArray = 'A',
+  kHash = 'H',
+};
+
+// Nesting deeper than this is not produced by the engine; the bound keeps malformed input from
+// exhausting the stack.
+constexpr int kMaxDepth = 512;
+
+void PutCount(std::string& out, uint64_t n) {
+  do {
+    uint8_t byte = n & 0x7f;
+    n >>= 7;
+    out += static_cast<char>(n ? byte | 0x80 : byte);
+  } while (n);
+}
+
+void PutFixed(std::string& out, uint64_t bits, int bytes) {
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>((bits >> (8 * i)) & 0xff);
+}
+
+void PutString(std::string& out, std::string_view s) {
+  PutCount(out, s.size());
+  out.append(s);
+}
+
+void Write(std::string& out, const Value& v) {
+  switch (v.kind()) {
+    case Kind::Logical: out += v.AsBool() ? kTrue : kFalse; return;
+    case Kind::Number: {
+      const Number& n = v.AsNumber();
+      if (n.isInteger) {
+        out += kInteger;
+        PutFixed(out, static_cast<uint64_t>(n.i), 8);
+      } else {
+        out += kDouble;
+        uint64_t bits;
+        std::memcpy(&bits, &n.d, sizeof bits);
+        PutFixed(out, bits, 8);
+      }
+      out += static_cast<char>(n.decimals);
+      return;
+    }
+    case Kind::String:
+      out += kString;
+      PutString(out, v.AsString());
+      return;
+    case Kind::Date:
+      out += kDate;
+      PutFixed(out, static_cast<uint32_t>(v.AsDate().day), 4);
+      return;
+    case Kind::Timestamp:
+      out += kTimestamp;
+      PutFixed(out, static_cast<uint32_t>(v.AsTimestamp().day), 4);
+      PutFixed(out, static_cast<uint32_t>(v.AsTimestamp().ms), 4);
+      return;
+    case Kind::Array:
+      out += kArray;
+      PutCount(out, v.AsArray().size());
+      for (const Value& item : v.AsArray()) Write(out, item);
+      return;
+    case Kind::Hash:
+      out += kHash;
+      PutCount(out, v.AsHash().size());
+      for (const auto& [key, item] : v.AsHash()) {
+        PutString(out, key);
+        Write(out, item);
+      }
+      return;
+    default:
+      // Objects and code blocks live only in memory; a page never carries them.
+      out += kNil;
+      return;
+  }
+}
+
+class Reader {
+ public:
+  explicit Reader(std::string_view bytes) : bytes_(bytes) {}
+
+  bool AtEnd() const { return pos_ == bytes_.size(); }
+
+  bool Read(Value& out, int depth) {
+    if (depth > kMaxDepth || pos_ >= bytes_.size()) return false;
+    char tag = bytes_[pos_++];
+    switch (tag) {
+      case kNil: out = Value(); return true;
+      case kFalse: out = Value(false); return true;
+      case kTrue: out = Value(true); return true;
+      case kInteger:
+      case kDouble: {
+        uint64_t bits;
+        if (!Fixed(bits, 8) || pos_ >= bytes_.size()) return false;
+        uint8_t decimals = static_cast<uint8_t>(bytes_[pos_++]);
+        Number n;
+        n.isInteger = tag == kInteger;
+        n.decimals = decimals;
+        if (n.isInteger) {
+          n.i = static_cast<int64_t>(bits);
+        } else {
+          std::memcpy(&n.d, &bits, sizeof bits);
+        }
+        out = Value(n);
+        return true;
+      }
+      case kString: {
+        std::string_view s;
+        if (!String(s)) return false;
+        out = Value(std::string(s));
+        return true;
+      }
+      case kDate: {
+        uint64_t day;
+        if (!Fixed(day, 4)) return false;
+        out = Value(Date{static_cast<int32_t>(static_cast<uint32_t>(day))});
+        return true;
+      }
+      case kTimestamp: {
+        uint64_t day, ms;
+        if (!Fixed(day, 4) || !Fixed(ms, 4)) return false;
+        out = Value(Timestamp{static_cast<int32_t>(static_cast<uint32_t>(day)),
+                              static_cast<int32_t>(static_cast<uint32_t>(ms))});
+        return true;
+      }
+      case kArray: {
+        uint64_t count;
+        // Every element takes at least one byte, which bounds a forged count.
+        if (!Count(count) || count > bytes_.size() - pos_) return false;
+        auto items = std::make_shared<Array>();
+        items->resize(count);
+        for (Value& item : *items) {
+          if (!Read(item, depth + 1)) return false;
+        }
+        out = Value(std::move(items));
+        return true;
+      }
+      case kHash: {
+        uint64_t count;
+        if (!Count(count) || count > (bytes_.size() - pos_) / 2) return false;
+        auto hash = std::make_shared<Hash>();
+        hash->reserve(count);
+        for (uint64_t i = 0; i < count; ++i) {
+          std::string_view key;
+          Value item;
+          if (!String(key) || !Read(item, depth + 1)) return false;
+          hash->Put(key, std::move(item));
+        }
+        out = Value(std::move(hash));
+        return true;
+      }
+      default: return false;
+    }
+  }
+
+ private:
+  bool Fixed(uint64_t& out, int bytes) {
+    if (bytes_.size() - pos_ < static_cast<size_t>(bytes)) return false;
+    out = 0;
+    for (int i = 0; i < bytes; ++i) out |= static_cast<uint64_t>(static_cast<uint8_t>(bytes_[pos_++])) << (8 * i);
+    return true;
+  }
+
+  bool Count(uint64_t& out) {
+    out = 0;
+    for (int shift = 0; shift < 64; shift += 7) {
+      if (pos_ >= bytes_.size()) return false;
+      uint8_t byte = static_cast<uint8_t>(bytes_[pos_++]);
+      out |= static_cast<uint64_t>(byte & 0x7f) << shift;
+      if (!(byte & 0x80)) return true;
+    }
+    return false;
+  }
+
+  bool String(std::string_view& out) {
+    uint64_t length;
+    if (!Count(length) || length > bytes_.size() - pos_) return false;
+    out = bytes_.substr(pos_, length);
+    pos_ += length;
+    return true;
+  }
+
+  std::string_view bytes_;
+  size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::string Serialize(const Value& v) {
+  std::string out;
+  Write(out, v);
+  return out;
+}
+
+std::optional<Value> Deserialize(std::string_view bytes) {
+  Reader reader(bytes);
+  Value v;
+  if (!reader.Read(v, 0) || !reader.AtEnd()) return std::nullopt;
+  return v;
+}
+
+}  // namespace nv

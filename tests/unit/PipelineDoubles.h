@@ -1,0 +1,107 @@
+#pragma once
+// Stand-ins for the execution engine's collaborators: a template that answers the page and the
+// object list, layout objects that return prepared render objects, and a context that keeps
+// warnings. They implement the engine's collaborator interfaces, as the real classes do.
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "Accessors.h"
+#include "Object.h"
+#include "TDocumentoRenderizable.h"
+#include "TMotorComposicion.h"
+#include "TMotorEjecucion.h"
+#include "TMotorPaginacion.h"
+#include "Value.h"
+
+namespace nv::testing {
+
+class PlantillaDoble : public Object, public FuentePlantilla {
+ public:
+  Value pagina = Value::NewHash();
+  Value objetos = Value::NewArray();
+  bool etiquetas = false;
+  Value layout = Value::NewHash();
+  /// Messages the double pretends not to know.
+  std::set<std::string> ausentes;
+
+  bool RespondsTo(std::string_view name) const override {
+    if (ausentes.count(std::string(name))) return false;
+    return NameIn(name, {"IsLabelDocument", "GetPagina", "GetObjetos", "GetLabelLayout"}) || Object::RespondsTo(name);
+  }
+  Value IsLabelDocument() override { return etiquetas; }
+  Value GetPagina() override { return pagina; }
+  Value GetObjetos() override { return objetos; }
+  Value GetLabelLayout() override { return layout; }
+};
+
+/// A layout object whose composition returns a fixed value (nil, a render object or a list).
+class ObjetoDoble : public Object, public ObjetoComponible, public FuenteDiagnosticos {
+ public:
+  explicit ObjetoDoble(Value result, Value diagnostics = Value()) : result_(std::move(result)), diagnostics_(std::move(diagnostics)) {}
+  int calls = 0;
+  Value lastContext;
+
+  bool RespondsTo(std::string_view name) const override {
+    if (EqualsIgnoreCase(name, "GetPerformanceDiagnostics")) return !diagnostics_.IsNil();
+    return NameIn(name, {"GenerarRenderizable"}) || Object::RespondsTo(name);
+  }
+  Value GenerarRenderizable(const Value& contexto) override {
+    ++calls;
+    lastContext = contexto;
+    return result_;
+  }
+  Value GetPerformanceDiagnostics() override { return diagnostics_; }
+
+ private:
+  Value result_;
+  Value diagnostics_;
+};
+
+class ContextoDoble : public Object, public ReceptorAvisos {
+ public:
+  std::vector<std::string> avisos;
+  bool RespondsTo(std::string_view name) const override { return NameIn(name, {"AddAviso"}) || Object::RespondsTo(name); }
+  Value AddAviso(const Value& aviso) override {
+    avisos.push_back(ValueString(aviso));
+    return Value();
+  }
+};
+
+/// A render object hash with the given kind, id and position.
+inline Value Render(const std::string& tipo, const std::string& id, double x = 0, double y = 0) {
+  Value r = Value::NewHash();
+  r.Set("tipo", tipo);
+  r.Set("id", id);
+  r.Set("x", Value(x));
+  r.Set("y", Value(y));
+  return r;
+}
+
+/// An engine wired to the given template and context with real composition and pagination.
+struct Pipeline {
+  std::shared_ptr<PlantillaDoble> plantilla = std::make_shared<PlantillaDoble>();
+  std::shared_ptr<ContextoDoble> contexto = std::make_shared<ContextoDoble>();
+  std::shared_ptr<TMotorComposicion> composicion = TMotorComposicion::New(Value::NewHash());
+  std::shared_ptr<TMotorPaginacion> paginacion = TMotorPaginacion::New(Value::NewHash());
+  std::shared_ptr<TMotorEjecucion> motor;
+
+  Pipeline() {
+    composicion->Create();
+    paginacion->Create();
+    motor = TMotorEjecucion::New(Value(plantilla), Value(), Value(composicion), Value(paginacion), Value(contexto));
+    motor->Create();
+  }
+  /// Adds a layout object that composes to result; returns it.
+  std::shared_ptr<ObjetoDoble> Add(Value result, Value diagnostics = Value()) {
+    auto objeto = std::make_shared<ObjetoDoble>(std::move(result), std::move(diagnostics));
+    plantilla->objetos.Append(Value(objeto));
+    return objeto;
+  }
+  /// Runs the engine and returns the rendered document.
+  std::shared_ptr<TDocumentoRenderizable> Run() { return motor->Ejecutar().AsShared<TDocumentoRenderizable>(); }
+};
+
+}  // namespace nv::testing

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "Accessors.h"
+#include "Hash.h"
+#include "Json.h"
+#include "Runtime.h"
+#include "Value.h"
+#include "Object.h"
+
+using namespace nv;
+
+namespace {
+
+// Deep structural equality that also compares display decimals and the integer/double split,
+// which ExactEqual deliberately ignores.
+bool SameTree(const Value& a, const Value& b) {
+  if (a.kind() != b.kind()) return false;
+  switch (a.kind()) {
+    case Kind::Number: {
+      const Number& x = a.AsNumber();
+      const Number& y = b.AsNumber();
+      if (x.isInteger != y.isInteger || x.decimals != y.decimals) return false;
+      if (x.isInteger) return x.i == y.i;
+      return (std::isnan(x.d) && std::isnan(y.d)) || std::memcmp(&x.d, &y.d, sizeof x.d) == 0;
+    }
+    case Kind::Array: {
+      if (a.Len() != b.Len()) return false;
+      for (size_t i = 1; i <= a.Len(); ++i) {
+        if (!SameTree(a.Item(i), b.Item(i))) return false;
+      }
+      return true;
+    }
+    case Kind::Hash: {
+      if (a.Len() != b.Len()) return false;
+      auto ia = a.AsHash().begin();
+      auto ib = b.AsHash().begin();
+      for (; ia != a.AsHash().end(); ++ia, ++ib) {
+        if (ia->first != ib->first || !SameTree(ia->second, ib->second)) return false;
+      }
+      return true;
+    }
+    default: return ExactEqual(a, b);
+  }
+}
+
+Value RoundTrip(const Value& v) {
+  std::optional<Value> back = Deserialize(Serialize(v));
+  EXPECT_TRUE(back.has_value());
+  return back.value_or(Value("<failed>"));
+}
+
+}  // namespace
+
+TEST(Serialize, ScalarsKeepKindValueAndDecimals) {
+  const Value samples[] = {Value(),
+                           Value(true),
+                           Value(false),
+                           Value::Int(0),
+                           Value::Int(-7),
+                           Value::Int(std::numeric_limits<int64_t>::min()),
+                           Value::Int(std::numeric_limits<int64_t>::max()),
+                           Value(2.822),
+                           Value::Dbl(5.0, 2),
+                           Value::Dbl(-0.0, 1),
+                           Value::Dbl(1e300, 0),
+                           Value::Dbl(std::numeric_limits<double>::infinity(), 2),
+                           Value(""),
+                           Value(std::string("a\0b\xff\x1a", 5)),
+                           Value(Date{}),
+                           Value(MakeDate(2023, 1, 15)),
+                           Value(Timestamp{MakeDate(1999, 12, 31).day, 86399999})};
+  for (const Value& v : samples) {
+    Value back = RoundTrip(v);
+    EXPECT_TRUE(SameTree(v, back)) << GenericText(v) << " came back as " << GenericText(back);
+  }
+  EXPECT_EQ(NumToText(RoundTrip(Value::Dbl(5.0, 2)).AsNumber()), "5.00");
+}
+
+TEST(Serialize, NestedPagesKeepKeyOrderAndBecomeIndependentCopies) {
+  Value page = Value::NewHash();
+  Value objects = Value::NewArray();
+  page.Set("objetos", objects);
+  for (int i = 0; i < 3; ++i) {
+    Value object = Value::NewHash();
+    object.Set("zIndex", i);
+    object.Set("id", "obj" + std::to_string(i));
+    object.Set("x", Value::Dbl(10.5 * i, 1));
+    object.Set("extra", Value::NewArray(2));
+    objects.Append(object);
+  }
+  page.Set("empty", Value::NewHash());
+  Value back = RoundTrip(page);
+  EXPECT_TRUE(SameTree(page, back));
+  EXPECT_FALSE(back.SameRef(page));
+  Value keys = HashKeys(back["objetos"].Item(2));
+  ASSERT_EQ(keys.Len(), 4u);
+  EXPECT_EQ(keys.Item(1).AsString(), "zIndex");
+  EXPECT_EQ(keys.Item(4).AsString(), "extra");
+  EXPECT_TRUE(back["objetos"].Item(3)["extra"].Item(2).IsNil());
+}
+
+TEST(Serialize, ObjectsAndBlocksBecomeNil) {
+  Value h = Value::NewHash();
+  h.Set("block", Value::Block([](std::span<const Value>) { return Value(1); }));
+  h.Set("object", Value(std::make_shared<Object>()));
+  Value back = RoundTrip(h);
+  EXPECT_TRUE(back["block"].IsNil());
+  EXPECT_TRUE(back["object"].IsNil());
+}
+
+TEST(Serialize, MalformedInputIsRejectedNotTrusted) {
+  Value nested = Value::NewArray();
+  nested.Append("text");
+  nested.Append(Value::Int(42));
+  std::string bytes = Serialize(nested);
+  EXPECT_FALSE(Deserialize("").has_value());
+  EXPECT_FALSE(Deserialize("?").has_value());
+  EXPECT_FALSE(Deserialize(bytes + "U").has_value());  // trailing garbage
+  for (size_t cut = 0; cut < bytes.size(); ++cut) {
+    EXPECT_FALSE(Deserialize(bytes.substr(0, cut)).has_value()) << "cut at " << cut;
+  }
+  // A forged element count far beyond the input must not allocate or read past the end.
+  EXPECT_FALSE(Deserialize(std::string("A\xff\xff\xff\xff\x0f", 6)).has_value());
+  EXPECT_FALSE(Deserialize(std::string("H\xff\xff\xff\xff\x0f", 6)).has_value());
+  // Absurd nesting is refused instead of exhausting the stack.
+  EXPECT_FALSE(Deserialize(std::string(100000, 'A')).has_value());
+}
+
+TEST(Files, ReadWriteExistDelete) {
+  std::string path = CreateTempFile("vbk_ir_", ".pag");
+  ASSERT_FALSE(path.empty());
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_EQ(ReadBinaryFile(path), "");
+  EXPECT_TRUE(WriteFile(path, std::string("{\"a\":1}\x1a", 8)));
+  EXPECT_EQ(ReadTextFile(path), "{\"a\":1}");
+  EXPECT_EQ(ReadBinaryFile(path).size(), 8u);
+  EXPECT_EQ(ReadJsonFile(path)["a"].AsNumber().i, 1);
+  EXPECT_TRUE(WriteFile(path, "x\x1a\x1a"));
+  EXPECT_EQ(ReadTextFile(path), "x\x1a");  // only one end-of-file mark is removed
+  EXPECT_TRUE(DeleteFile(path));
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_FALSE(DeleteFile(path));
+  EXPECT_EQ(ReadTextFile(path), "");
+  EXPECT_EQ(ReadTextFile(""), "");
+  EXPECT_EQ(ReadBinaryFile("/"), "");  // a directory is not a file
+  EXPECT_FALSE(FileExists("/"));
+  EXPECT_FALSE(WriteFile("", "x"));
+  EXPECT_FALSE(WriteFile("/nonexistent-dir/x", "x"));
+}
+
+TEST(Files, TempFilesAreUniquePrivateAndInTheTempDirectory) {
+  std::string a = CreateTempFile("vbk_ir_", "tmp");
+  std::string b = CreateTempFile("vbk_ir_", ".tmp");
+  std::string c = CreateTempFile("../evil/", "");
+  ASSERT_FALSE(a.empty());
+  ASSERT_FALSE(b.empty());
+  ASSERT_FALSE(c.empty());
+  EXPECT_NE(a, b);
+  EXPECT_EQ(a.substr(a.size() - 4), ".tmp");
+  EXPECT_EQ(b.substr(b.size() - 4), ".tmp");
+  EXPECT_NE(a.find("/vbk_ir_"), std::string::npos);
+  EXPECT_EQ(DirPart(a), DirPart(b));
+  EXPECT_EQ(DirPart(c), DirPart(a));  // the prefix cannot leave the directory
+  struct stat info {};
+  ASSERT_EQ(::stat(a.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  for (const std::string& path : {a, b, c}) EXPECT_TRUE(DeleteFile(path));
+}
+
+TEST(Files, DirPartKeepsTheLastSeparator) {
+  EXPECT_EQ(DirPart("/tmp/a/b.json"), "/tmp/a/");
+  EXPECT_EQ(DirPart("b.json"), "");
+  EXPECT_EQ(DirPart("/"), "/");
+  EXPECT_EQ(PathSeparator(), "/");
+  EXPECT_EQ(LineTerminator(), "\r\n");
+}
