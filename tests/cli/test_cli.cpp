@@ -14,7 +14,7 @@ using namespace nv;
 
 namespace {
 
-struct Run {
+struct CliRun {
   int exitCode = -1;
   std::string out;
   std::string err;
@@ -28,13 +28,13 @@ std::string Quote(const std::string& s) {
 }
 
 // Runs the program with the arguments (each quoted) and an optional shell redirect of stdin.
-Run Norvane(const std::vector<std::string>& args, const std::string& stdinFile = "") {
+CliRun Norvane(const std::vector<std::string>& args, const std::string& stdinFile = "") {
   std::string errFile = CreateTempFile("norvane_cli_err_", ".txt");
   std::string command = Quote(NORVANE_BINARY);
   for (const auto& a : args) command += " " + Quote(a);
   if (!stdinFile.empty()) command += " < " + Quote(stdinFile);
   command += " 2> " + Quote(errFile);
-  Run run;
+  CliRun run;
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[65536];
   size_t n;
@@ -68,7 +68,7 @@ size_t CountObjectsOfKind(const Value& page, const std::string& tipo) {
 }  // namespace
 
 TEST(CliRender, LabelSheetExamplePlacesFiftyLabelsOnThreeSheets) {
-  Run run = Norvane({"render", Example("labels/template.json"), "--data", Example("labels/data.json")});
+  CliRun run = Norvane({"render", Example("labels/template.json"), "--data", Example("labels/data.json")});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   ASSERT_TRUE(run.json.IsHash()) << run.out.substr(0, 400);
   Value pages = HGet(run.json, "paginas");
@@ -88,7 +88,7 @@ TEST(CliRender, LabelSheetExamplePlacesFiftyLabelsOnThreeSheets) {
 
 TEST(CliRender, ReportExampleRendersOnePageWithQrAndFormattedTexts) {
   std::string output = CreateTempFile("norvane_cli_out_", ".json");
-  Run run = Norvane({"render", Example("report/template.json"), "--data", Example("report/data.json"), "--output",
+  CliRun run = Norvane({"render", Example("report/template.json"), "--data", Example("report/data.json"), "--output",
                      output});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(run.out.empty());
@@ -113,60 +113,60 @@ TEST(CliRender, ReportExampleRendersOnePageWithQrAndFormattedTexts) {
 }
 
 TEST(CliRender, TemplateFromStandardInputAndProgressLines) {
-  Run run = Norvane({"render", "-", "--data", Example("labels/data.json"), "--progress"}, Example("labels/template.json"));
+  CliRun run = Norvane({"render", "-", "--data", Example("labels/data.json"), "--progress"}, Example("labels/template.json"));
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(HGet(run.json, "paginas").Len(), 3u);
   EXPECT_NE(run.err.find("records examined"), std::string::npos) << run.err;
 }
 
 TEST(CliEval, ValuesAndErrorValues) {
-  Run sum = Norvane({"eval", "10/4"});
+  CliRun sum = Norvane({"eval", "10/4"});
   ASSERT_EQ(sum.exitCode, 0) << sum.err;
   EXPECT_DOUBLE_EQ(ValueDouble(HGet(sum.json, "valor")), 2.5);
   EXPECT_EQ(HGet(sum.json, "lError").AsBool(), false);
 
-  Run missing = Norvane({"eval", "DATOS.NO_EXISTE"});
+  CliRun missing = Norvane({"eval", "DATOS.NO_EXISTE"});
   ASSERT_EQ(missing.exitCode, 0);
   EXPECT_EQ(HGet(missing.json, "lError").AsBool(), true);
   EXPECT_EQ(ValueString(HGet(missing.json, "cError")), "[Variable no encontrada: DATOS.NO_EXISTE]");
 
   std::string data = TempWith(R"({"DataVar": {"DATOS": {"CLIENTE": "Dulces Orbanel"}}})");
-  Run variable = Norvane({"eval", "Upper(DATOS.CLIENTE)", "--data", data});
+  CliRun variable = Norvane({"eval", "Upper(DATOS.CLIENTE)", "--data", data});
   DeleteFile(data);
   EXPECT_EQ(ValueString(HGet(variable.json, "valor")), "DULCES ORBANEL");
 }
 
 TEST(CliBarcode, ValidAndInvalidContent) {
-  Run ean = Norvane({"barcode", "EAN13", "590123412345"});
+  CliRun ean = Norvane({"barcode", "EAN13", "590123412345"});
   EXPECT_EQ(ean.exitCode, 0);
   EXPECT_EQ(ValueString(HGet(ean.json, "texto")), "5901234123457");
   EXPECT_EQ(ValueString(HGet(ean.json, "bits")).size(), 95u);
 
-  Run bad = Norvane({"barcode", "EAN13", "12AB"});
+  CliRun bad = Norvane({"barcode", "EAN13", "12AB"});
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_TRUE(HHas(bad.json, "error"));
 }
 
 TEST(CliBadInput, FilesAreCheckedWithOneClearLine) {
-  Run missing = Norvane({"render", "/nonexistent/template.json"});
+  CliRun missing = Norvane({"render", "/nonexistent/template.json"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find("/nonexistent/template.json: no such file"), std::string::npos) << missing.err;
   EXPECT_TRUE(missing.out.empty());
 
   std::string invalid = TempWith("{\"aObjects\": [1, 2,,]}");
-  Run broken = Norvane({"render", invalid});
+  CliRun broken = Norvane({"render", invalid});
   EXPECT_EQ(broken.exitCode, 1);
   EXPECT_NE(broken.err.find(invalid + ": not valid JSON"), std::string::npos) << broken.err;
   EXPECT_NE(broken.err.find("offset"), std::string::npos) << broken.err;
   DeleteFile(invalid);
 
   std::string array = TempWith("[1, 2]");
-  Run notObject = Norvane({"render", Example("labels/template.json"), "--data", array});
+  CliRun notObject = Norvane({"render", Example("labels/template.json"), "--data", array});
   EXPECT_EQ(notObject.exitCode, 1);
   EXPECT_NE(notObject.err.find(array + ": not a JSON object"), std::string::npos) << notObject.err;
   DeleteFile(array);
 
-  Run directory = Norvane({"eval", "1", "--options", "/tmp"});
+  CliRun directory = Norvane({"eval", "1", "--options", "/tmp"});
   EXPECT_EQ(directory.exitCode, 1);
   EXPECT_NE(directory.err.find("/tmp: is a directory"), std::string::npos);
 }
@@ -175,14 +175,14 @@ TEST(CliBadInput, WrongArgumentsExitTwoWithUsage) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {}, {"draw"}, {"render"}, {"render", "a.json", "b.json"}, {"eval", "1", "--output", "x"},
            {"render", "t.json", "--data"}, {"barcode", "QR"}, {"render", "-", "--data", "-"}}) {
-    Run run = Norvane(args);
+    CliRun run = Norvane(args);
     EXPECT_EQ(run.exitCode, 2) << (args.empty() ? "" : args[0]);
     EXPECT_NE(run.err.find("usage: norvane"), std::string::npos);
   }
-  Run help = Norvane({"--help"});
+  CliRun help = Norvane({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("norvane render"), std::string::npos);
-  Run version = Norvane({"--version"});
+  CliRun version = Norvane({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out.rfind("norvane ", 0), 0u);
 }
