@@ -7,16 +7,12 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
+#include "TBarcode.h"
 #include "TEllipse.h"
 #include "TLine.h"
 #include "TObjectBase.h"
 #include "TRectangle.h"
 #include "TText.h"
-// The barcode object is built separately; the factory offers its type name once its class exists.
-#if __has_include("TBarcode.h")
-#include "TBarcode.h"
-#define NV_DOCUMENT_HAS_BARCODE 1
-#endif
 
 namespace nv {
 
@@ -272,9 +268,7 @@ Value TDocument::CreateObjectByType(const Value& typeName) {
   if (type == "TRectangle") return Value(TRectangle::New(owner));
   if (type == "TEllipse") return Value(TEllipse::New(owner));
   if (type == "TLine") return Value(TLine::New(owner));
-#ifdef NV_DOCUMENT_HAS_BARCODE
   if (type == "TBarcode") return Value(TVBBarcode::New(owner));
-#endif
   return Value();
 }
 
@@ -341,7 +335,8 @@ Value TDocument::NormalizarCapas(const Value& layers) {
     if (!entry.IsHash()) return;
     const int64_t id = entry.Has("nId") ? ValueInt(entry["nId"]) : ValueInt(Value(keyText));
     std::string name = AllTrim(ValueString(HGet(entry, "cName")));
-    if (name.empty()) name = "Capa " + Digits(id + 1);
+    // Counted in unsigned arithmetic for non-negative ids so the largest id cannot overflow.
+    if (name.empty()) name = "Capa " + (id >= 0 ? std::to_string(static_cast<uint64_t>(id) + 1) : Digits(id + 1));
     std::string color = TrimLower(HGet(entry, "cColor"));
     if (!IsHexColor(Value(color))) color = "#000000";
     // Only the logical false hides a layer; any other value counts as absent, that is visible.

@@ -11,6 +11,7 @@
 #include "Hash.h"
 #include "Runtime.h"
 #include "TBarcodeUtil.h"
+#include "TBarcodeUtil.h"
 
 namespace nv {
 

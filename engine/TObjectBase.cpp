@@ -244,7 +244,9 @@ Value TObjectBase::Documento() {
   // A chain of owners is short (document, or table then document); the bound only guards
   // against an accidental ownership cycle.
   for (int depth = 0; depth < 64 && current.IsObject(); ++depth) {
-    if (nv::RespondsTo(current, "GetLayerCondition") && nv::RespondsTo(current, "IsLayerVisibleInDesign")) return current;
+    if (nv::RespondsTo(current, "GetLayerCondition") && nv::RespondsTo(current, "IsLayerVisibleInDesign")) {
+      return current;
+    }
     TObjectBase* owner = nv::RespondsTo(current, "oParent") ? current.As<TObjectBase>() : nullptr;
     if (owner == nullptr) break;
     current = owner->oParent;

@@ -2,7 +2,6 @@
 #include "Json.h"
 
 #include <rapidjson/error/en.h>
-#include <rapidjson/memorystream.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/reader.h>
 #include <rapidjson/stringbuffer.h>
@@ -97,7 +96,9 @@ class ValueBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Valu
     std::string key;
   };
 
-  bool Add(Value v) {
+  // Kept out of line: inlined into every callback it only grows the reader loop (and GCC 12
+  // then reports a spurious maybe-uninitialized on the moved variant).
+  [[gnu::noinline]] bool Add(Value&& v) {
     if (stack_.empty()) {
       root_ = std::move(v);
       return true;
@@ -265,10 +266,21 @@ void WriteValue(Writer& writer, const Value& v) {
 Value DecodeJson(std::string_view text, bool& ok, std::string* error) {
   // A leading UTF-8 byte order mark, as some editors write, is not part of the document.
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  rapidjson::MemoryStream stream(text.data(), text.size());
+  // A raw NUL byte is never valid JSON text; refusing it here also keeps the in-place parse
+  // below from taking it for the end of the text.
+  if (text.find('\0') != std::string_view::npos) {
+    ok = false;
+    if (error) *error = "offset " + std::to_string(text.find('\0')) + ": NUL byte in the text";
+    return Value();
+  }
+  // Parsing a private copy in place decodes strings where they lie instead of through the
+  // reader's own buffer.
+  std::string buffer(text);
+  rapidjson::InsituStringStream stream(buffer.data());
   ValueBuilder builder;
   rapidjson::Reader reader;
-  constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag;
+  constexpr unsigned kFlags =
+      rapidjson::kParseInsituFlag | rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag;
   rapidjson::ParseResult result = reader.Parse<kFlags>(stream, builder);
   ok = !result.IsError();
   if (!ok) {

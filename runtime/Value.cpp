@@ -75,7 +75,8 @@ const std::vector<std::string>& RuntimeError::Frames() const {
   if (!symbols) return frames_;
   for (size_t i = 0; i < addresses_.size() && frames_.size() < 40; ++i) {
     std::string name = FrameName(symbols[i]);
-    if (name.empty()) continue;
+    // The error's own constructors are not where it was raised.
+    if (name.empty() || name.rfind("nv::RuntimeError::", 0) == 0) continue;
     frames_.push_back(name);
     if (name == "main") break;  // what lies beyond is the C runtime
   }

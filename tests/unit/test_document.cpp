@@ -5,6 +5,7 @@
 #include "Accessors.h"
 #include "Json.h"
 #include "Runtime.h"
+#include "TBarcode.h"
 #include "TDocument.h"
 #include "TObjectBase.h"
 #include "TRectangle.h"
@@ -211,6 +212,13 @@ TEST(DocumentLayers, HashEntriesAndTheDefaultLayer) {
   EXPECT_EQ(JoinedKeys(doc->hLayers), "0,2");
   EXPECT_EQ(doc->GetLayer(2)["cName"].AsString(), "C");
   EXPECT_TRUE(doc->IsLayerVisibleInDesign(2).AsBool());
+  // Extreme and text ids.
+  doc = Loaded(Tpl(R"j({"hLayers": {"a": {"nId": 9223372036854775807}, "b": {"nId": 1e30},
+      "-2": {"cName": ""}, "7x": {}}})j"));
+  EXPECT_EQ(JoinedKeys(doc->hLayers), "9223372036854775807,-2,7,0");
+  EXPECT_EQ(doc->hLayers["9223372036854775807"]["cName"].AsString(), "Capa 9223372036854775808");
+  EXPECT_EQ(doc->hLayers["-2"]["cName"].AsString(), "Capa -1");
+  EXPECT_EQ(doc->GetLayer("7")["cName"].AsString(), "Capa 8");
 }
 
 TEST(DocumentLayers, QueriesFollowChangesMadeToTheLayersAfterLoad) {
@@ -315,6 +323,13 @@ TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
     EXPECT_EQ(object.ObjectRaw()->ClassName(), type);
     EXPECT_EQ(object.As<TObjectBase>()->oParent.ObjectRaw(), doc.get()) << type;
   }
+  Value barcode = doc->CreateObjectByType("TBarcode");
+  ASSERT_NE(barcode.As<TVBBarcode>(), nullptr);
+  EXPECT_EQ(barcode.As<TObjectBase>()->oParent.ObjectRaw(), doc.get());
+  // Types whose classes are not part of the engine yet are dropped like unknown ones.
+  for (const char* type : {"TImage", "TTable", "TChart", "TFormattedText", "richText"}) {
+    EXPECT_TRUE(doc->CreateObjectByType(type).IsNil()) << type;
+  }
   Value text = doc->CreateObjectFromData(Tpl(R"j({"cType": "TText", "cId": "t1", "cText": "DATOS.X"})j"));
   ASSERT_NE(text.As<TText>(), nullptr);
   EXPECT_EQ(ValueString(text.As<TText>()->cId), "t1");
@@ -331,8 +346,11 @@ TEST(DocumentObjects, LoadKeepsKnownObjectsInOrderAndRenumbersZIndex) {
       {"cType": "TRectangle", "cId": "b", "nZIndex": 1},
       {"cType": "Mystery", "cId": "unknown"},
       {"cType": "TLine", "cId": "c"},
-      null]})j"));
-  ASSERT_EQ(doc->aObjects.Len(), 3u);
+      null,
+      {"cType": "TBarcode", "cId": "d", "nZIndex": 0}]})j"));
+  ASSERT_EQ(doc->aObjects.Len(), 4u);
+  EXPECT_NE(doc->aObjects.Item(4).As<TVBBarcode>(), nullptr);
+  EXPECT_EQ(ValueInt(doc->aObjects.Item(4).As<TObjectBase>()->nZIndex), 4);
   const char* ids[] = {"a", "b", "c"};
   for (size_t i = 1; i <= 3; ++i) {
     TObjectBase* object = doc->aObjects.Item(i).As<TObjectBase>();
@@ -344,7 +362,8 @@ TEST(DocumentObjects, LoadKeepsKnownObjectsInOrderAndRenumbersZIndex) {
 
   // The saved list holds the objects' own hashes in list order, with the renumbered z-index.
   Value saved = doc->Save();
-  ASSERT_EQ(saved["aObjects"].Len(), 3u);
+  ASSERT_EQ(saved["aObjects"].Len(), 4u);
+  EXPECT_EQ(saved["aObjects"].Item(4)["cType"].AsString(), "TBarcode");
   EXPECT_EQ(saved["aObjects"].Item(1)["cType"].AsString(), "TText");
   EXPECT_EQ(ValueInt(saved["aObjects"].Item(1)["nZIndex"]), 1);
   EXPECT_EQ(saved["aObjects"].Item(3)["cId"].AsString(), "c");

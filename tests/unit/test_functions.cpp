@@ -270,4 +270,21 @@ TEST_F(FuncText, BarcodeReportsBadArgumentsInsideItsHash) {
   ASSERT_TRUE(result.IsHash());
   EXPECT_VALUE(HGet(result, "tipo"), "barcode");
   EXPECT_VALUE(HGet(result, "error"), "Funcion Barcode no valida");
+  EXPECT_VALUE(HGet(Call("BARCODE", {Value(), "EAN13"}), "error"), "Funcion Barcode no valida");
+}
+
+TEST_F(FuncText, BarcodeEncodesThroughTheBarcodeLibrary) {
+  Value ean = Call("BARCODE", {"400638133393", "EAN13"});
+  ASSERT_TRUE(ean.IsHash());
+  EXPECT_VALUE(HGet(ean, "tipo"), "barcode");
+  EXPECT_VALUE(HGet(ean, "barcodeTipo"), "EAN13");
+  EXPECT_VALUE(HGet(ean, "texto"), "4006381333931");
+  EXPECT_EQ(HGet(ean, "bits").Len(), 95u);
+  Value qr = Call("BARCODE", {"Dulces Orbanel", "QR"});
+  EXPECT_VALUE(HGet(qr, "barcodeTipo"), "QR");
+  EXPECT_TRUE(HGet(qr, "matriz").IsArray());
+  // An unsupported type is an error result, not a failure.
+  Value bad = Call("BARCODE", {"123", "NOPE"});
+  ASSERT_TRUE(bad.IsHash());
+  EXPECT_VALUE(HGet(bad, "barcodeTipo"), "");
 }

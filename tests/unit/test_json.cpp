@@ -74,6 +74,9 @@ TEST(JsonDecode, InvalidOrNonObjectDocumentsGiveAnEmptyHash) {
     EXPECT_EQ(h.Len(), 0u) << text;
   }
   EXPECT_EQ(DecodeJsonObject("\xEF\xBB\xBF{\"a\":1}").Len(), 1u);  // a byte order mark is skipped
+  // A raw NUL byte is invalid wherever it stands, also after a complete document.
+  EXPECT_EQ(DecodeJsonObject(std::string("{\"a\":1}\0{", 9)).Len(), 0u);
+  EXPECT_EQ(DecodeJsonObject(std::string("{\"a\":\"x\0y\"}", 11)).Len(), 0u);
   bool ok = true;
   std::string error;
   EXPECT_TRUE(DecodeJson("[1, 2", ok, &error).IsNil());
