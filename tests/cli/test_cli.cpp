@@ -81,6 +81,14 @@ TEST(CliRender, LabelSheetExamplePlacesFiftyLabelsOnThreeSheets) {
   for (const char* key : {"id", "tipo", "x", "y", "ancho", "alto", "debugEtiqueta"}) {
     EXPECT_TRUE(HHas(first, key)) << key;
   }
+  // Record 3 has no second address line: its city line closes up by one flow line (4.5 mm).
+  double cityY[4] = {0, 0, 0, 0};
+  for (const Value& object : HGet(pages.Item(1), "objetos").AsArray()) {
+    int64_t record = ValueInt(HGet(HGet(object, "debugEtiqueta"), "nRegistro"));
+    if (ValueString(HGet(object, "id")) == "ciudad" && record >= 1 && record <= 3) cityY[record] = ValueDouble(HGet(object, "y"));
+  }
+  EXPECT_DOUBLE_EQ(cityY[2], 16.5);
+  EXPECT_DOUBLE_EQ(cityY[3], 12.0);
   EXPECT_DOUBLE_EQ(ValueDouble(HGet(run.json, "ancho")), 210.0);
   EXPECT_TRUE(HGet(run.json, "rendimiento").IsHash());
   EXPECT_EQ(HGet(run.json, "avisos").Len(), 0u) << EncodeJson(HGet(run.json, "avisos"));
