@@ -93,24 +93,8 @@ Value IntegerWhenIntegral(const Value& v) {
 Value NumberThroughText(const Value& v) {
   if (v.IsString()) return Value(Val(v.AsString()));
   if (!v.IsNumber()) return Value(Val(ValorAString(v)));
-  const Number& n = v.AsNumber();
-  if (n.isInteger) return v;
-  struct Entry {
-    uint64_t bits = 0;
-    uint8_t decimals = 0;
-    bool used = false;
-    Number result;
-  };
-  thread_local Entry memo[64];
-  uint64_t bits;
-  static_assert(sizeof bits == sizeof n.d);
-  std::memcpy(&bits, &n.d, sizeof bits);
-  size_t slot = static_cast<size_t>((bits ^ (bits >> 29) ^ (bits >> 47) ^ n.decimals) & 63);
-  Entry& e = memo[slot];
-  if (e.used && e.bits == bits && e.decimals == n.decimals) return Value(e.result);
-  Number result = Val(ValorAString(v));
-  e = Entry{bits, n.decimals, true, result};
-  return Value(result);
+  if (v.AsNumber().isInteger) return v;
+  return Value(TFuncFormulas::NumberThroughText(v.AsNumber()));
 }
 
 int64_t TruncNumber(const Value& v, int64_t def) {
@@ -305,6 +289,7 @@ std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::Init(const Value& opcion
   hExecutablePlanCache = Value::NewHash();
   hResolvedVariableCache = Value::NewHash();
   planByText_.clear();
+  std::fill(std::begin(planMemo_), std::end(planMemo_), nullptr);
   typedPlans_.clear();
   ownedPlans_.clear();
   cLastError.clear();
@@ -328,6 +313,7 @@ Value TEvaluadorFormulas::End() {
   hExecutablePlanCache = Value::NewHash();
   hResolvedVariableCache = Value::NewHash();
   planByText_.clear();
+  std::fill(std::begin(planMemo_), std::end(planMemo_), nullptr);
   typedPlans_.clear();
   ownedPlans_.clear();
   if (Object* lib = oFuncFormulas.ObjectRaw()) lib->End();
@@ -422,15 +408,27 @@ Value TEvaluadorFormulas::EvalText(std::string_view raw, const Value& vars) {
   DepthGuard guard(nProfundidad_);
   if (nProfundidad_ > kMaxDepth) return ErrorText("[Expresion no valida: " + std::string(text) + "]");
   if (lUsarPlanes_) {
-    auto it = planByText_.find(text);
-    if (it == planByText_.end()) {
+    const PlanEntry* entry = FindPlanByText(text);
+    if (entry == nullptr) {
       CompileStripped(text);
-      it = planByText_.find(text);
+      entry = FindPlanByText(text);
     }
-    if (it != planByText_.end() && it->second) return EvalNode(*it->second, vars);
+    if (entry != nullptr && entry->second) return EvalNode(*entry->second, vars);
   }
   const FormulaAnalysis& a = Analizar(text);
   return EvalAnalysis(text, a, vars);
+}
+
+const TEvaluadorFormulas::PlanEntry* TEvaluadorFormulas::FindPlanByText(std::string_view text) {
+  // The slot only selects a memo entry; the content comparison decides, so a text that moved or
+  // changed simply falls back to the map.
+  size_t slot = ((reinterpret_cast<uintptr_t>(text.data()) >> 4) ^ text.size()) & 15;
+  const PlanEntry*& memo = planMemo_[slot];
+  if (memo != nullptr && memo->first == text) return memo;
+  auto it = planByText_.find(text);
+  if (it == planByText_.end()) return nullptr;
+  memo = &*it;
+  return memo;
 }
 
 Value TEvaluadorFormulas::EvalAnalysis(std::string_view text, const FormulaAnalysis& a, const Value& vars) {
@@ -947,7 +945,7 @@ Value TEvaluadorFormulas::Suma(const std::vector<std::string>& partes, const Val
   return SumValues(values);
 }
 
-Value TEvaluadorFormulas::SumValues(const std::vector<Value>& values) {
+Value TEvaluadorFormulas::SumValues(std::span<const Value> values) {
   if (values.empty()) return Value("");
   bool allNumbers = std::all_of(values.begin(), values.end(), [](const Value& v) { return v.IsNumber(); });
   if (allNumbers) {
@@ -960,6 +958,9 @@ Value TEvaluadorFormulas::SumValues(const std::vector<Value>& values) {
     }
   }
   std::string out;
+  size_t length = 0;
+  for (const Value& v : values) length += v.IsString() ? v.AsString().size() : 0;
+  out.reserve(length);  // one allocation for the usual concatenation of texts
   for (const Value& v : values) {
     if (v.IsString()) {
       out += v.AsString();
@@ -1045,15 +1046,19 @@ TFuncFormulas* TEvaluadorFormulas::Biblioteca() {
   return lib_;
 }
 
-Value TEvaluadorFormulas::LlamarBiblioteca(const std::string& name, std::span<const Value> values) {
+Value TEvaluadorFormulas::LlamarBiblioteca(const std::string& name, std::span<const Value> values, int slot) {
   TFuncFormulas* lib = Biblioteca();
   if (!lib) return ErrorText("[Funcion no implementada: " + name + "]");
-  Value result;
   try {
-    result = lib->Ejecutar(std::string_view(name), values);
+    // A compiled call knows its slot and skips the lookup by name.
+    return LibraryResult(slot >= 0 ? lib->EjecutarSlot(slot, values) : lib->Ejecutar(std::string_view(name), values));
   } catch (const RuntimeError&) {
     return ErrorText("[Funcion " + name + " no valida]");
   }
+}
+
+// A library error text becomes the evaluator's last error as well.
+Value TEvaluadorFormulas::LibraryResult(Value result) {
   if (result.IsString()) {
     const std::string& s = result.AsString();
     if (s.size() >= 10 && s.back() == ']' && StartsWithIgnoreCase(s, 0, "[funcion ")) return ErrorText(s);
@@ -1442,6 +1447,7 @@ std::unique_ptr<TEvaluadorFormulas::PlanNode> TEvaluadorFormulas::BuildTyped(con
   } else if (tipo == "and" || tipo == "or" || tipo == "sum" || tipo == "function") {
     out->op = tipo == "and" ? Op::And : (tipo == "or" ? Op::Or : (tipo == "sum" ? Op::Sum : Op::Function));
     out->name = ValorAString(get("name"));
+    if (out->op == Op::Function) out->slot = TFuncFormulas::FunctionSlot(out->name);
     if (const ArrayPtr* list = get("children").ArrayRef()) {
       for (const Value& c : **list) child(c);
     }
@@ -1520,15 +1526,15 @@ Value TEvaluadorFormulas::EvalNode(const PlanNode& n, const Value& vars) {
       return EvalNode(*n.children[holds ? 1 : 2], vars);
     }
     case Op::Sum: {
-      std::vector<Value> values;
-      values.reserve(n.children.size());
-      for (const auto& c : n.children) values.push_back(EvalNode(*c, vars));
-      return SumValues(values);
+      // The operands of a typical sum fit the inline buffer: no allocation per evaluation.
+      ArgBuffer values(n.children.size());
+      for (size_t i = 0; i < n.children.size(); ++i) values[i] = EvalNode(*n.children[i], vars);
+      return SumValues(values.span());
     }
     case Op::Function: {
       ArgBuffer args(n.children.size());
       for (size_t i = 0; i < n.children.size(); ++i) args[i] = EvalNode(*n.children[i], vars);
-      return LlamarBiblioteca(n.name, args.span());
+      return LlamarBiblioteca(n.name, args.span(), n.slot);
     }
     case Op::Engine: return Motor(n.name, n.args, vars);
   }

@@ -173,14 +173,15 @@ class TEvaluadorFormulas : public Object {
   Value EvaluarOperacionAritmetica(const std::vector<std::pair<std::string, std::string>>& pares, const Value& vars);
   Value EvaluarFuncion(std::string_view text, const FormulaAnalysis& a, const Value& vars);
   Value ResolverIIf(std::string_view text, const std::vector<std::string>& args, const Value& vars);
-  Value LlamarBiblioteca(const std::string& name, std::span<const Value> values);
+  Value LlamarBiblioteca(const std::string& name, std::span<const Value> values, int slot = -1);
+  Value LibraryResult(Value result);
   TFuncFormulas* Biblioteca();
   Value DateDifference(const Value& a, const Value& b);
   Value Motor(std::string_view key, const std::vector<std::string>& args, const Value& vars);
   static constexpr uint8_t kBad = 0, kGe = 1, kLe = 2, kEq = 3, kNe = 4, kGt = 5, kLt = 6;
   static uint8_t CmpCode(std::string_view op);
   bool CompararCodigo(const Value& a, uint8_t op, const Value& b);
-  Value SumValues(const std::vector<Value>& values);
+  Value SumValues(std::span<const Value> values);
   Value ErrorText(std::string message);
   const Value* FindConstant(std::string_view text) const;
 
@@ -210,6 +211,7 @@ class TEvaluadorFormulas : public Object {
     Op op = Op::Nil;
     uint8_t cmp = 0;
     bool resolves = false;
+    int slot = -1;  // Function: the library slot of name, resolved when the plan is built
     Value valor;
     std::string name;
     std::vector<std::string> args;
@@ -224,6 +226,12 @@ class TEvaluadorFormulas : public Object {
   std::vector<std::unique_ptr<PlanNode>> ownedPlans_;
   // The typed plan per compiled text (null when the text has no plan).
   std::unordered_map<std::string, const PlanNode*, StringHash, std::equal_to<>> planByText_;
+  // A direct-mapped memo in front of planByText_, selected by where the text lies and checked
+  // by its content: a report evaluates the same few formula values over and over, and comparing
+  // a text is cheaper than hashing it. Entries view keys of planByText_ and go with its clear.
+  using PlanEntry = std::pair<const std::string, const PlanNode*>;
+  const PlanEntry* planMemo_[16] = {};
+  const PlanEntry* FindPlanByText(std::string_view text);
   bool lUsarPlanes_ = true;
   Object* libRaw_ = nullptr;
   TFuncFormulas* lib_ = nullptr;

@@ -1,8 +1,10 @@
 #include "TFuncFormulas.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -10,7 +12,6 @@
 #include "Accessors.h"
 #include "Hash.h"
 #include "Runtime.h"
-#include "TBarcodeUtil.h"
 #include "TBarcodeUtil.h"
 
 namespace nv {
@@ -56,7 +57,7 @@ int64_t TruncToInt(const Number& n) {
 // "number of x": the leading-numeric-prefix reading of the text of x. An integer number reads
 // back as itself, so it skips the text round trip.
 Number NumberOf(const Value& x) {
-  if (x.IsNumber() && x.AsNumber().isInteger) return x.AsNumber();
+  if (x.IsNumber()) return TFuncFormulas::NumberThroughText(x.AsNumber());
   return nv::Val(TextOf(x));
 }
 
@@ -87,7 +88,30 @@ std::optional<int64_t> LeadingWholeNumber(std::string_view part) {
   size_t pos = 0;
   while (pos < part.size() && (part[pos] == ' ' || part[pos] == '\t')) ++pos;
   if (pos >= part.size() || !IsDigit(part[pos])) return std::nullopt;
+  // A plain run of digits is its own number; reading it directly spares the text copy and
+  // strtoll of Val. A decimal point (or a run long enough to overflow) takes the general reading.
+  int64_t value = 0;
+  size_t end = pos;
+  while (end < part.size() && IsDigit(part[end]) && end - pos < 18) value = value * 10 + (part[end++] - '0');
+  if (end == part.size() || (part[end] != '.' && !IsDigit(part[end]))) return value;
   return TruncToInt(nv::Val(part.substr(pos)));
+}
+
+// The text as nv::AllTrim trims it (leading blanks, tabs, CR, LF; trailing blanks), as a view.
+std::string_view TrimmedView(std::string_view text) {
+  size_t begin = text.find_first_not_of(" \t\r\n");
+  if (begin == std::string_view::npos) return {};
+  size_t end = text.find_last_not_of(' ');
+  return text.substr(begin, end + 1 - begin);
+}
+
+// Writes the value as exactly `width` decimal digits with leading zeros.
+char* PutDigits(char* out, int value, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    out[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return out + width;
 }
 
 const int32_t kFirstDay = MakeDate(1, 1, 1).day;
@@ -97,6 +121,17 @@ std::string TwoDigitsDate(nv::Date d, bool longYear) {
   if (d.IsEmpty()) return longYear ? "  /  /    " : "  /  /  ";
   int year = 0, month = 0, day = 0;
   SplitDate(d, year, month, day);
+  // Dates of the years 1 to 9999 always have this shape; writing the digits directly is several
+  // times cheaper than snprintf, which stays for anything else.
+  if (year >= 0 && year <= 9999 && month >= 0 && month <= 99 && day >= 0 && day <= 99) {
+    char text[10];
+    char* out = PutDigits(text, day, 2);
+    *out++ = '/';
+    out = PutDigits(out, month, 2);
+    *out++ = '/';
+    out = longYear ? PutDigits(out, year, 4) : PutDigits(out, year % 100, 2);
+    return std::string(text, static_cast<size_t>(out - text));
+  }
   char buffer[32];
   if (longYear) {
     std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d", day, month, year);
@@ -295,6 +330,8 @@ std::shared_ptr<TFuncFormulas> TFuncFormulas::Init() {
   for (const FunctionEntry& entry : kFunctions) hFunciones.Set(entry.name, Value(entry.method));
   hTransformPlanCache = Value::NewHash();
   transformPlans_.clear();
+  lastMaskValid_ = false;
+  lastPlan_ = nullptr;
   lCreated = false;
   return std::static_pointer_cast<TFuncFormulas>(shared_from_this());
 }
@@ -308,6 +345,8 @@ Value TFuncFormulas::End() {
   hFunciones = Value::NewHash();
   hTransformPlanCache = Value::NewHash();
   transformPlans_.clear();
+  lastMaskValid_ = false;
+  lastPlan_ = nullptr;
   lCreated = false;
   return Value();
 }
@@ -358,7 +397,10 @@ Value TFuncFormulas::Ejecutar(const Value& name, const Value& values) {
   return Ejecutar(text, std::span<const Value>());
 }
 
-Value TFuncFormulas::Ejecutar(std::string_view name, std::span<const Value> values) {
+namespace {
+
+// The table position of the function a name calls, -1 when none has that name.
+int FindFunction(std::string_view name) {
   // The evaluator already hands over trimmed upper-case names; only other callers pay for the
   // normalisation.
   bool normal = !name.empty() && name.front() != ' ' && name.back() != ' ' &&
@@ -371,8 +413,22 @@ Value TFuncFormulas::Ejecutar(std::string_view name, std::span<const Value> valu
   }
   const auto& index = FunctionIndex();
   auto it = index.find(key);
-  if (it == index.end()) return Value("[Funcion no implementada: " + std::string(name) + "]");
-  return kFunctions[it->second].call(*this, Args{values});
+  return it == index.end() ? -1 : static_cast<int>(it->second);
+}
+
+}  // namespace
+
+int TFuncFormulas::FunctionSlot(std::string_view name) { return FindFunction(name); }
+
+Value TFuncFormulas::EjecutarSlot(int slot, std::span<const Value> values) {
+  if (slot < 0 || static_cast<size_t>(slot) >= std::size(kFunctions)) return Value();
+  return kFunctions[static_cast<size_t>(slot)].call(*this, Args{values});
+}
+
+Value TFuncFormulas::Ejecutar(std::string_view name, std::span<const Value> values) {
+  int slot = FindFunction(name);
+  if (slot < 0) return Value("[Funcion no implementada: " + std::string(name) + "]");
+  return kFunctions[static_cast<size_t>(slot)].call(*this, Args{values});
 }
 
 // ---- Text functions ------------------------------------------------------------------------------
@@ -573,11 +629,24 @@ const TFuncFormulas::TransformPlan& TFuncFormulas::PlanFor(const std::string& ma
   return transformPlans_.emplace(mask, std::move(plan)).first->second;
 }
 
+const TFuncFormulas::TransformPlan* TFuncFormulas::PlanForMaskValue(const Value& mask) {
+  if (mask.IsString() && lastMaskValid_ && mask.AsString() == lastMaskText_) return lastPlan_;
+  std::string m = Trimmed(mask);
+  const TransformPlan* plan = m.empty() ? nullptr : &PlanFor(m);
+  // Plans live in node-based map entries, so the pointer stays valid until the map is cleared.
+  if (mask.IsString()) {
+    lastMaskText_ = mask.AsString();
+    lastPlan_ = plan;
+    lastMaskValid_ = true;
+  }
+  return plan;
+}
+
 Value TFuncFormulas::Transform(const Value& value, const Value& mask) {
   if (value.IsNil() || mask.IsNil()) return NoValida("Transform");
-  std::string m = Trimmed(mask);
-  if (m.empty()) return Value(TextOf(value));
-  const TransformPlan& plan = PlanFor(m);
+  const TransformPlan* found = PlanForMaskValue(mask);
+  if (found == nullptr) return Value(TextOf(value));
+  const TransformPlan& plan = *found;
   if (plan.lDateMask) {
     nv::Date d = DateFromValue(value);
     if (!d.IsEmpty()) return Value(plan.lLongDate ? LongVisibleDate(d) : VisibleDate(d));
@@ -617,8 +686,76 @@ Value TFuncFormulas::NumeroATexto(const Value& n, const Value& decimals) {
   return Value(NumberText(NumberOf(n), static_cast<int>(Clamp(IntegerOf(decimals), 0, 30))));
 }
 
+namespace {
+
+// Scaled values below this keep an exact integer part and a fraction good to about 2^-12.
+constexpr double kFastScaledLimit = 1099511627776.0;  // 2^40
+
+// The fixed text of x at `decimals` places, rounded half away from zero, as RoundHalfAway plus
+// "%.*f" give it, without their decimal-text round trip and printf. The general route rounds the
+// shortest decimal text of x; that text lies within half an ulp of x, so both roundings agree
+// unless the scaled value lies very near a half. Such values, large values and many decimals
+// return false and take the general route.
+bool FastFixedText(double x, int decimals, std::string& out) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  if (decimals < 0 || decimals > 8 || !std::isfinite(x)) return false;
+  double scaled = std::fabs(x) * kPow10[decimals];
+  if (!(scaled < kFastScaledLimit)) return false;
+  double whole = std::floor(scaled);
+  double fraction = scaled - whole;
+  if (std::fabs(fraction - 0.5) < 1e-3) return false;
+  uint64_t units = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+
+  // The digits of the units with at least one integer digit: 5 units at 2 decimals is "005".
+  size_t d = static_cast<size_t>(decimals);
+  char digits[32];
+  char* end = std::to_chars(digits + d + 1, digits + sizeof digits, units).ptr;
+  char* begin = digits + d + 1;
+  while (static_cast<size_t>(end - begin) <= d) *--begin = '0';
+  size_t integerDigits = static_cast<size_t>(end - begin) - d;
+
+  char text[40];
+  char* p = text;
+  if (x < 0 && units != 0) *p++ = '-';  // a value that rounds to zero shows no sign
+  p = std::copy(begin, begin + integerDigits, p);
+  if (d > 0) {
+    *p++ = '.';
+    p = std::copy(begin + integerDigits, end, p);
+  }
+  out.assign(text, static_cast<size_t>(p - text));
+  return true;
+}
+
+}  // namespace
+
 std::string TFuncFormulas::NumberText(const Number& n, int decimals) {
-  return nv::AllTrim(nv::Str(n, 30, static_cast<int>(Clamp(decimals, 0, 30))));
+  int d = static_cast<int>(Clamp(decimals, 0, 30));
+  std::string fast;
+  if (n.isInteger && d == 0) return std::to_string(n.i);
+  if (FastFixedText(n.AsDouble(), d, fast)) return fast;
+  return nv::AllTrim(nv::Str(n, 30, d));
+}
+
+Number TFuncFormulas::NumberThroughText(const Number& n) {
+  if (n.isInteger) return n;
+  // Report data repeats the same few amounts; a small direct-mapped memo of the text reading
+  // spares printing and re-reading each of them.
+  struct Entry {
+    uint64_t bits = 0;
+    uint8_t decimals = 0;
+    bool used = false;
+    Number result;
+  };
+  thread_local Entry memo[64];
+  uint64_t bits;
+  static_assert(sizeof bits == sizeof n.d);
+  std::memcpy(&bits, &n.d, sizeof bits);
+  size_t slot = static_cast<size_t>((bits ^ (bits >> 29) ^ (bits >> 47) ^ n.decimals) & 63);
+  Entry& e = memo[slot];
+  if (e.used && e.bits == bits && e.decimals == n.decimals) return e.result;
+  Number result = nv::Val(nv::ValorAString(Value(n)));
+  e = Entry{bits, n.decimals, true, result};
+  return result;
 }
 
 std::string TFuncFormulas::GroupThousands(std::string_view text, char decimalChar, char thousandsChar) {
@@ -745,13 +882,15 @@ nv::Date TFuncFormulas::DateFromSerialText(std::string_view text) {
 }
 
 nv::Date TFuncFormulas::DateFromVisibleText(std::string_view text) {
-  std::string t = nv::AllTrim(text);
-  if (t.find('/') == std::string::npos) return nv::Date{};
-  std::vector<std::string> parts = SplitText(t, '/');
-  if (parts.size() != 3) return nv::Date{};
-  auto day = LeadingWholeNumber(parts[0]);
-  auto month = LeadingWholeNumber(parts[1]);
-  auto year = LeadingWholeNumber(parts[2]);
+  // Exactly three parts between two "/"; views of the trimmed text, no copies.
+  std::string_view t = TrimmedView(text);
+  size_t first = t.find('/');
+  if (first == std::string_view::npos) return nv::Date{};
+  size_t second = t.find('/', first + 1);
+  if (second == std::string_view::npos || t.find('/', second + 1) != std::string_view::npos) return nv::Date{};
+  auto day = LeadingWholeNumber(t.substr(0, first));
+  auto month = LeadingWholeNumber(t.substr(first + 1, second - first - 1));
+  auto year = LeadingWholeNumber(t.substr(second + 1));
   if (!day || !month || !year) return nv::Date{};
   int64_t y = *year < 100 ? *year + 2000 : *year;
   if (*day > 31 || *month > 12 || y > 9999) return nv::Date{};
@@ -762,6 +901,14 @@ nv::Date TFuncFormulas::DateFromValue(const Value& v) {
   if (v.IsDate()) return v.AsDate();
   // A timestamp's generic text puts the month first; its own day number is the date it means.
   if (v.IsTimestamp()) return nv::Date{v.AsTimestamp().day};
+  // Serial texts of eight digits are the usual date fields; they read directly from the text.
+  // Any other shape takes the general reading below, which gives the same date for these.
+  if (v.IsString()) {
+    std::string_view view = TrimmedView(v.AsString());
+    if (view.size() == 8 && std::all_of(view.begin(), view.end(), IsDigit)) {
+      return MakeDate(*DigitsAt(view, 0, 4), *DigitsAt(view, 4, 2), *DigitsAt(view, 6, 2));
+    }
+  }
   std::string t = Trimmed(v);
   if (t.size() == 8 && t.find('/') == std::string::npos && nv::Val(t).AsDouble() > 0) {
     nv::Date d = DateFromSerialText(t);
@@ -802,7 +949,7 @@ Value TFuncFormulas::Date() { return Value(VisibleDate(Today())); }
 Value TFuncFormulas::Now() { return Value(VisibleDate(Today())); }
 
 Value TFuncFormulas::CToD(const Value& text) {
-  nv::Date d = DateFromVisibleText(TextOf(text));
+  nv::Date d = text.IsString() ? DateFromVisibleText(text.AsString()) : DateFromVisibleText(TextOf(text));
   if (d.IsEmpty()) return NoValida("CToD");
   return Value(VisibleDate(d));
 }

@@ -42,6 +42,11 @@ class TFuncFormulas : public Object {
   Value Ejecutar(const Value& name, const Value& values);
   /// The same for callers that hold the arguments in a contiguous list.
   Value Ejecutar(std::string_view name, std::span<const Value> values);
+  /// The position of the function name would call (normalised as Ejecutar does), -1 when no
+  /// function has that name. Lets a compiled formula resolve its call once.
+  static int FunctionSlot(std::string_view name);
+  /// Runs the function at slot (from FunctionSlot, 0 or more) as Ejecutar runs it by name.
+  Value EjecutarSlot(int slot, std::span<const Value> values);
 
   // ---- The callable functions, in table order. Dates are returned as visible date texts
   // ("15/01/23"); date arguments accept a date value, a serial text or a visible text. ----
@@ -210,6 +215,9 @@ class TFuncFormulas : public Object {
   static std::string NumberText(const Number& n, int decimals);
   static std::string GroupThousands(std::string_view text, char decimalChar, char thousandsChar);
   static std::string LeadingNumberText(std::string_view text);
+  /// The number its own text reads back as (Val of ValorAString), which is how formulas see a
+  /// number; remembered per double and decimals, so repeated numbers skip the text round trip.
+  static Number NumberThroughText(const Number& n);
 
  private:
   // The parsed form of one mask, mirrored into hTransformPlanCache for inspection.
@@ -222,8 +230,14 @@ class TFuncFormulas : public Object {
     bool lLongDate = false;
   };
   const TransformPlan& PlanFor(const std::string& mask);
+  const TransformPlan* PlanForMaskValue(const Value& mask);
 
   std::unordered_map<std::string, TransformPlan> transformPlans_;
+  // The mask text as passed in the last call and its plan (null when that mask was blank): a
+  // report formats column after column with one mask, so most calls skip trimming and hashing.
+  std::string lastMaskText_;
+  const TransformPlan* lastPlan_ = nullptr;
+  bool lastMaskValid_ = false;
 };
 
 }  // namespace nv
