@@ -70,7 +70,7 @@ void BM_LoadAndListDetailRecords(benchmark::State& state) {
   state.counters["peak_rss_MB"] = PeakResidentMegabytes();
   if (state.thread_index() == 0 && records != static_cast<size_t>(kRecords)) state.SkipWithError("wrong record count");
 }
-BENCHMARK(BM_LoadAndListDetailRecords)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadAndListDetailRecords)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // The registered connector filled by calls with the same volume, then its records listed twice
 // (the second time from the cache).
@@ -101,7 +101,7 @@ void BM_RegisteredSendAndList(benchmark::State& state) {
   }
   state.counters["peak_rss_MB"] = PeakResidentMegabytes();
 }
-BENCHMARK(BM_RegisteredSendAndList)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RegisteredSendAndList)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
 

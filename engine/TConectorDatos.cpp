@@ -33,8 +33,10 @@ std::shared_ptr<TConectorDatos> TConectorDatos::Init(const Value& path) {
   return std::static_pointer_cast<TConectorDatos>(shared_from_this());
 }
 
+void TConectorDatos::CargarDatos() { hDatos = cRuta.empty() ? Value::NewHash() : CargarJson(Value(cRuta)); }
+
 std::shared_ptr<TConectorDatos> TConectorDatos::Create() {
-  hDatos = cRuta.empty() ? Value::NewHash() : CargarJson(Value(cRuta));
+  CargarDatos();
   return std::static_pointer_cast<TConectorDatos>(shared_from_this());
 }
 
@@ -160,47 +162,77 @@ Value TConectorDatos::VariablesDataVar(const Value& data) {
   return variables;
 }
 
-Value TConectorDatos::RegistrosDetalle(const Value& data) {
+namespace {
+
+// Converts one "DetalleVar" record into a hash BLOCK.FIELD -> plain value; fields with empty
+// names are skipped. Returns false when the element is not a hash or gives no key.
+bool ConvertDetailRecord(const std::string& prefix, const Value& record, Value& out) {
+  const HashPtr* fields = record.HashRef();
+  if (fields == nullptr) return false;
+  Value row = Value::NewHash();
+  Hash& r = row.AsHash();
+  r.reserve((*fields)->size());
+  for (const auto& field : **fields) {
+    if (field.first.empty()) continue;
+    const Value* inner = field.second.IsHash() ? field.second.AsHash().Find("valor") : nullptr;
+    r.Put(prefix + field.first, inner != nullptr ? *inner : field.second);
+  }
+  if (r.empty()) return false;
+  out = std::move(row);
+  return true;
+}
+
+// Walks the detail sources in their order of precedence. For every record of the source that
+// wins, calls take(record); take returns false to stop early.
+template <typename Take>
+void WalkDetailRecords(const Value& data, Take take) {
   Value blocks = HGet(data, "DetalleVar");
   if (const HashPtr* b = blocks.HashRef()) {
     for (const auto& block : **b) {
       const ArrayPtr* records = block.second.ArrayRef();
       if (block.first.empty() || records == nullptr) continue;
-      Value result = Value::NewArray();
-      Array& out = result.AsArray();
       const std::string prefix = block.first + ".";
+      bool yielded = false;
       for (const Value& record : **records) {
-        const HashPtr* fields = record.HashRef();
-        if (fields == nullptr) continue;
-        Value row = Value::NewHash();
-        Hash& r = row.AsHash();
-        r.reserve((*fields)->size());
-        for (const auto& field : **fields) {
-          if (field.first.empty()) continue;
-          r.Put(prefix + field.first, ValorVariableTipada(field.second));
-        }
-        if (!r.empty()) out.push_back(std::move(row));
+        Value row;
+        if (!ConvertDetailRecord(prefix, record, row)) continue;
+        yielded = true;
+        if (!take(std::move(row))) return;
       }
       // Only the first block that yields records counts.
-      if (!out.empty()) return result;
+      if (yielded) return;
     }
   }
   for (std::string_view key : kAlternativeDetailKeys) {
     Value records = HGet(data, key);
     if (!records.IsArray()) continue;
-    Value result = Value::NewArray();
     for (const Value& record : records.AsArray()) {
-      if (record.IsHash()) result.Append(record);
+      if (record.IsHash() && !take(Value(record))) return;
     }
-    return result;
+    return;
   }
-  return Value::NewArray();
+}
+
+}  // namespace
+
+Value TConectorDatos::RegistrosDetalle(const Value& data) {
+  Value result = Value::NewArray();
+  Array& out = result.AsArray();
+  WalkDetailRecords(data, [&out](Value record) {
+    out.push_back(std::move(record));
+    return true;
+  });
+  return result;
 }
 
 Value TConectorDatos::PrimerRegistroDetalleVar(const Value& data) {
-  Value records = RegistrosDetalle(data);
-  if (records.Len() > 0 && records.Item(1).IsHash()) return records.Item(1);
-  return Value::NewHash();
+  // Only the first record is needed, so the walk stops there instead of converting every record.
+  Value first = Value::NewHash();
+  WalkDetailRecords(data, [&first](Value record) {
+    first = std::move(record);
+    return false;
+  });
+  return first;
 }
 
 namespace {

@@ -292,6 +292,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Create() {
   SetEstadoPagina(Value::Int(NumberOption(hOpciones, "nPaginaActualRuntime", 1)),
                   Value::Int(NumberOption(hOpciones, "nTotalPaginasRuntime", 1)));
   PrepareAccumulatorRuntimePlans();
+  nConditionEvaluations_ = 0;
   lCreated = true;
   return Self();
 }
@@ -786,6 +787,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
         condition = found->second;
       } else {
         condition = IsTrue(EvEvaluateSimpleAccumulatorCondition(evaluator_, simple, variables));
+        ++nConditionEvaluations_;
         if (!conditionKey.empty()) conditions.emplace(conditionKey, condition);
       }
       if (!condition && falseIsZero) continue;
@@ -798,6 +800,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
           condition = found->second;
         } else {
           condition = ConditionOutcome(EvEvaluateFormulaPlan(evaluator_, HGet(plan, "condition"), variables));
+          ++nConditionEvaluations_;
           conditions.emplace(conditionKey, condition);
         }
         value = EvEvaluateFormulaPlan(evaluator_, HGet(plan, condition ? "true" : "false"), variables);

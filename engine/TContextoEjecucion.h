@@ -216,6 +216,9 @@ class TContextoEjecucion : public Object {
   /// The numeric test of accumulation: a number, or a text whose trimmed form is not empty and
   /// whose leading number is not 0 («12abc» yes, "0" and "abc" no).
   static bool EsNumerico(const Value& v);
+  /// Returns how many accumulator conditions were actually evaluated (not taken from the
+  /// per-record condition cache) since Create; a measure for tests and benchmarks.
+  int64_t AccumulatorConditionEvaluations() const { return nConditionEvaluations_; }
 
  private:
   // The evaluator as its class and which optional operations it offers, refreshed whenever the
@@ -242,6 +245,7 @@ class TContextoEjecucion : public Object {
 
   TEvaluadorFormulas* evaluator_ = nullptr;
   EvaluatorCaps caps_;
+  int64_t nConditionEvaluations_ = 0;
 };
 
 }  // namespace nv

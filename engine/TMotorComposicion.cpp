@@ -1,5 +1,6 @@
 #include "TMotorComposicion.h"
 
+#include "TContextoEjecucion.h"
 #include "TObjectBase.h"
 
 namespace nv {
@@ -48,7 +49,11 @@ Value TMotorComposicion::Componer(const Value& objeto, const Value& contexto) {
 
 void AgregarAvisoContexto(const Value& contexto, const Value& aviso) {
   if (!nv::RespondsTo(contexto, "AddAviso")) return;
-  if (auto* receptor = contexto.As<ReceptorAvisos>()) receptor->AddAviso(aviso);
+  if (auto* context = contexto.As<TContextoEjecucion>()) {
+    context->AddAviso(aviso);
+  } else if (auto* receptor = contexto.As<ReceptorAvisos>()) {
+    receptor->AddAviso(aviso);
+  }
 }
 
 }  // namespace nv

@@ -1,5 +1,6 @@
 #pragma once
-// The rectangle: a box drawn with the base border, background, fill, rounding and shadow; the table derives from it and uses its render object as its frame.
+// The rectangle: a box drawn with the base border, background, fill, rounding and shadow. The
+// table derives from it and uses its render object as its frame.
 
 #include <memory>
 #include <string_view>

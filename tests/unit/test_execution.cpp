@@ -6,6 +6,9 @@
 #include "Accessors.h"
 #include "PipelineDoubles.h"
 #include "Runtime.h"
+#include "TConectorDatosReg.h"
+#include "TContextoEjecucion.h"
+#include "TEvaluadorFormulas.h"
 #include "TPlantilla.h"
 #include "Value.h"
 
@@ -204,4 +207,69 @@ TEST(Execution, SplitsOverflowingTextsOverPages) {
   ASSERT_EQ(ValueInt(doc->TotalPaginas()), 3);
   EXPECT_EQ(Ids(doc->GetPagina(Value::Int(1))["objetos"]), (std::vector<std::string>{"r", "t"}));
   EXPECT_EQ(Ids(doc->GetPagina(Value::Int(3))["objetos"]), (std::vector<std::string>{"t__page_3"}));
+}
+
+TEST(Execution, NormalReportThroughTheRealCollaborators) {
+  auto conector = TConectorDatosReg::New();
+  conector->Create();
+  Value definition = Value::NewHash();
+  definition.Set("grupo", "DATOS");
+  definition.Set("nombre", "CLIENTE");
+  definition.Set("tipo", "texto");
+  conector->SendDataVar(Value::FromArray({definition}), Value::FromArray({Value::FromArray({Value("Dulces Orbanel")})}));
+
+  auto object = [](const char* type, const char* id, int left, int top, int width, int height) {
+    Value o = Value::NewHash();
+    o.Set("cType", type);
+    o.Set("cId", id);
+    o.Set("cName", id);
+    o.Set("nLeft", left);
+    o.Set("nTop", top);
+    o.Set("nWidth", width);
+    o.Set("nHeight", height);
+    return o;
+  };
+  Value text = object("TText", "txt_cliente", 2, 3, 40, 8);
+  text.Set("cText", "DATOS.CLIENTE");
+  Value data = Value::NewHash();
+  data.Set("cType", "TDocument");
+  data.Set("cTemplateName", "Report normal");
+  data.Set("nPaperWidth", 80);
+  data.Set("nPaperHeight", 50);
+  data.Set("aObjects", Value::FromArray({text, object("TRectangle", "rect1", 5, 15, 20, 10)}));
+  auto plantilla = TPlantilla::New();
+  plantilla->SetData(data)->Create();
+
+  auto evaluador = TEvaluadorFormulas::New();
+  evaluador->Create();
+  Value options = Value::NewHash();
+  options.Set("hUserVars", plantilla->GetUserVars());
+  options.Set("hAcumVars", plantilla->GetAcumVars());
+  auto contexto = TContextoEjecucion::New(Value(conector), Value(evaluador), options);
+  contexto->Create();
+  auto composicion = TMotorComposicion::New();
+  composicion->Create();
+  auto paginacion = TMotorPaginacion::New();
+  paginacion->Create();
+  auto motor = TMotorEjecucion::New(Value(plantilla), Value(conector), Value(composicion), Value(paginacion),
+                                    Value(contexto));
+  motor->Create();
+
+  auto doc = motor->Ejecutar().AsShared<TDocumentoRenderizable>();
+  ASSERT_TRUE(doc);
+  Value pages = doc->GetPaginas();
+  ASSERT_EQ(pages.Len(), 1u);
+  const Value& objects = pages.Item(1)["objetos"];
+  ASSERT_EQ(objects.Len(), 2u);
+  EXPECT_EQ(ValueString(objects.Item(1)["texto"]), "Dulces Orbanel");
+  EXPECT_EQ(ValueString(objects.Item(2)["tipo"]), "rectangulo");
+  EXPECT_DOUBLE_EQ(doc->nAncho, 80.0);
+  EXPECT_DOUBLE_EQ(doc->nAlto, 50.0);
+
+  motor->End();
+  contexto->End();
+  evaluador->End();
+  plantilla->End();
+  conector->End();
+  doc->End();
 }

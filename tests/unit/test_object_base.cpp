@@ -101,7 +101,8 @@ TEST(ObjectBase, EvaluarColorWithoutFormulaNeedsNoContext) {
 
 TEST(ObjectBase, PaddingIsNumericAndNeverNegative) {
   auto object = BaseAccess::Make();
-  object->Load(HashOf({{"nPaddingTop", "2,5"}, {"nPaddingRight", -3}, {"nPaddingBottom", true}, {"nPaddingLeft", 1.25}}));
+  object->Load(
+      HashOf({{"nPaddingTop", "2,5"}, {"nPaddingRight", -3}, {"nPaddingBottom", true}, {"nPaddingLeft", 1.25}}));
   Value padding = object->PaddingRenderizable();
   EXPECT_EQ(Keys(padding),
             (std::vector<std::string>{"paddingSuperior", "paddingDerecho", "paddingInferior", "paddingIzquierdo"}));
