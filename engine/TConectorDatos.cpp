@@ -33,8 +33,10 @@ std::shared_ptr<TConectorDatos> TConectorDatos::Init(const Value& path) {
   return std::static_pointer_cast<TConectorDatos>(shared_from_this());
 }
 
+void TConectorDatos::CargarDatos() { hDatos = cRuta.empty() ? Value::NewHash() : CargarJson(Value(cRuta)); }
+
 std::shared_ptr<TConectorDatos> TConectorDatos::Create() {
-  hDatos = cRuta.empty() ? Value::NewHash() : CargarJson(Value(cRuta));
+  CargarDatos();
   return std::static_pointer_cast<TConectorDatos>(shared_from_this());
 }
 

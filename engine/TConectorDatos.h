@@ -63,6 +63,8 @@ class TConectorDatos : public Object {
   static Value NormalizarMascaraVb12(const Value& value);
 
  protected:
+  /// Fills hDatos when Create runs; the registered connector, filled by calls, keeps its data.
+  virtual void CargarDatos();
   Value CargarJson(const Value& path);
   Value PrimerRegistroDetalleVar(const Value& data);
   Value RegistrosDetalle(const Value& data);

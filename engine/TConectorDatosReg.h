@@ -78,6 +78,9 @@ class TConectorDatosReg : public TConectorDatos {
   /// Returns the engine's type name for a sent type ("Numeric" gives "numerico", "" "texto").
   static Value NormalizarTipo(const Value& type);
 
+ protected:
+  void CargarDatos() override {}
+
  private:
   static Value EmptyData();
   static Value NormalizarStruct(const Value& definitions, const Value& block);

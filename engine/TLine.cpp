@@ -52,7 +52,7 @@ Value TLine::GenerarRenderizable(const Value& context) {
   if (!ValorALogico(EsVisibleEnEjecucion(context))) return Value();
   std::string color = EvaluarColor(context, cBorderColorFormula, cBorderColor, ColorMode::Normalise);
   std::string shadow = EvaluarColor(context, cShadowColorFormula, cShadowColor, ColorMode::Plain);
-  Value render = NewRender("linea");
+  Value render = NewRender("linea", 19);
   Hash& h = render.AsHash();
   h.Put("color", Value(color));
   h.Put("grosor", nBorderWidth);

@@ -9,8 +9,8 @@
 
 namespace nv {
 
-/// What composition needs of a layout object. Layout object classes implement it (their
-/// GenerarRenderizable returns nil, one render object hash or an array of them).
+/// What composition needs of a layout object that is not a TObjectBase: its GenerarRenderizable
+/// returns nil, one render object hash or an array of them.
 class ObjetoComponible {
  public:
   virtual ~ObjetoComponible() = default;
@@ -18,7 +18,8 @@ class ObjetoComponible {
   virtual Value GenerarRenderizable(const Value& contexto) = 0;
 };
 
-/// What composition needs of an execution context: somewhere to leave a warning.
+/// What composition needs of an execution context that is not a TContextoEjecucion: somewhere to
+/// leave a warning.
 class ReceptorAvisos {
  public:
   virtual ~ReceptorAvisos() = default;

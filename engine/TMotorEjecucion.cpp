@@ -7,6 +7,8 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
+#include "TConectorDatos.h"
+#include "TContextoEjecucion.h"
 #include "TDocumentoRenderizable.h"
 #include "TMotorComposicion.h"
 #include "TMotorPaginacion.h"
@@ -177,16 +179,213 @@ Value TMotorEjecucion::Ejecutar() {
   hPerformanceDiagnostics.Set("nReflowMs", Elapsed(mark, now));
   mark = now;
 
-  auto* paginacion = oPaginacion.As<TMotorPaginacion>();
-  if (!paginacion) ThrowMissingCollaborator("El motor de paginacion no es un TMotorPaginacion", "Paginar");
-  Value documento = paginacion->Paginar(pagina, list);
+  Value documento = Paginacion().Paginar(pagina, list);
   hPerformanceDiagnostics.Set("nPaginationMs", Elapsed(mark, MillisecondClock()));
   return documento;
 }
 
+namespace {
+
+bool IsTrue(const Value& v) { return v.IsLogical() && v.AsBool(); }
+
+// The label road's view of the execution context: the real context class, or any object offering
+// the label-road interface. Without a context the record and page calls are skipped and the
+// progress reports answer "go on".
+class LabelContext {
+ public:
+  explicit LabelContext(const Value& context)
+      : real_(context.As<TContextoEjecucion>()), role_(real_ ? nullptr : context.As<ContextoEtiquetas>()), value_(context) {}
+
+  Value Opciones() const {
+    if (!nv::RespondsTo(value_, "GetOpciones")) return Value::NewHash();
+    if (real_) return real_->GetOpciones();
+    return role_ ? role_->GetOpciones() : Value::NewHash();
+  }
+  bool TieneProgreso() const {
+    if (!nv::RespondsTo(value_, "TieneProgreso")) return false;
+    if (real_) return IsTrue(real_->TieneProgreso());
+    return role_ && IsTrue(role_->TieneProgreso());
+  }
+  bool InformarRegistroExaminado(int64_t record) const {
+    Value answer = real_ ? real_->InformarRegistroExaminado(Value::Int(record))
+                         : (role_ ? role_->InformarRegistroExaminado(Value::Int(record)) : Value(true));
+    return !(answer.IsLogical() && !answer.AsBool());
+  }
+  bool InformarPaginaGenerada(int64_t pages) const {
+    Value answer = real_ ? real_->InformarPaginaGenerada(Value::Int(pages))
+                         : (role_ ? role_->InformarPaginaGenerada(Value::Int(pages)) : Value(true));
+    return !(answer.IsLogical() && !answer.AsBool());
+  }
+  void SetEstadoPagina(int64_t page, int64_t total) const {
+    if (real_) real_->SetEstadoPagina(Value::Int(page), Value::Int(total));
+    else if (role_) role_->SetEstadoPagina(Value::Int(page), Value::Int(total));
+  }
+  void PushRegistroDetalle(const Value& record, int64_t index, int64_t count, const Value& previous,
+                           const Value& next) const {
+    if (real_) real_->PushRegistroDetalle(record, Value::Int(index), Value::Int(count), previous, next);
+    else if (role_) role_->PushRegistroDetalle(record, Value::Int(index), Value::Int(count), previous, next);
+  }
+  void PopRegistroDetalle() const {
+    if (real_) real_->PopRegistroDetalle();
+    else if (role_) role_->PopRegistroDetalle();
+  }
+
+ private:
+  TContextoEjecucion* real_;
+  ContextoEtiquetas* role_;
+  const Value& value_;
+};
+
+}  // namespace
+
+TMotorPaginacion& TMotorEjecucion::Paginacion() const {
+  auto* paginacion = oPaginacion.As<TMotorPaginacion>();
+  if (!paginacion) ThrowMissingCollaborator("El motor de paginacion no es un TMotorPaginacion", "Paginar");
+  return *paginacion;
+}
+
+Value TMotorEjecucion::LabelLayoutPlantilla() const {
+  if (auto* plantilla = oPlantilla.As<TPlantilla>()) return plantilla->GetLabelLayout();
+  if (auto* fuente = oPlantilla.As<FuentePlantilla>()) return fuente->GetLabelLayout();
+  return Value::NewHash();
+}
+
 Value TMotorEjecucion::EjecutarEtiquetas() {
-  // Label sheets are placed by the label road; until it is built a label run yields no document.
-  return Value();
+  Value pagina = PaginaPlantilla();
+  Value layout = NormalizarLabelLayout(LabelLayoutPlantilla());
+  Value objetos = ObjetosPlantilla();
+  Value records = RegistrosEtiquetas();
+  const int64_t n = static_cast<int64_t>(records.Len());
+
+  const int64_t cells = std::max<int64_t>(1, layout["nRows"].AsNumber().i * layout["nColumns"].AsNumber().i);
+  const int64_t skipped = EtiquetaInicial(cells) - 1;
+  const int64_t sheets = std::max<int64_t>(1, CEILINGLOCAL(static_cast<double>(n + skipped) / static_cast<double>(cells)));
+
+  auto documento = TDocumentoRenderizable::New(ValueNumber(HGet(pagina, "ancho", Value::Int(0))),
+                                               ValueNumber(HGet(pagina, "alto", Value::Int(0))));
+  documento->Create();
+  Value sheet = Value::NewArray();
+  int64_t currentSheet = 1;
+  int64_t slot = skipped;
+  LabelContext context(oContextoEjecucion);
+  const bool progress = context.TieneProgreso();
+  TMotorPaginacion& paginacion = Paginacion();
+  paginacion.SetIgnorarSaltosPagina(true);
+
+  const Array& list = records.AsArray();
+  for (int64_t i = 1; i <= n; ++i) {
+    if (progress && !context.InformarRegistroExaminado(i)) {
+      documento->End();
+      return Value();
+    }
+    context.SetEstadoPagina(slot / cells + 1, sheets);
+    const Value& record = list[static_cast<size_t>(i - 1)];
+    Value previous = (i > 1 && list[static_cast<size_t>(i - 2)].IsHash()) ? list[static_cast<size_t>(i - 2)] : Value::NewHash();
+    Value next = (i < n && list[static_cast<size_t>(i)].IsHash()) ? list[static_cast<size_t>(i)] : Value::NewHash();
+    context.PushRegistroDetalle(record, i - 1, n, previous, next);
+
+    Value composed = Value::NewArray();
+    if (objetos.IsArray()) {
+      const size_t count = objetos.Len();
+      for (size_t k = 0; k < count && k < objetos.Len(); ++k) {
+        Value objeto = objetos.AsArray()[k];
+        AgregarRenderizableCompuesto(composed, objeto);
+      }
+    }
+    Value groups = paginacion.DividirObjetos(RecolocarFlujoTexto(composed));
+    for (const Value& group : groups.AsArray()) {
+      const int64_t cell = slot % cells;
+      const int64_t sheetOfCell = slot / cells + 1;
+      if (sheetOfCell != currentSheet) {
+        documento->AddPagina(sheet);
+        if (progress && !context.InformarPaginaGenerada(ValueInt(documento->TotalPaginas()))) {
+          documento->End();
+          return Value();
+        }
+        sheet = Value::NewArray();
+        currentSheet = sheetOfCell;
+      }
+      Value position = PosicionEtiqueta(layout, cell);
+      const double dx = position["x"].AsDouble();
+      const double dy = position["y"].AsDouble();
+      for (const Value& objeto : group.AsArray()) sheet.Append(DesplazarRenderizableEtiqueta(objeto, dx, dy, i, cell + 1));
+      ++slot;
+    }
+    context.PopRegistroDetalle();
+  }
+  documento->AddPagina(sheet);
+  if (progress && !context.InformarPaginaGenerada(ValueInt(documento->TotalPaginas()))) {
+    documento->End();
+    return Value();
+  }
+  return Value(documento);
+}
+
+Value TMotorEjecucion::RegistrosEtiquetas() const {
+  Value records;
+  if (nv::RespondsTo(oConectorDatos, "GetRegistrosDetalle")) {
+    if (auto* conector = oConectorDatos.As<TConectorDatos>()) {
+      records = conector->GetRegistrosDetalle();
+    } else if (auto* fuente = oConectorDatos.As<FuenteRegistros>()) {
+      records = fuente->GetRegistrosDetalle();
+    }
+  }
+  // A label document without records still prints one label, composed against an empty record.
+  if (!records.IsArray() || records.Len() == 0) return Value::FromArray({Value::NewHash()});
+  return records;
+}
+
+Value TMotorEjecucion::NormalizarLabelLayout(const Value& layout) {
+  Value out = Value::NewHash();
+  auto atLeast = [&](std::string_view key, double def, double floor) {
+    out.Set(key, Value(std::max(floor, ValueDouble(HGet(layout, key, Value(def))))));
+  };
+  atLeast("nLabelWidth", 70.0, 1.0);
+  atLeast("nLabelHeight", 37.0, 1.0);
+  out.Set("nColumns", Value::Int(std::max<int64_t>(1, ValueInt(HGet(layout, "nColumns", Value::Int(3))))));
+  out.Set("nRows", Value::Int(std::max<int64_t>(1, ValueInt(HGet(layout, "nRows", Value::Int(8))))));
+  for (std::string_view key : {"nMarginLeft", "nMarginTop", "nGapHorizontal", "nGapVertical"}) atLeast(key, 0.0, 0.0);
+  out.Set("cFlow", ValueString(HGet(layout, "cFlow", "row")) == "column" ? "column" : "row");
+  std::string format = AllTrim(ValueString(HGet(layout, "cLabelFormat", "manual")));
+  out.Set("cLabelFormat", format.empty() ? "manual" : format);
+  out.Set("nPrintOffsetX", Value(ValueDouble(HGet(layout, "nPrintOffsetX", Value(0.0)))));
+  out.Set("nPrintOffsetY", Value(ValueDouble(HGet(layout, "nPrintOffsetY", Value(0.0)))));
+  return out;
+}
+
+Value TMotorEjecucion::PosicionEtiqueta(const Value& layout, int64_t cell) {
+  const int64_t rows = std::max<int64_t>(1, ValueInt(HGet(layout, "nRows", Value::Int(8))));
+  const int64_t columns = std::max<int64_t>(1, ValueInt(HGet(layout, "nColumns", Value::Int(3))));
+  const bool byColumn = ValueString(HGet(layout, "cFlow", "row")) == "column";
+  const int64_t row = byColumn ? cell % rows : cell / columns;
+  const int64_t column = byColumn ? cell / rows : cell % columns;
+  auto number = [&](std::string_view key) { return ValueDouble(HGet(layout, key, Value::Int(0))); };
+  Value position = Value::NewHash();
+  position.Set("x", Value(number("nPrintOffsetX") + number("nMarginLeft") +
+                          static_cast<double>(column) * (number("nLabelWidth") + number("nGapHorizontal"))));
+  position.Set("y", Value(number("nPrintOffsetY") + number("nMarginTop") +
+                          static_cast<double>(row) * (number("nLabelHeight") + number("nGapVertical"))));
+  return position;
+}
+
+int64_t TMotorEjecucion::EtiquetaInicial(int64_t cells) const {
+  Value opciones = LabelContext(oContextoEjecucion).Opciones();
+  int64_t first = ValueInt(HGet(opciones, "nEtiquetaInicial", Value::Int(1)));
+  return std::max<int64_t>(1, std::min(cells, first));
+}
+
+Value TMotorEjecucion::DesplazarRenderizableEtiqueta(const Value& objeto, double dx, double dy, int64_t registro,
+                                                     int64_t cell) {
+  if (!objeto.IsHash()) return objeto;
+  if (objeto.Has("x") && objeto["x"].IsNumber()) objeto.Set("x", Value(objeto["x"].AsDouble() + dx));
+  if (objeto.Has("y") && objeto["y"].IsNumber()) objeto.Set("y", Value(objeto["y"].AsDouble() + dy));
+  Value debug = Value::NewHash();
+  debug.Set("nRegistro", Value::Int(registro));
+  debug.Set("nSlot", Value::Int(cell));
+  debug.Set("nOffsetX", Value(dx));
+  debug.Set("nOffsetY", Value(dy));
+  objeto.Set("debugEtiqueta", debug);
+  return objeto;
 }
 
 void TMotorEjecucion::AgregarRenderizableCompuesto(const Value& list, const Value& objeto) {

@@ -12,7 +12,11 @@
 
 namespace nv {
 
-/// What the engine asks of a template. Every call is optional (guarded by the responds-to test).
+// The engine calls its collaborators through their own classes (TPlantilla, TConectorDatos,
+// TContextoEjecucion, the layout object classes). An object of another class takes part by
+// implementing the matching interface below; every call is still preceded by the responds-to test.
+
+/// What the engine asks of a template.
 class FuentePlantilla {
  public:
   virtual ~FuentePlantilla() = default;
@@ -54,6 +58,8 @@ class ContextoEtiquetas {
                                     const Value& hAnterior, const Value& hSiguiente) = 0;
   virtual Value PopRegistroDetalle() = 0;
 };
+
+class TMotorPaginacion;
 
 class TMotorEjecucion : public Object {
  public:
@@ -102,11 +108,20 @@ class TMotorEjecucion : public Object {
   /// The smallest integer not below n.
   static int64_t CEILINGLOCAL(double n);
 
+  Value RegistrosEtiquetas() const;
+  static Value NormalizarLabelLayout(const Value& layout);
+  static Value PosicionEtiqueta(const Value& layout, int64_t cell);
+  int64_t EtiquetaInicial(int64_t cells) const;
+  static Value DesplazarRenderizableEtiqueta(const Value& objeto, double dx, double dy, int64_t registro,
+                                             int64_t cell);
+
   void ResetPerformanceDiagnostics();
   void SumarDiagnosticosTabla(const Value& objeto);
   bool EsDocumentoEtiquetas() const;
   Value PaginaPlantilla() const;
   Value ObjetosPlantilla() const;
+  Value LabelLayoutPlantilla() const;
+  TMotorPaginacion& Paginacion() const;
 };
 
 }  // namespace nv

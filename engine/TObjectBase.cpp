@@ -66,38 +66,36 @@ constexpr std::array<std::pair<std::string_view, MemberPtr>, 46> kPersisted{{
     {"lVb12WrapBefore", &TObjectBase::lVb12WrapBefore},
 }};
 
-// Each call is made only when the context responds to the operation; otherwise the documented
-// default of an absent operation applies.
-TContextoEjecucion* ContextOf(const Value& context, std::string_view operation) {
-  if (!RespondsTo(context, operation)) return nullptr;
-  return context.As<TContextoEjecucion>();
-}
+// A call is made only when the context offers the operation; otherwise the documented default of
+// an absent operation applies. The execution context class offers every operation used here, so
+// the responds-to test is the class test, which avoids comparing names on every render.
+TContextoEjecucion* ContextOf(const Value& context) { return context.As<TContextoEjecucion>(); }
 
 void CtxAddAviso(const Value& context, const std::string& text) {
-  if (TContextoEjecucion* ctx = ContextOf(context, "AddAviso")) ctx->AddAviso(Value(text));
+  if (TContextoEjecucion* ctx = ContextOf(context)) ctx->AddAviso(Value(text));
 }
 
 Value CtxEvaluarFormula(const Value& context, const Value& formula) {
-  if (TContextoEjecucion* ctx = ContextOf(context, "EvaluarFormula")) return ctx->EvaluarFormula(formula);
+  if (TContextoEjecucion* ctx = ContextOf(context)) return ctx->EvaluarFormula(formula);
   return Value();
 }
 
 void CtxDescartarObjeto(const Value& context, const Value& object, std::string_view reason) {
-  if (TContextoEjecucion* ctx = ContextOf(context, "DescartarObjeto")) ctx->DescartarObjeto(object, Value(reason));
+  if (TContextoEjecucion* ctx = ContextOf(context)) ctx->DescartarObjeto(object, Value(reason));
 }
 
 bool CtxEsModoDisenador(const Value& context) {
-  if (TContextoEjecucion* ctx = ContextOf(context, "EsModoDisenador")) return ValorALogico(ctx->EsModoDisenador());
+  if (TContextoEjecucion* ctx = ContextOf(context)) return ValorALogico(ctx->EsModoDisenador());
   return false;
 }
 
 bool CtxCapaActiva(const Value& context, const Value& object) {
-  if (TContextoEjecucion* ctx = ContextOf(context, "CapaActiva")) return ValorALogico(ctx->CapaActiva(object));
+  if (TContextoEjecucion* ctx = ContextOf(context)) return ValorALogico(ctx->CapaActiva(object));
   return true;
 }
 
 Value CtxEvaluarCondicion(const Value& context, const Value& formula) {
-  if (TContextoEjecucion* ctx = ContextOf(context, "EvaluarCondicion")) return ctx->EvaluarCondicion(formula);
+  if (TContextoEjecucion* ctx = ContextOf(context)) return ctx->EvaluarCondicion(formula);
   return Value();
 }
 
@@ -243,11 +241,11 @@ Value TObjectBase::Documento() {
   Value current = oParent;
   // A chain of owners is short (document, or table then document); the bound only guards
   // against an accidental ownership cycle.
+  // The document class answers both layer queries and every layout object has an owner, so the
+  // responds-to tests are class tests here.
   for (int depth = 0; depth < 64 && current.IsObject(); ++depth) {
-    if (nv::RespondsTo(current, "GetLayerCondition") && nv::RespondsTo(current, "IsLayerVisibleInDesign")) {
-      return current;
-    }
-    TObjectBase* owner = nv::RespondsTo(current, "oParent") ? current.As<TObjectBase>() : nullptr;
+    if (current.As<TDocument>() != nullptr) return current;
+    TObjectBase* owner = current.As<TObjectBase>();
     if (owner == nullptr) break;
     current = owner->oParent;
   }
@@ -326,9 +324,10 @@ Value TObjectBase::EsVisibleEnEjecucion(const Value& context) {
 
 // ---- Common render keys ------------------------------------------------------------------------
 
-Value TObjectBase::NewRender(std::string_view tipo) {
+Value TObjectBase::NewRender(std::string_view tipo, size_t keyCount) {
   Value render = Value::NewHash();
   Hash& hash = render.AsHash();
+  hash.reserve(keyCount);
   hash.Put("id", cId);
   hash.Put("tipo", Value(tipo));
   hash.Put("x", nLeft);
@@ -344,7 +343,7 @@ Value TObjectBase::BuildBoxRender(const Value& context, std::string_view tipo, c
   std::string fill3 = EvaluarColor(context, cFillColor3Formula, cFillColor3, ColorMode::Plain);
   std::string border = EvaluarColor(context, cBorderColorFormula, cBorderColor, ColorMode::Plain);
   std::string shadow = EvaluarColor(context, cShadowColorFormula, cShadowColor, ColorMode::Plain);
-  Value render = NewRender(tipo);
+  Value render = NewRender(tipo, 29);
   Hash& hash = render.AsHash();
   hash.Put("colorBorde", Value(border));
   hash.Put("grosorBorde", nBorderWidth);

@@ -133,8 +133,9 @@ class TObjectBase : public Object {
   static bool IsHexColor(std::string_view trimmed);
   static std::string NormalizeColorText(const Value& value);
 
-  /// Returns a new render object holding "id", "tipo", "x", "y", "ancho" and "alto".
-  Value NewRender(std::string_view tipo);
+  /// Returns a new render object holding "id", "tipo", "x", "y", "ancho" and "alto", with room
+  /// for keyCount keys in all.
+  Value NewRender(std::string_view tipo, size_t keyCount);
   /// The render object of a rectangle-like box ("rectangulo", "elipse") with the given rounding;
   /// the five colours are evaluated in plain mode: background, fill 2, fill 3, border, shadow.
   Value BuildBoxRender(const Value& context, std::string_view tipo, const Value& rounded);

@@ -12,10 +12,9 @@ namespace nv {
 
 namespace {
 
-TContextoEjecucion* ContextOf(const Value& context, std::string_view operation) {
-  if (!RespondsTo(context, operation)) return nullptr;
-  return context.As<TContextoEjecucion>();
-}
+// The execution context class offers every evaluation operation the text uses, so the
+// responds-to test is the class test.
+TContextoEjecucion* ContextOf(const Value& context) { return context.As<TContextoEjecucion>(); }
 
 // The content value of one render with its failure state.
 struct Content {
@@ -38,21 +37,14 @@ Content EvaluarContenido(const Value& context, const Value& plan, const std::str
     content.error = ValorALogico(HGet(status, "lError"));
     content.message = toText(HGet(status, "cError"));
   };
-  Value text(formula);
-  if (TContextoEjecucion* ctx = ContextOf(context, "EvaluarPlanFormulaConEstado")) {
-    fromStatus(ctx->EvaluarPlanFormulaConEstado(plan, text));
-  } else if (TContextoEjecucion* ctx2 = ContextOf(context, "EvaluarFormulaConEstado")) {
-    fromStatus(ctx2->EvaluarFormulaConEstado(text));
-  } else if (TContextoEjecucion* ctx3 = ContextOf(context, "EvaluarPlanFormula")) {
-    content.text = toText(ctx3->EvaluarPlanFormula(plan, text));
-  } else if (TContextoEjecucion* ctx4 = ContextOf(context, "EvaluarFormula")) {
-    content.text = toText(ctx4->EvaluarFormula(text));
-  }
+  // The context offers the plan evaluation with failure state, the first of the operations the
+  // text can use; anything else evaluates nothing and leaves the text empty.
+  if (TContextoEjecucion* ctx = ContextOf(context)) fromStatus(ctx->EvaluarPlanFormulaConEstado(plan, Value(formula)));
   return content;
 }
 
 Value CompilarPlan(const Value& context, const std::string& formula) {
-  if (TContextoEjecucion* ctx = ContextOf(context, "CompilarPlanFormula")) {
+  if (TContextoEjecucion* ctx = ContextOf(context)) {
     return ctx->CompilarPlanFormula(Value(formula));
   }
   return Value();
@@ -432,7 +424,7 @@ Value TText::BuildRender(const Style& style, const std::string& text, int64_t co
 }
 
 bool TText::CanUseStaticRenderPrototype() {
-  if (!nv::RespondsTo(oParent, "cType")) return false;
+  // Every layout object has a type tag, so the responds-to test is the class test.
   TObjectBase* owner = oParent.As<TObjectBase>();
   if (owner == nullptr || ValorAString(owner->cType) != "TTable") return false;
   for (const std::string* formula : {&cTextColorFormula, &cFontSizeFormula, &cFontBoldFormula, &cFontItalicFormula,

@@ -195,9 +195,12 @@ Value Value::Clone() const {
     return Value(std::move(copy));
   }
   if (auto* h = std::get_if<HashPtr>(&data_)) {
-    auto copy = std::make_shared<Hash>();
-    copy->reserve((*h)->size());
-    for (const auto& [key, item] : **h) copy->Put(key, item.Clone());
+    // Copying the map keeps its lookup index, so no key is hashed again; only nested lists and
+    // hashes need copies of their own.
+    auto copy = std::make_shared<Hash>(**h);
+    for (auto it = copy->begin(); it != copy->end(); ++it) {
+      if (it->second.IsArray() || it->second.IsHash()) it.value() = it->second.Clone();
+    }
     return Value(std::move(copy));
   }
   return *this;

@@ -8,6 +8,7 @@
 #include "Json.h"
 #include "Runner.h"
 #include "Runtime.h"
+#include "TBarcode.h"
 #include "TConectorDatosReg.h"
 #include "TContextoEjecucion.h"
 #include "TDocument.h"
@@ -18,6 +19,7 @@
 #include "TMotorPaginacion.h"
 #include "TObjectBase.h"
 #include "TPlantilla.h"
+#include "TText.h"
 #include "Value.h"
 
 using namespace nv;
@@ -502,7 +504,57 @@ int TestEtiquetas() {
 
 // ---- Suite: formula error semantics ---------------------------------------------------------------
 
-int TestFormulaErrorSemantics() { return 0; }
+int TestFormulaErrorSemantics() {
+  int failures = 0;
+  auto connector = TConectorDatosReg::New();
+  connector->Create();
+  auto evaluator = TEvaluadorFormulas::New();
+  evaluator->Create();
+  auto context = TContextoEjecucion::New(Value(connector), Value(evaluator), Value::NewHash());
+  context->Create();
+  const Value ctx(context);
+
+  auto renderText = [&](const char* id, const char* formula) {
+    auto text = TText::New();
+    Value data = Value::NewHash();
+    data.Set("cId", Value(id));
+    data.Set("cText", Value(formula));
+    text->Load(data);
+    return text->GenerarRenderizable(ctx);
+  };
+  auto renderBarcode = [&](const char* id, const char* formula) {
+    auto barcode = TVBBarcode::New();
+    Value data = Value::NewHash();
+    data.Set("cId", Value(id));
+    data.Set("cContent", Value(formula));
+    data.Set("cBarcodeType", Value("EAN13"));
+    barcode->Load(data);
+    return barcode->GenerarRenderizable(ctx);
+  };
+
+  const Value textValid = renderText("text_valid", "\"Correcto\"");
+  const Value textInvalid = renderText("text_invalid", "DATOS.NO_EXISTE");
+  const Value textLiteral = renderText("text_literal", "\"[ERROR literal del usuario]\"");
+  const Value barcodeValid = renderBarcode("barcode_valid", "\"123456789012\"");
+  const Value barcodeInvalid = renderBarcode("barcode_invalid", "DATOS.NO_EXISTE");
+
+  failures += AssertEqual("Formula texto valida", HGet(textValid, "formulaError"), Value(false));
+  failures += AssertEqual("Formula texto invalida", HGet(textInvalid, "formulaError"), Value(true));
+  failures += AssertEqual("Formula texto invalida conserva mensaje", Value(IsEmpty(HGet(textInvalid, "formulaErrorMessage"))),
+                          Value(false));
+  failures += AssertEqual("Literal ERROR visible", HGet(textLiteral, "texto"), Value("[ERROR literal del usuario]"));
+  failures += AssertEqual("Literal ERROR no es fallo", HGet(textLiteral, "formulaError"), Value(false));
+  failures += AssertEqual("Formula barcode valida", HGet(barcodeValid, "formulaError"), Value(false));
+  failures += AssertEqual("Formula barcode invalida", HGet(barcodeInvalid, "formulaError"), Value(true));
+  failures += AssertEqual("Formula barcode invalida conserva error",
+                          Value(IsEmpty(HGet(barcodeInvalid, "formulaErrorMessage"))), Value(false));
+  failures += AssertEqual("Errores conservados como avisos", Value(context->GetAvisos().Len() >= 2), Value(true));
+
+  context->End();
+  evaluator->End();
+  connector->End();
+  return failures;
+}
 
 // ---- Entry point ------------------------------------------------------------------------------------
 

@@ -70,6 +70,83 @@ class ContextoDoble : public Object, public ReceptorAvisos {
   }
 };
 
+/// A context for label runs: options, progress answers, and a log of the record and page calls.
+class ContextoEtiquetasDoble : public Object, public ContextoEtiquetas, public ReceptorAvisos {
+ public:
+  Value opciones = Value::NewHash();
+  bool progreso = false;
+  int64_t cancelarEnRegistro = 0;  // InformarRegistroExaminado answers false for this record
+  int64_t cancelarEnPaginas = 0;   // InformarPaginaGenerada answers false for this page count
+  std::vector<std::string> log;
+  Value registroActual = Value::NewHash();
+
+  bool RespondsTo(std::string_view name) const override {
+    return NameIn(name, {"GetOpciones", "TieneProgreso", "InformarRegistroExaminado", "InformarPaginaGenerada",
+                         "SetEstadoPagina", "PushRegistroDetalle", "PopRegistroDetalle", "AddAviso"}) ||
+           Object::RespondsTo(name);
+  }
+  Value GetOpciones() override { return opciones; }
+  Value TieneProgreso() override { return progreso; }
+  Value InformarRegistroExaminado(const Value& n) override {
+    log.push_back("registro " + ValueString(n));
+    return ValueInt(n) != cancelarEnRegistro;
+  }
+  Value InformarPaginaGenerada(const Value& n) override {
+    log.push_back("paginas " + ValueString(n));
+    return ValueInt(n) != cancelarEnPaginas;
+  }
+  Value SetEstadoPagina(const Value& page, const Value& total) override {
+    log.push_back("estado " + ValueString(page) + "/" + ValueString(total));
+    return Value();
+  }
+  Value PushRegistroDetalle(const Value& record, const Value& index, const Value& count, const Value& previous,
+                            const Value& next) override {
+    registroActual = record;
+    log.push_back("push " + ValueString(HGet(record, "N", "-")) + " " + ValueString(index) + " " +
+                  ValueString(count) + " " + ValueString(HGet(previous, "N", "-")) + " " +
+                  ValueString(HGet(next, "N", "-")));
+    return Value();
+  }
+  Value PopRegistroDetalle() override {
+    registroActual = Value::NewHash();
+    log.push_back("pop");
+    return Value();
+  }
+  Value AddAviso(const Value& aviso) override {
+    log.push_back("aviso " + ValueString(aviso));
+    return Value();
+  }
+};
+
+class ConectorDoble : public Object, public FuenteRegistros {
+ public:
+  Value registros = Value::NewArray();
+  bool RespondsTo(std::string_view name) const override {
+    return NameIn(name, {"GetRegistrosDetalle"}) || Object::RespondsTo(name);
+  }
+  Value GetRegistrosDetalle() override { return registros; }
+};
+
+/// A layout object that, like a real one, builds a new render object at every composition; its
+/// text is the current record's "N" as the label context double holds it.
+class EtiquetaDoble : public Object, public ObjetoComponible {
+ public:
+  explicit EtiquetaDoble(Value prototype) : prototype_(std::move(prototype)) {}
+  bool RespondsTo(std::string_view name) const override {
+    return NameIn(name, {"GenerarRenderizable"}) || Object::RespondsTo(name);
+  }
+  Value GenerarRenderizable(const Value& contexto) override {
+    Value r = prototype_.Clone();
+    if (auto* ctx = contexto.As<ContextoEtiquetasDoble>()) {
+      if (!r.Has("texto")) r.Set("texto", ValueString(HGet(ctx->registroActual, "N", "")));
+    }
+    return r;
+  }
+
+ private:
+  Value prototype_;
+};
+
 /// A render object hash with the given kind, id and position.
 inline Value Render(const std::string& tipo, const std::string& id, double x = 0, double y = 0) {
   Value r = Value::NewHash();

@@ -311,6 +311,11 @@ TEST(ConnectorReg, CachesAreDroppedExactlyBySends) {
   connector->SendDataVar(Row({Def({{"grupo", "OMEM_PICTURES"}, {"nombre", "IMPORTE"}})}), Row({Row({"#,##0.00"})}));
   EXPECT_EQ(Text(HGet(connector->GetVariables(), "OMEM_PICTURES.IMPORTE")), "@E 9,999.99");
 
+  // Creating it through its base class loads nothing either: the sent data stay.
+  std::shared_ptr<TConectorDatos> base = connector;
+  base->Create();
+  EXPECT_EQ(Text(HGet(connector->GetVariables(), "OMEM_PICTURES.IMPORTE")), "@E 9,999.99");
+
   connector->End();
   EXPECT_EQ(connector->GetVariables().Len(), 0u);
   EXPECT_EQ(connector->GetRegistrosDetalle().Len(), 0u);

@@ -1,0 +1,196 @@
+// Runs the norvane program on the examples and on bad input, and checks exit codes, messages and
+// the parsed JSON it writes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "Accessors.h"
+#include "Json.h"
+#include "Runtime.h"
+
+using namespace nv;
+
+namespace {
+
+struct CliRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+  Value json;  // standard output decoded, nil when it is not JSON
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Runs the program with the arguments (each quoted) and an optional shell redirect of stdin.
+CliRun Norvane(const std::vector<std::string>& args, const std::string& stdinFile = "") {
+  std::string errFile = CreateTempFile("norvane_cli_err_", ".txt");
+  std::string command = Quote(NORVANE_BINARY);
+  for (const auto& a : args) command += " " + Quote(a);
+  if (!stdinFile.empty()) command += " < " + Quote(stdinFile);
+  command += " 2> " + Quote(errFile);
+  CliRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[65536];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.err = ReadBinaryFile(errFile);
+  DeleteFile(errFile);
+  bool ok = false;
+  run.json = DecodeJson(run.out, ok);
+  if (!ok) run.json = Value();
+  return run;
+}
+
+std::string Example(const std::string& name) { return std::string(NORVANE_EXAMPLES) + "/" + name; }
+
+std::string TempWith(const std::string& content) {
+  std::string path = CreateTempFile("norvane_cli_in_", ".json");
+  WriteFile(path, content);
+  return path;
+}
+
+size_t CountObjectsOfKind(const Value& page, const std::string& tipo) {
+  size_t count = 0;
+  for (const Value& object : AsArray(HGet(page, "objetos")).AsArray()) {
+    if (ValueString(HGet(object, "tipo")) == tipo) ++count;
+  }
+  return count;
+}
+
+}  // namespace
+
+TEST(CliRender, LabelSheetExamplePlacesFiftyLabelsOnThreeSheets) {
+  CliRun run = Norvane({"render", Example("labels/template.json"), "--data", Example("labels/data.json")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_TRUE(run.json.IsHash()) << run.out.substr(0, 400);
+  Value pages = HGet(run.json, "paginas");
+  ASSERT_EQ(pages.Len(), 3u);  // 24 labels a sheet: 24 + 24 + 2
+  size_t barcodes = 0;
+  for (const Value& page : pages.AsArray()) barcodes += CountObjectsOfKind(page, "barcode");
+  EXPECT_EQ(barcodes, 50u);
+  EXPECT_EQ(CountObjectsOfKind(pages.Item(3), "barcode"), 2u);
+  Value first = HGet(pages.Item(1), "objetos").Item(1);
+  for (const char* key : {"id", "tipo", "x", "y", "ancho", "alto", "debugEtiqueta"}) {
+    EXPECT_TRUE(HHas(first, key)) << key;
+  }
+  // Record 3 has no second address line: its city line closes up by one flow line (4.5 mm).
+  double cityY[4] = {0, 0, 0, 0};
+  for (const Value& object : HGet(pages.Item(1), "objetos").AsArray()) {
+    int64_t record = ValueInt(HGet(HGet(object, "debugEtiqueta"), "nRegistro"));
+    if (ValueString(HGet(object, "id")) == "ciudad" && record >= 1 && record <= 3) cityY[record] = ValueDouble(HGet(object, "y"));
+  }
+  EXPECT_DOUBLE_EQ(cityY[2], 16.5);
+  EXPECT_DOUBLE_EQ(cityY[3], 12.0);
+  EXPECT_DOUBLE_EQ(ValueDouble(HGet(run.json, "ancho")), 210.0);
+  EXPECT_TRUE(HGet(run.json, "rendimiento").IsHash());
+  EXPECT_EQ(HGet(run.json, "avisos").Len(), 0u) << EncodeJson(HGet(run.json, "avisos"));
+}
+
+TEST(CliRender, ReportExampleRendersOnePageWithQrAndFormattedTexts) {
+  std::string output = CreateTempFile("norvane_cli_out_", ".json");
+  CliRun run = Norvane({"render", Example("report/template.json"), "--data", Example("report/data.json"), "--output",
+                     output});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(run.out.empty());
+  bool ok = false;
+  Value json = DecodeJson(ReadBinaryFile(output), ok);
+  DeleteFile(output);
+  ASSERT_TRUE(ok);
+  Value pages = HGet(json, "paginas");
+  ASSERT_EQ(pages.Len(), 1u);
+  Value page = pages.Item(1);
+  EXPECT_EQ(CountObjectsOfKind(page, "barcode"), 1u);
+  EXPECT_GE(CountObjectsOfKind(page, "rectangulo"), 1u);
+  bool totalFound = false;
+  for (const Value& object : HGet(page, "objetos").AsArray()) {
+    if (ValueString(HGet(object, "texto")) == "Total: 1.234,50") totalFound = true;
+    if (ValueString(HGet(object, "tipo")) == "barcode") {
+      EXPECT_EQ(ValueString(HGet(object, "barcodeTipo")), "QR");
+      EXPECT_GT(HGet(object, "matriz").Len(), 20u);
+    }
+  }
+  EXPECT_TRUE(totalFound) << EncodeJson(page);
+}
+
+TEST(CliRender, TemplateFromStandardInputAndProgressLines) {
+  CliRun run = Norvane({"render", "-", "--data", Example("labels/data.json"), "--progress"}, Example("labels/template.json"));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(HGet(run.json, "paginas").Len(), 3u);
+  EXPECT_NE(run.err.find("records examined"), std::string::npos) << run.err;
+}
+
+TEST(CliEval, ValuesAndErrorValues) {
+  CliRun sum = Norvane({"eval", "10/4"});
+  ASSERT_EQ(sum.exitCode, 0) << sum.err;
+  EXPECT_DOUBLE_EQ(ValueDouble(HGet(sum.json, "valor")), 2.5);
+  EXPECT_EQ(HGet(sum.json, "lError").AsBool(), false);
+
+  CliRun missing = Norvane({"eval", "DATOS.NO_EXISTE"});
+  ASSERT_EQ(missing.exitCode, 0);
+  EXPECT_EQ(HGet(missing.json, "lError").AsBool(), true);
+  EXPECT_EQ(ValueString(HGet(missing.json, "cError")), "[Variable no encontrada: DATOS.NO_EXISTE]");
+
+  std::string data = TempWith(R"({"DataVar": {"DATOS": {"CLIENTE": "Dulces Orbanel"}}})");
+  CliRun variable = Norvane({"eval", "Upper(DATOS.CLIENTE)", "--data", data});
+  DeleteFile(data);
+  EXPECT_EQ(ValueString(HGet(variable.json, "valor")), "DULCES ORBANEL");
+}
+
+TEST(CliBarcode, ValidAndInvalidContent) {
+  CliRun ean = Norvane({"barcode", "EAN13", "590123412345"});
+  EXPECT_EQ(ean.exitCode, 0);
+  EXPECT_EQ(ValueString(HGet(ean.json, "texto")), "5901234123457");
+  EXPECT_EQ(ValueString(HGet(ean.json, "bits")).size(), 95u);
+
+  CliRun bad = Norvane({"barcode", "EAN13", "12AB"});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_TRUE(HHas(bad.json, "error"));
+}
+
+TEST(CliBadInput, FilesAreCheckedWithOneClearLine) {
+  CliRun missing = Norvane({"render", "/nonexistent/template.json"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("/nonexistent/template.json: no such file"), std::string::npos) << missing.err;
+  EXPECT_TRUE(missing.out.empty());
+
+  std::string invalid = TempWith("{\"aObjects\": [1, 2,,]}");
+  CliRun broken = Norvane({"render", invalid});
+  EXPECT_EQ(broken.exitCode, 1);
+  EXPECT_NE(broken.err.find(invalid + ": not valid JSON"), std::string::npos) << broken.err;
+  EXPECT_NE(broken.err.find("offset"), std::string::npos) << broken.err;
+  DeleteFile(invalid);
+
+  std::string array = TempWith("[1, 2]");
+  CliRun notObject = Norvane({"render", Example("labels/template.json"), "--data", array});
+  EXPECT_EQ(notObject.exitCode, 1);
+  EXPECT_NE(notObject.err.find(array + ": not a JSON object"), std::string::npos) << notObject.err;
+  DeleteFile(array);
+
+  CliRun directory = Norvane({"eval", "1", "--options", "/tmp"});
+  EXPECT_EQ(directory.exitCode, 1);
+  EXPECT_NE(directory.err.find("/tmp: is a directory"), std::string::npos);
+}
+
+TEST(CliBadInput, WrongArgumentsExitTwoWithUsage) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {}, {"draw"}, {"render"}, {"render", "a.json", "b.json"}, {"eval", "1", "--output", "x"},
+           {"render", "t.json", "--data"}, {"barcode", "QR"}, {"render", "-", "--data", "-"}}) {
+    CliRun run = Norvane(args);
+    EXPECT_EQ(run.exitCode, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_NE(run.err.find("usage: norvane"), std::string::npos);
+  }
+  CliRun help = Norvane({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("norvane render"), std::string::npos);
+  CliRun version = Norvane({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out.rfind("norvane ", 0), 0u);
+}

@@ -1,0 +1,226 @@
+// The norvane command-line program: renders a template against runtime data, evaluates a formula,
+// or encodes a barcode, and writes the result as JSON.
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Accessors.h"
+#include "CommandLine.h"
+#include "Json.h"
+#include "Runtime.h"
+#include "TBarcodeUtil.h"
+#include "TConectorDatos.h"
+#include "TContextoEjecucion.h"
+#include "TDocumentoRenderizable.h"
+#include "TEvaluadorFormulas.h"
+#include "TMotorComposicion.h"
+#include "TMotorEjecucion.h"
+#include "TMotorPaginacion.h"
+#include "TPlantilla.h"
+#include "Version.h"
+
+using namespace nv;
+
+namespace {
+
+constexpr int kExitInputError = 1;
+constexpr int kExitUsage = 2;
+
+int UsageError(const std::string& reason) {
+  std::cerr << "norvane: " << reason << "\n\n" << cli::UsageText();
+  return kExitUsage;
+}
+
+int InputError(const std::string& reason) {
+  std::cerr << "norvane: " << reason << "\n";
+  return kExitInputError;
+}
+
+// Writes text to the output path ("" or "-" is standard output); false when the file cannot be written.
+bool WriteOutput(const std::string& path, const std::string& text) {
+  if (path.empty() || path == "-") {
+    std::cout << text << "\n";
+    return static_cast<bool>(std::cout.flush());
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text << "\n";
+  return static_cast<bool>(out.flush());
+}
+
+// Progress blocks that print one line on standard error, at most four times a second, and never
+// cancel the run.
+void InstallProgress(const Value& options) {
+  struct Counters {
+    int64_t records = 0;
+    int64_t pages = 0;
+    int64_t lastPrintMs = 0;
+  };
+  auto counters = std::make_shared<Counters>();
+  auto report = [counters](bool force) {
+    int64_t now = MillisecondClock();
+    if (!force && now - counters->lastPrintMs < 250) return;
+    counters->lastPrintMs = now;
+    std::fprintf(stderr, "norvane: %lld records examined, %lld pages generated\n",
+                 static_cast<long long>(counters->records), static_cast<long long>(counters->pages));
+  };
+  options.Set("lProgressActive", true);
+  options.Set("bProgressRecord", Value::Block([counters, report](std::span<const Value> args) {
+                counters->records = args.empty() ? counters->records + 1 : ValueInt(args[0]);
+                report(false);
+                return Value(true);
+              }));
+  options.Set("bProgressPage", Value::Block([counters, report](std::span<const Value> args) {
+                counters->pages = args.empty() ? counters->pages + 1 : ValueInt(args[0]);
+                report(false);
+                return Value(true);
+              }));
+}
+
+// The pieces of one execution, built in the order the engine expects and ended in reverse.
+struct Session {
+  std::shared_ptr<TPlantilla> plantilla;
+  std::shared_ptr<TConectorDatos> conector;
+  std::shared_ptr<TEvaluadorFormulas> evaluador;
+  std::shared_ptr<TContextoEjecucion> contexto;
+
+  ~Session() {
+    if (contexto) contexto->End();
+    if (evaluador) evaluador->End();
+    if (plantilla) plantilla->End();
+    if (conector) conector->End();
+  }
+};
+
+// Reads the optional data and options files; false (with the message printed) on a bad input.
+bool ReadRunInputs(const cli::Invocation& inv, Value& data, Value& options, int& exitCode) {
+  std::string error;
+  data = Value::NewHash();
+  options = Value::NewHash();
+  if (!inv.dataPath.empty()) {
+    auto read = cli::ReadJsonInput(inv.dataPath, error);
+    if (!read) {
+      exitCode = InputError(error);
+      return false;
+    }
+    data = *read;
+  }
+  if (!inv.optionsPath.empty()) {
+    auto read = cli::ReadJsonInput(inv.optionsPath, error);
+    if (!read) {
+      exitCode = InputError(error);
+      return false;
+    }
+    options = *read;
+  }
+  return true;
+}
+
+// Builds connector, evaluator and context over the data; the options take the template's variable
+// definitions unless they set their own.
+void BuildSession(Session& session, const Value& templateHash, const Value& data, const Value& options) {
+  session.plantilla = TPlantilla::New(Value(""));
+  session.plantilla->SetData(templateHash);
+  session.plantilla->Create();
+  session.conector = TConectorDatos::New(Value(""));
+  session.conector->Create();
+  session.conector->hDatos = session.conector->NormalizarDatosRuntime(data);
+  if (!options.Has("hUserVars")) options.Set("hUserVars", session.plantilla->GetUserVars());
+  if (!options.Has("hAcumVars")) options.Set("hAcumVars", session.plantilla->GetAcumVars());
+  session.evaluador = TEvaluadorFormulas::New();
+  session.evaluador->Create();
+  session.contexto = TContextoEjecucion::New(Value(session.conector), Value(session.evaluador), options);
+  session.contexto->Create();
+}
+
+int Render(const cli::Invocation& inv) {
+  std::string error;
+  auto templateHash = cli::ReadJsonInput(inv.positional[0], error);
+  if (!templateHash) return InputError(error);
+  Value data, options;
+  int exitCode = 0;
+  if (!ReadRunInputs(inv, data, options, exitCode)) return exitCode;
+  if (inv.progress) InstallProgress(options);
+
+  Session session;
+  BuildSession(session, *templateHash, data, options);
+  auto composicion = TMotorComposicion::New(Value::NewHash());
+  composicion->Create();
+  auto paginacion = TMotorPaginacion::New();
+  paginacion->Create();
+  auto motor = TMotorEjecucion::New(Value(session.plantilla), Value(session.conector), Value(composicion),
+                                    Value(paginacion), Value(session.contexto));
+  motor->Create();
+  Value result = motor->Ejecutar();
+  auto documento = result.AsShared<TDocumentoRenderizable>();
+  if (!documento) {
+    motor->End();
+    return InputError("the run was cancelled");
+  }
+
+  Value output = Value::NewHash();
+  output.Set("ancho", documento->nAncho);
+  output.Set("alto", documento->nAlto);
+  output.Set("modoAlto", documento->cPaperHeightMode);
+  output.Set("paginas", documento->GetPaginas());
+  output.Set("avisos", session.contexto->GetAvisos());
+  output.Set("descartados", session.contexto->GetDescartados());
+  output.Set("rendimiento", motor->GetPerformanceDiagnostics());
+  bool written = WriteOutput(inv.outputPath, EncodeJson(output));
+  documento->End();
+  motor->End();
+  paginacion->End();
+  composicion->End();
+  if (!written) return InputError(inv.outputPath + ": cannot be written");
+  return 0;
+}
+
+int Eval(const cli::Invocation& inv) {
+  Value data, options;
+  int exitCode = 0;
+  if (!ReadRunInputs(inv, data, options, exitCode)) return exitCode;
+  Session session;
+  BuildSession(session, Value::NewHash(), data, options);
+  Value status = session.contexto->EvaluarFormulaConEstado(Value(inv.positional[0]));
+  Value output = Value::NewHash();
+  output.Set("valor", HGet(status, "valor"));
+  output.Set("lError", HGet(status, "lError", Value(false)));
+  output.Set("cError", HGet(status, "cError", Value("")));
+  WriteOutput("", EncodeJson(output));
+  return 0;
+}
+
+int Barcode(const cli::Invocation& inv) {
+  auto util = TBarcodeUtil::New();
+  Value result = util->Crear(Value(inv.positional[1]), Value(inv.positional[0]));
+  WriteOutput("", EncodeJson(result));
+  // A failure is told by its "error" key.
+  return HHas(result, "error") ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  auto inv = cli::ParseArguments(args, error);
+  if (!inv) return UsageError(error);
+  if (inv->command == "help") {
+    std::cout << cli::UsageText();
+    return 0;
+  }
+  if (inv->command == "version") {
+    std::cout << "norvane " << EngineVersion() << "\n";
+    return 0;
+  }
+  try {
+    if (inv->command == "render") return Render(*inv);
+    if (inv->command == "eval") return Eval(*inv);
+    return Barcode(*inv);
+  } catch (const RuntimeError& e) {
+    std::cerr << "norvane: internal error: " << e.Description() << " (" << e.Operation() << ")\n";
+    return 1;
+  }
+}
