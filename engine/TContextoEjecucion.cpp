@@ -402,6 +402,42 @@ Value TContextoEjecucion::HashMergeVariables(const Value& base, const Value& ove
   return result;
 }
 
+namespace {
+
+// HashMergeVariables applied in place to a set this context owns: the entries whose names an
+// overlay key matches are removed, then the overlay entries are appended, which gives the same
+// keys in the same order without copying the whole set for every frame.
+void MergeVariablesInto(Value& set, const Value& overlay) {
+  const HashPtr* over = overlay.HashRef();
+  if (over == nullptr || (*over)->empty()) return;
+  std::vector<std::string> normalized;
+  normalized.reserve((*over)->size());
+  std::unordered_set<std::string_view> names;
+  names.reserve((*over)->size() * 2);
+  for (const auto& entry : **over) {
+    normalized.emplace_back();
+    NormalizeNameInto(entry.first, normalized.back());
+  }
+  for (const std::string& name : normalized) names.insert(name);
+
+  Hash& target = set.AsHash();
+  std::vector<std::string> matched;
+  std::string buffer;
+  for (const auto& entry : target) {
+    NormalizeNameInto(entry.first, buffer);
+    if (names.count(buffer) != 0) matched.push_back(entry.first);
+  }
+  // Removing from an ordered hash shifts the later entries; past a few matches one copy is cheaper.
+  if (matched.size() > 8) {
+    set = TContextoEjecucion::HashMergeVariables(set, overlay);
+    return;
+  }
+  for (const std::string& key : matched) target.Erase(key);
+  for (const auto& entry : **over) target.Put(entry.first, entry.second);
+}
+
+}  // namespace
+
 Value TContextoEjecucion::ResetDataVarRuntimeCache() {
   hDataVarRuntimeCache = Value::NewHash();
   nDataVarChangeCursor = 0;
@@ -499,7 +535,7 @@ Value TContextoEjecucion::InvalidarVariables() {
 Value TContextoEjecucion::BuildVariables() {
   Value set = NewCopy(VariablesConector());
   Value runtime = VariablesDataVarRuntime();
-  if (runtime.Len() > 0) set = HashMergeVariables(set, runtime);
+  if (runtime.Len() > 0) MergeVariablesInto(set, runtime);
 
   Value userVars = HGet(hOpciones, "hUserVars");
   if (const HashPtr* defs = userVars.HashRef()) {
@@ -518,7 +554,7 @@ Value TContextoEjecucion::BuildVariables() {
       target.Put(key, HashGetExact(hAcumuladores, key, Value::Int(0)));
     }
   }
-  for (const Value& frame : aVariablesLocales.AsArray()) set = HashMergeVariables(set, frame);
+  for (const Value& frame : aVariablesLocales.AsArray()) MergeVariablesInto(set, frame);
 
   if (evaluator_ != nullptr) {
     if (const HashPtr* defs = userVars.HashRef()) {
@@ -742,7 +778,7 @@ Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
 Value TContextoEjecucion::BuildAccumulationVariables() {
   Value set = NewCopy(VariablesConector());
   Value runtime = VariablesDataVarRuntime();
-  if (runtime.Len() > 0) set = HashMergeVariables(set, runtime);
+  if (runtime.Len() > 0) MergeVariablesInto(set, runtime);
   Value userVars = HGet(hOpciones, "hUserVars");
   if (const HashPtr* defs = userVars.HashRef()) {
     Hash& target = set.AsHash();
@@ -755,7 +791,7 @@ Value TContextoEjecucion::BuildAccumulationVariables() {
     Hash& target = set.AsHash();
     for (const auto& entry : **values) target.Put(entry.first, entry.second);
   }
-  for (const Value& frame : aVariablesLocales.AsArray()) set = HashMergeVariables(set, frame);
+  for (const Value& frame : aVariablesLocales.AsArray()) MergeVariablesInto(set, frame);
   return set;
 }
 

@@ -77,7 +77,7 @@ std::string TimeText() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  char buffer[16];
+  char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
   return buffer;
 }
@@ -91,7 +91,7 @@ std::string DateToSerial(Date d) {
   if (d.IsEmpty()) return "        ";
   int y, m, day;
   SplitDate(d, y, m, day);
-  char buffer[16];
+  char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", y, m, day);
   return buffer;
 }

@@ -7,6 +7,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -35,10 +36,19 @@ Value NumberFromJsonText(std::string_view text) {
     auto result = std::from_chars(first, last, i);
     if (result.ec == std::errc() && result.ptr == last) return Value::Int(i);
   }
-  int decimals = 0;
+  long decimals = 0;
   if (point != std::string_view::npos) {
     size_t end = exponent == std::string_view::npos ? text.size() : exponent;
-    decimals = static_cast<int>(end - point - 1);
+    decimals = static_cast<long>(end - point - 1);
+  }
+  if (exponent != std::string_view::npos) {
+    // An exponent moves the point: 1.5e-3 shows as 0.0015 (4 decimals), 1.25e1 as 12.5.
+    std::string_view digits = text.substr(exponent + 1);
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    long shift = 0;
+    auto parsed = std::from_chars(digits.data(), digits.data() + digits.size(), shift);
+    if (parsed.ec != std::errc()) shift = digits.front() == '-' ? -1000 : 1000;
+    decimals = std::clamp(decimals - shift, 0L, 30L);
   }
   double d = 0;
   // The reader has validated the syntax, so the only failure left is range: an exponent too

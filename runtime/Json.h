@@ -8,9 +8,11 @@
 
 namespace nv {
 
-/// Decodes JSON text. Objects become hashes in document order, integers stay integers, other
-/// numbers keep as many decimals as fraction digits written. Any failure, or a value that is not
-/// an object, gives an empty hash.
+/// Decodes JSON text. Objects become hashes in document order (a repeated key keeps its first
+/// place and its last value), integers stay integers (beyond 64 bits they become doubles), other
+/// numbers keep as many decimals as fraction digits written, counted after an exponent moves the
+/// point (1.5e-3 has 4). Strings stay UTF-8 bytes; a leading byte order mark is skipped. Any
+/// failure, nesting deeper than 1000, or a value that is not an object gives an empty hash.
 Value DecodeJsonObject(std::string_view text);
 /// Decodes any JSON value; sets ok to false (and returns nil) when the text does not decode, with
 /// the parser's byte offset and message in error.

@@ -159,7 +159,7 @@ std::string RTrim(std::string_view text) {
 namespace {
 
 std::string TwoDigits(int v) {
-  char buffer[8];
+  char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%02d", v % 100);
   return buffer;
 }
@@ -182,7 +182,7 @@ std::string GenericText(const Value& v) {
     case Kind::Date: return DateText(v.AsDate());
     case Kind::Timestamp: {
       Timestamp t = v.AsTimestamp();
-      char buffer[32];
+      char buffer[64];
       std::snprintf(buffer, sizeof buffer, " %02d:%02d:%02d.%03d", t.ms / 3600000, t.ms / 60000 % 60,
                     t.ms / 1000 % 60, t.ms % 1000);
       return DateText(Date{t.day}) + buffer;

@@ -524,3 +524,35 @@ TEST(Context, HashMergeVariablesReplacesNamesInAnyCase) {
   EXPECT_FALSE(merged.SameRef(base));
   EXPECT_EQ(base.Len(), 3u);
 }
+
+TEST(Context, FramesReplaceManyVariablesKeepingOrder) {
+  Harness run;
+  Value defs = Value::NewArray();
+  Value row = Value::NewArray();
+  for (int i = 0; i < 12; ++i) {
+    std::string name = "F" + std::to_string(i);
+    defs.Append(Def("DATOS", name.c_str()));
+    row.Append(Value(i));
+  }
+  run.connector->SendDataVar(defs, List({row}));
+  TContextoEjecucion& ctx = run.Ctx();
+  // A small frame and a large one: both must give the keys of a fresh merge, in its order.
+  Value small = H({{"datos.f3", Value("s")}});
+  Value large = Value::NewHash();
+  for (int i = 11; i >= 2; --i) large.Set("datos.f" + std::to_string(i), Value("l"));
+  ctx.PushVariablesLocales(small);
+  ctx.PushVariablesLocales(large);
+  Value expected = TContextoEjecucion::HashMergeVariables(
+      TContextoEjecucion::HashMergeVariables(run.connector->GetVariables(), small), large);
+  Value vars = ctx.GetVariables();
+  ASSERT_EQ(vars.Len(), expected.Len());
+  Value keys = HashKeys(vars), expectedKeys = HashKeys(expected);
+  for (size_t i = 1; i <= keys.Len(); ++i) EXPECT_EQ(Text(keys.Item(i)), Text(expectedKeys.Item(i)));
+  EXPECT_EQ(Text(keys.Item(1)), "DATOS.F0");
+  EXPECT_EQ(Text(HGet(vars, "datos.f3")), "l");
+  // The connector's own cached hash is never changed by the merge.
+  EXPECT_EQ(run.connector->GetVariables().Len(), 12u);
+  ctx.PopVariablesLocales();
+  ctx.PopVariablesLocales();
+  EXPECT_EQ(ValueInt(HGet(ctx.GetVariables(), "DATOS.F3")), 3);
+}

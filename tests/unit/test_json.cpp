@@ -35,12 +35,17 @@ TEST(JsonDecode, NumbersKeepWrittenDecimalsAndIntegersStayIntegers) {
   EXPECT_FALSE(h["e"].AsNumber().isInteger);
   EXPECT_EQ(h["e"].AsDouble(), 1000.0);
   EXPECT_EQ(ValueString(h["e"]), "1000");
-  EXPECT_EQ(h["f"].AsNumber().decimals, 1);
+  EXPECT_EQ(h["f"].AsNumber().decimals, 2);  // 2.5E-1 is written out as 0.25
   EXPECT_DOUBLE_EQ(h["f"].AsDouble(), 0.25);
   // Beyond 64 bits an integer becomes a double instead of wrapping.
   EXPECT_FALSE(h["g"].AsNumber().isInteger);
   EXPECT_DOUBLE_EQ(h["g"].AsDouble(), 12345678901234567890.0);
   EXPECT_EQ(Decode("[1e-999]").Item(1).AsDouble(), 0.0);
+  Value exponents = Decode("[1.5e-3, 1.25e+1, 12e2, -3.0E0]");
+  EXPECT_EQ(ValueString(exponents.Item(1)), "0.0015");
+  EXPECT_EQ(ValueString(exponents.Item(2)), "12.5");
+  EXPECT_EQ(ValueString(exponents.Item(3)), "1200");
+  EXPECT_EQ(ValueString(exponents.Item(4)), "-3.0");
   bool ok = true;
   DecodeJson("[1e999]", ok);  // beyond the range of a double: the document does not decode
   EXPECT_FALSE(ok);

@@ -158,6 +158,8 @@ TEST(ObjectColours, EvaluarColorInBothModes) {
   object->cId = Value("c1");
   EXPECT_VALUE(object->EvaluarColor(run.ctx, Value(" DATOS.COLOR "), Value("#000000"), Value(true)), Value("#abcdef"));
   EXPECT_VALUE(object->EvaluarColor(run.ctx, Value("DATOS.COLOR"), Value("#000000")), Value("#abcdef"));
+  EXPECT_VALUE(object->EvaluarColor(run.ctx, Value("RGB(255,0,0)"), Value("#000000"), Value(true)), Value("#ff0000"));
+  EXPECT_VALUE(object->EvaluarColor(run.ctx, Value("RGB(255,0,0)"), Value("#000000")), Value("#ff0000"));
   EXPECT_TRUE(run.Warnings().empty());
 
   // Plain mode accepts "transparent" from a formula; normalising mode falls back with a warning.
