@@ -338,7 +338,169 @@ int TestTextFlow() {
 
 // ---- Suite: labels ------------------------------------------------------------------------------
 
-int TestEtiquetas() { return 0; }
+/// Returns a new hash with the same keys in the same order and the same values (shared, not
+/// copied); a non-hash gives an empty hash.
+Value HashCloneLocal(const Value& hash) {
+  Value copy = Value::NewHash();
+  if (!hash.IsHash()) return copy;
+  for (const auto& [key, value] : hash.AsHash()) copy.Set(key, value);
+  return copy;
+}
+
+/// Returns the 2 x 2 layout of 20 x 10 mm labels every label run starts from.
+Value BaseLabelLayout() {
+  Value layout = Value::NewHash();
+  layout.Set("nLabelWidth", 20);
+  layout.Set("nLabelHeight", 10);
+  layout.Set("nColumns", 2);
+  layout.Set("nRows", 2);
+  layout.Set("nMarginLeft", 5);
+  layout.Set("nMarginTop", 3);
+  layout.Set("nGapHorizontal", 2);
+  layout.Set("nGapVertical", 4);
+  layout.Set("cFlow", "row");
+  return layout;
+}
+
+/// Prints one label per name (the five default names when names is not an array) with the given
+/// layout, starting at the given cell; the text allows page breaks only when pageBreak is the
+/// logical true. Returns the rendered document, which the caller ends.
+Value EjecutarEtiqueta(const Value& layout, const Value& firstCell, const Value& names = Value(),
+                       const Value& pageBreak = Value()) {
+  Value lines = names.IsArray() ? names : Value::FromArray({"Uno", "Dos", "Tres", "Cuatro", "Cinco"});
+  const bool allowBreak = pageBreak.IsLogical() && pageBreak.AsBool();
+
+  auto connector = TConectorDatosReg::New();
+  connector->Create();
+  Value definition = Value::NewHash();
+  definition.Set("grupo", "LINEAS");
+  definition.Set("nombre", "NOMBRE");
+  definition.Set("tipo", "texto");
+  Value rows = Value::NewArray();
+  for (const Value& name : lines.AsArray()) rows.Append(Value::FromArray({name}));
+  connector->SendDataLine(Value::FromArray({definition}), rows);
+
+  Value text = Value::NewHash();
+  text.Set("cType", "TText");
+  text.Set("cId", "txt_nombre");
+  text.Set("cName", "Nombre");
+  text.Set("nLeft", 1);
+  text.Set("nTop", 2);
+  text.Set("nWidth", 10);
+  text.Set("nHeight", 5);
+  text.Set("cText", "LINEAS.NOMBRE");
+  text.Set("lAllowPageBreak", allowBreak);
+  Value tmpl = Value::NewHash();
+  tmpl.Set("cType", "TDocument");
+  tmpl.Set("cTemplateName", "Test etiquetas");
+  tmpl.Set("cDocumentKind", "label");
+  tmpl.Set("nPaperWidth", 100);
+  tmpl.Set("nPaperHeight", 50);
+  tmpl.Set("hLabelLayout", layout);
+  tmpl.Set("aObjects", Value::FromArray({text}));
+
+  auto plantilla = TPlantilla::New();
+  plantilla->SetData(tmpl);
+  plantilla->Create();
+  auto evaluator = TEvaluadorFormulas::New();
+  evaluator->Create();
+  Value options = Value::NewHash();
+  options.Set("hUserVars", plantilla->GetUserVars());
+  options.Set("hAcumVars", plantilla->GetAcumVars());
+  options.Set("nEtiquetaInicial", firstCell);
+  auto context = TContextoEjecucion::New(Value(connector), Value(evaluator), options);
+  context->Create();
+  auto composicion = TMotorComposicion::New();
+  composicion->Create();
+  auto paginacion = TMotorPaginacion::New();
+  paginacion->Create();
+  auto engine = TMotorEjecucion::New(Value(plantilla), Value(connector), Value(composicion), Value(paginacion),
+                                     Value(context));
+  engine->Create();
+
+  Value document = engine->Ejecutar();
+
+  engine->End();
+  context->End();
+  evaluator->End();
+  plantilla->End();
+  connector->End();
+  return document;
+}
+
+int TestEtiquetas() {
+  int failures = 0;
+  // Element of a 1-based list, nil when absent, so that a missing page or object fails an assertion.
+  auto item = [](const Value& list, size_t index) {
+    return list.IsArray() && index >= 1 && index <= list.Len() ? list.Item(index) : Value();
+  };
+  auto pagesOf = [](const Value& document) {
+    auto* rendered = document.As<TDocumentoRenderizable>();
+    return rendered != nullptr ? rendered->GetPaginas() : Value::NewArray();
+  };
+  auto objectsOf = [&](const Value& pages, size_t page) { return HGet(item(pages, page), "objetos", Value::NewArray()); };
+  auto count = [](const Value& list) { return Value::Int(static_cast<int64_t>(list.IsArray() ? list.Len() : 0)); };
+  auto endDocument = [](const Value& document) {
+    if (auto* rendered = document.As<TDocumentoRenderizable>()) rendered->End();
+  };
+
+  Value base = BaseLabelLayout();
+
+  Value docRows = EjecutarEtiqueta(base, Value(1));
+  Value pages = pagesOf(docRows);
+  Value page1 = objectsOf(pages, 1);
+  Value page2 = objectsOf(pages, 2);
+  failures += AssertEqual("Etiquetas paginas filas", count(pages), Value(2));
+  failures += AssertEqual("Etiquetas primera pagina llena", count(page1), Value(4));
+  failures += AssertEqual("Etiquetas segunda pagina resto", count(page2), Value(1));
+  failures += AssertEqual("Etiqueta 1 x", HGet(item(page1, 1), "x"), Value(6.0));
+  failures += AssertEqual("Etiqueta 1 y", HGet(item(page1, 1), "y"), Value(5.0));
+  failures += AssertEqual("Etiqueta 2 x filas", HGet(item(page1, 2), "x"), Value(28.0));
+  failures += AssertEqual("Etiqueta 3 y filas", HGet(item(page1, 3), "y"), Value(19.0));
+  failures += AssertEqual("Etiqueta quinta texto", HGet(item(page2, 1), "texto"), Value("Cinco"));
+  endDocument(docRows);
+
+  Value byColumn = HashCloneLocal(base);
+  byColumn.Set("cFlow", "column");
+  Value docColumns = EjecutarEtiqueta(byColumn, Value(1));
+  page1 = objectsOf(pagesOf(docColumns), 1);
+  failures += AssertEqual("Etiqueta 2 x columnas", HGet(item(page1, 2), "x"), Value(6.0));
+  failures += AssertEqual("Etiqueta 2 y columnas", HGet(item(page1, 2), "y"), Value(19.0));
+  failures += AssertEqual("Etiqueta 3 x columnas", HGet(item(page1, 3), "x"), Value(28.0));
+  endDocument(docColumns);
+
+  Value offset = HashCloneLocal(base);
+  offset.Set("nPrintOffsetX", Value(1.5));
+  offset.Set("nPrintOffsetY", Value(-0.5));
+  Value docOffset = EjecutarEtiqueta(offset, Value(1));
+  page1 = objectsOf(pagesOf(docOffset), 1);
+  failures += AssertEqual("Etiqueta offset x", HGet(item(page1, 1), "x"), Value(7.5));
+  failures += AssertEqual("Etiqueta offset y", HGet(item(page1, 1), "y"), Value(4.5));
+  endDocument(docOffset);
+
+  Value docStart = EjecutarEtiqueta(base, Value(3));
+  pages = pagesOf(docStart);
+  page1 = objectsOf(pages, 1);
+  page2 = objectsOf(pages, 2);
+  failures += AssertEqual("Etiqueta inicio paginas", count(pages), Value(2));
+  failures += AssertEqual("Etiqueta inicio primera pagina", count(page1), Value(2));
+  failures += AssertEqual("Etiqueta inicio primer x", HGet(item(page1, 1), "x"), Value(6.0));
+  failures += AssertEqual("Etiqueta inicio primer y", HGet(item(page1, 1), "y"), Value(19.0));
+  failures += AssertEqual("Etiqueta inicio segunda pagina texto", HGet(item(page2, 1), "texto"), Value("Tres"));
+  endDocument(docStart);
+
+  Value docBreak = EjecutarEtiqueta(base, Value(1), Value::FromArray({"uno dos tres", "Fin"}), Value(true));
+  pages = pagesOf(docBreak);
+  page1 = objectsOf(pages, 1);
+  failures += AssertEqual("Continuacion en misma hoja", count(pages), Value(1));
+  failures += AssertEqual("Salto accidental no divide etiqueta", count(page1), Value(2));
+  failures += AssertEqual("Etiqueta conserva texto completo", HGet(item(page1, 1), "texto"), Value("uno dos tres"));
+  failures += AssertEqual("Siguiente registro ocupa siguiente etiqueta", HGet(item(page1, 2), "texto"),
+                          Value("Fin"));
+  endDocument(docBreak);
+
+  return failures;
+}
 
 // ---- Suite: formula error semantics ---------------------------------------------------------------
 
