@@ -151,19 +151,11 @@ Value TVBBarcode::GenerarRenderizable(const Value& context) {
   const std::string background = EvaluarColor(context, cBackgroundColorFormula, cBackgroundColor, ColorMode::Plain);
   const Value padding = PaddingRenderizable();
 
-  Value size = nFontSize;
-  if (!AllTrim(cFontSizeFormula).empty()) {
-    size = ValorANumero(EvaluarFormulaEn(context, Value(cFontSizeFormula)));
-    if (size.AsDouble() < 1) size = Value::Int(1);
-  }
-  auto flag = [&](const std::string& formula, bool member) {
-    if (AllTrim(formula).empty()) return member;
-    return ValorALogico(EvaluarFormulaEn(context, Value(formula)));
-  };
-  const bool bold = flag(cFontBoldFormula, lFontBold);
-  const bool italic = flag(cFontItalicFormula, lFontItalic);
-  const bool underline = flag(cFontUnderlineFormula, lFontUnderline);
-  const bool strikeout = flag(cFontStrikeoutFormula, lFontStrikeout);
+  const Value size = EvaluarTamanoFuente(context, cFontSizeFormula, nFontSize);
+  const bool bold = EvaluarEstiloFuente(context, cFontBoldFormula, lFontBold);
+  const bool italic = EvaluarEstiloFuente(context, cFontItalicFormula, lFontItalic);
+  const bool underline = EvaluarEstiloFuente(context, cFontUnderlineFormula, lFontUnderline);
+  const bool strikeout = EvaluarEstiloFuente(context, cFontStrikeoutFormula, lFontStrikeout);
 
   Hash& h = render.AsHash();
   h.reserve(h.size() + 27);

@@ -532,11 +532,10 @@ Value TContextoEjecucion::InvalidarVariables() {
   return Value();
 }
 
-Value TContextoEjecucion::BuildVariables() {
+Value TContextoEjecucion::BuildBaseVariables() {
   Value set = NewCopy(VariablesConector());
   Value runtime = VariablesDataVarRuntime();
   if (runtime.Len() > 0) MergeVariablesInto(set, runtime);
-
   Value userVars = HGet(hOpciones, "hUserVars");
   if (const HashPtr* defs = userVars.HashRef()) {
     Hash& target = set.AsHash();
@@ -545,6 +544,12 @@ Value TContextoEjecucion::BuildVariables() {
       target.Put("VAR." + entry.first, Value(ValorAString(HGet(entry.second, "formula"))));
     }
   }
+  return set;
+}
+
+Value TContextoEjecucion::BuildVariables() {
+  Value set = BuildBaseVariables();
+  Value userVars = HGet(hOpciones, "hUserVars");
   Value acumVars = HGet(hOpciones, "hAcumVars");
   if (const HashPtr* defs = acumVars.HashRef()) {
     Hash& target = set.AsHash();
@@ -776,17 +781,7 @@ Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
 }
 
 Value TContextoEjecucion::BuildAccumulationVariables() {
-  Value set = NewCopy(VariablesConector());
-  Value runtime = VariablesDataVarRuntime();
-  if (runtime.Len() > 0) MergeVariablesInto(set, runtime);
-  Value userVars = HGet(hOpciones, "hUserVars");
-  if (const HashPtr* defs = userVars.HashRef()) {
-    Hash& target = set.AsHash();
-    for (const auto& entry : **defs) {
-      if (!entry.second.IsHash()) continue;
-      target.Put("VAR." + entry.first, Value(ValorAString(HGet(entry.second, "formula"))));
-    }
-  }
+  Value set = BuildBaseVariables();
   if (const HashPtr* values = hAcumuladores.HashRef()) {
     Hash& target = set.AsHash();
     for (const auto& entry : **values) target.Put(entry.first, entry.second);

@@ -238,6 +238,9 @@ class TContextoEjecucion : public Object {
   };
   void RefreshEvaluator();
   void ResetLastErrorIfOffered();
+  /// The connector variables, the data-variable overlay and each user variable as its formula
+  /// text under "VAR.<name>": the start of both variable sets.
+  Value BuildBaseVariables();
   Value BuildVariables();
   Value BuildAccumulationVariables();
   Value InformarProgreso(std::string_view option, const Value& number);

@@ -117,22 +117,6 @@ Value StringArray(const std::vector<std::string>& items) {
   return a;
 }
 
-// The numeric test of the language on a text, without building a Value.
-bool NumericText(std::string_view raw) {
-  std::string_view text = TrimView(raw);
-  if (text.empty()) return false;
-  bool digit = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= '0' && c <= '9') {
-      digit = true;
-    } else if (!((c == '+' || c == '-') && i == 0) && c != '.' && c != ',') {
-      return false;
-    }
-  }
-  return digit;
-}
-
 // The evaluated arguments of one call: on the stack for the usual few, on the heap beyond.
 class ArgBuffer {
  public:
@@ -636,7 +620,7 @@ const FormulaAnalysis& TEvaluadorFormulas::Analizar(std::string_view text) {
   using T = FormulaAnalysis::Tipo;
   FormulaAnalysis a;
   auto decided = [&]() -> bool {
-    if (EsLiteralTextoCompleto(text) || NumericText(text)) {
+    if (EsLiteralTextoCompleto(text) || EsTextoNumerico(text)) {
       a.tipo = T::Literal;
       return true;
     }
@@ -773,7 +757,7 @@ Value TEvaluadorFormulas::ResolveOperand(std::string_view raw, const Value& vars
   if (text.size() >= 2 && (first == '"' || first == '\'') && text.back() == first) {
     return Value(UnescapeFormulaLiteral(std::string_view(text).substr(1, text.size() - 2), first));
   }
-  if (NumericText(text)) {
+  if (EsTextoNumerico(text)) {
     Number n = Val(text);
     if (text.find('.') == std::string::npos) n = IntPart(n);
     return Value(n);

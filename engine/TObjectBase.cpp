@@ -216,6 +216,17 @@ Value TObjectBase::EvaluarFormulaEn(const Value& context, const Value& formula) 
   return CtxEvaluarFormula(context, formula);
 }
 
+Value TObjectBase::EvaluarTamanoFuente(const Value& context, const std::string& formula, const Value& size) {
+  if (AllTrim(formula).empty()) return size;
+  Value evaluated = ValorANumero(EvaluarFormulaEn(context, Value(formula)));
+  return evaluated.AsDouble() < 1 ? Value::Int(1) : evaluated;
+}
+
+bool TObjectBase::EvaluarEstiloFuente(const Value& context, const std::string& formula, bool flag) {
+  if (AllTrim(formula).empty()) return flag;
+  return ValorALogico(EvaluarFormulaEn(context, Value(formula)));
+}
+
 std::string TObjectBase::EvaluarColor(const Value& context, const Value& formula, const Value& staticColor,
                                       ColorMode mode) {
   std::string cFormula = AllTrim(ValorAString(formula));

@@ -156,6 +156,11 @@ class TObjectBase : public Object {
   static void AddAvisoTo(const Value& context, const std::string& text);
   /// Evaluates a formula through the context's EvaluarFormula; nil when the context has none.
   static Value EvaluarFormulaEn(const Value& context, const Value& formula);
+  /// The font size in points: size unchanged when formula is blank, else the formula's number
+  /// raised to at least 1.
+  static Value EvaluarTamanoFuente(const Value& context, const std::string& formula, const Value& size);
+  /// A font style flag: flag unchanged when formula is blank, else the formula's logical value.
+  static bool EvaluarEstiloFuente(const Value& context, const std::string& formula, bool flag);
 
   /// This object as a Value (an object reference).
   Value Self();

@@ -86,8 +86,6 @@ std::vector<std::string_view> SplitLines(std::string_view text, std::string& sto
   return lines;
 }
 
-Value AtLeastOne(const Value& number) { return number.AsDouble() < 1 ? Value::Int(1) : number; }
-
 }  // namespace
 
 std::shared_ptr<TText> TText::New(const Value& owner) {
@@ -358,17 +356,11 @@ TText::Style TText::EvaluarEstilo(const Value& context) {
   style.border = EvaluarColor(context, cBorderColorFormula, cBorderColor, ColorMode::Plain);
   style.shadow = EvaluarColor(context, cShadowColorFormula, cShadowColor, ColorMode::Plain);
   style.padding = PaddingRenderizable();
-  auto flag = [&](const std::string& formula, bool member) {
-    if (AllTrim(formula).empty()) return member;
-    return ValorALogico(EvaluarFormulaEn(context, Value(formula)));
-  };
-  style.bold = flag(cFontBoldFormula, lFontBold);
-  style.italic = flag(cFontItalicFormula, lFontItalic);
-  style.underline = flag(cFontUnderlineFormula, lFontUnderline);
-  style.strikeout = flag(cFontStrikeoutFormula, lFontStrikeout);
-  style.size = AllTrim(cFontSizeFormula).empty()
-                   ? nFontSize
-                   : AtLeastOne(ValorANumero(EvaluarFormulaEn(context, Value(cFontSizeFormula))));
+  style.bold = EvaluarEstiloFuente(context, cFontBoldFormula, lFontBold);
+  style.italic = EvaluarEstiloFuente(context, cFontItalicFormula, lFontItalic);
+  style.underline = EvaluarEstiloFuente(context, cFontUnderlineFormula, lFontUnderline);
+  style.strikeout = EvaluarEstiloFuente(context, cFontStrikeoutFormula, lFontStrikeout);
+  style.size = EvaluarTamanoFuente(context, cFontSizeFormula, nFontSize);
   return style;
 }
 

@@ -173,9 +173,15 @@ bool HashHasKeyText(const Value& hash, std::string_view key) { return FindTextKe
 
 bool EsNumerico(const Value& v) {
   if (v.IsNumber()) return true;
-  if (!v.IsString()) return false;
-  std::string text = AllTrim(v.AsString());
-  if (text.empty()) return false;
+  return v.IsString() && EsTextoNumerico(v.AsString());
+}
+
+bool EsTextoNumerico(std::string_view raw) {
+  // AllTrim's blanks (leading blanks, tabs, CR and LF, trailing blanks), without a copy: the
+  // formula evaluator runs this test on every literal it compiles.
+  const size_t begin = raw.find_first_not_of(" \t\r\n");
+  if (begin == std::string_view::npos) return false;
+  const std::string_view text = raw.substr(begin, raw.find_last_not_of(' ') + 1 - begin);
   bool digit = false;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];

@@ -64,6 +64,8 @@ bool HashHasKeyText(const Value& hash, std::string_view key);
 /// The formula library's numeric test: a number, or a trimmed non-empty text of digits, "+"/"-" in
 /// first position, "." and ",", with at least one digit.
 bool EsNumerico(const Value& v);
+/// EsNumerico's test on a text, without building a Value.
+bool EsTextoNumerico(std::string_view text);
 /// The first len(prefix) bytes of text equal prefix (an empty prefix always matches).
 bool StartsWith(std::string_view text, std::string_view prefix);
 
