@@ -257,7 +257,12 @@ Value TMotorEjecucion::EjecutarEtiquetas() {
   Value records = RegistrosEtiquetas();
   const int64_t n = static_cast<int64_t>(records.Len());
 
-  const int64_t cells = std::max<int64_t>(1, layout["nRows"].AsNumber().i * layout["nColumns"].AsNumber().i);
+  // Absurd row and column counts in a template must not overflow the cell count: it saturates.
+  int64_t product = 0;
+  if (__builtin_mul_overflow(layout["nRows"].AsNumber().i, layout["nColumns"].AsNumber().i, &product)) {
+    product = INT64_MAX;
+  }
+  const int64_t cells = std::max<int64_t>(1, product);
   const int64_t skipped = EtiquetaInicial(cells) - 1;
   const int64_t sheets = std::max<int64_t>(1, CEILINGLOCAL(static_cast<double>(n + skipped) / static_cast<double>(cells)));
 

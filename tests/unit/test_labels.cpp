@@ -273,3 +273,14 @@ TEST(Labels, LabelSheetThroughTheRealCollaborators) {
   EXPECT_EQ(ValueString(pages.Item(2)["objetos"].Item(1)["texto"]), "Cinco");
   doc->End();
 }
+
+TEST(Labels, HugeGridCountsSaturateInsteadOfOverflowing) {
+  Labels l(3);
+  l.plantilla->layout.Set("nColumns", Value::Int(int64_t{1} << 40));
+  l.plantilla->layout.Set("nRows", Value::Int(int64_t{1} << 40));
+  auto doc = l.Run();
+  ASSERT_TRUE(doc);
+  // Every label fits the first sheet of such a grid.
+  EXPECT_EQ(ValueInt(doc->TotalPaginas()), 1);
+  EXPECT_EQ(doc->GetPagina(Value::Int(1))["objetos"].Len(), 3u);
+}
