@@ -29,10 +29,7 @@ Value TVBBarcode::Init(const Value& owner) {
   TObjectBase::Init(owner);
   cName = Value("Código de barras");
   cType = Value("TBarcode");
-  lBorderTop = Value(false);
-  lBorderRight = Value(false);
-  lBorderBottom = Value(false);
-  lBorderLeft = Value(false);
+  SinBordes();
   return Self();
 }
 

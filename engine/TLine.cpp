@@ -21,10 +21,7 @@ Value TLine::Init(const Value& owner) {
   cOrientation = Value("horizontal");
   cLineStyle = Value("solid");
   cBackgroundColor = Value("transparent");
-  lBorderTop = Value(false);
-  lBorderRight = Value(false);
-  lBorderBottom = Value(false);
-  lBorderLeft = Value(false);
+  SinBordes();
   return Self();
 }
 

@@ -425,4 +425,11 @@ bool TObjectBase::RespondsTo(std::string_view name) const {
          Object::RespondsTo(name);
 }
 
+void TObjectBase::SinBordes() {
+  lBorderTop = Value(false);
+  lBorderRight = Value(false);
+  lBorderBottom = Value(false);
+  lBorderLeft = Value(false);
+}
+
 }  // namespace nv

@@ -115,6 +115,8 @@ class TObjectBase : public Object {
   bool RespondsTo(std::string_view name) const override;
 
  protected:
+  /// Switches off all four border flags (kinds that draw no frame by default).
+  void SinBordes();
   /// Returns {"paddingSuperior", "paddingDerecho", "paddingInferior", "paddingIzquierdo"}, each
   /// the padding as a number clamped to at least 0.
   Value PaddingRenderizable();

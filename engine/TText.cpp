@@ -98,10 +98,7 @@ Value TText::Init(const Value& owner) {
   TObjectBase::Init(owner);
   cName = Value("Texto");
   cType = Value("TText");
-  lBorderTop = Value(false);
-  lBorderRight = Value(false);
-  lBorderBottom = Value(false);
-  lBorderLeft = Value(false);
+  SinBordes();
   return Self();
 }
 
