@@ -3,6 +3,7 @@
 #include <execinfo.h>
 
 #include <charconv>
+#include <cmath>
 #include <cxxabi.h>
 #include <cstdlib>
 #include <ostream>
@@ -90,8 +91,31 @@ void ThrowWrongKind(std::string_view operation, Kind expected, Kind got) {
                      std::string(operation));
 }
 
+namespace {
+
+// The decimals of the shortest fixed-notation text of d when it has at most six, or -1. A
+// k-decimal text m / 10^k reads back as d exactly when the (correctly rounded) division gives d;
+// below 2^40 the scaled product is within far less than 0.5 of m, so rounding it finds m.
+int FewDecimals(double d) {
+  static constexpr double kPow10[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0, 1000000.0};
+  constexpr double kExactLimit = 1099511627776.0;  // 2^40
+  if (!(std::fabs(d) < kExactLimit)) return -1;    // also refuses NaN
+  for (int k = 0; k <= 6; ++k) {
+    const double scaled = d * kPow10[k];
+    if (!(std::fabs(scaled) < kExactLimit)) return -1;
+    if (std::nearbyint(scaled) / kPow10[k] == d) return k;
+  }
+  return -1;
+}
+
+}  // namespace
+
 Value::Value(double d) {
   // The shortest fixed-notation text that reads back as d gives the decimals a literal shows.
+  if (int few = FewDecimals(d); few >= 0) {
+    data_ = Number::Double(d, few == 0 ? 1 : few);
+    return;
+  }
   char buffer[400];
   int decimals = 1;
   auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);

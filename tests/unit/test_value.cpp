@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <vector>
+
 #include "Accessors.h"
 #include "Runtime.h"
 #include "Value.h"
 
 using namespace nv;
+using namespace std::string_literals;
 
 TEST(Value, HashKeepsInsertionOrderAndReassignedPosition) {
   Value h = Value::NewHash();
@@ -51,4 +58,62 @@ TEST(Dates, DayOfWeekAndSerial) {
   EXPECT_EQ(DateToSerial(d), "20230115");
   EXPECT_EQ(SerialToDate("20230115").day, d.day);
   EXPECT_TRUE(MakeDate(2023, 2, 31).IsEmpty());
+}
+
+namespace {
+
+// The display decimals the shortest fixed text of d shows (at least 1), computed the slow way.
+int DecimalsFromText(double d) {
+  char buffer[400];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::fixed);
+  std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
+  auto point = text.find('.');
+  return point == std::string_view::npos ? 1 : std::min(30, static_cast<int>(text.size() - point - 1));
+}
+
+}  // namespace
+
+TEST(Value, DoubleDecimalsMatchShortestText) {
+  // Values a template or a layout computes: millimetre sums, money, halves, tiny and huge values.
+  std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 2.675, 1234.5, 0.1 + 0.2, 1e-7, 123456.789012,
+                                1099511627775.5, 1099511627776.0, 1e15, 1e22, 4.35, 70.0 + 3.0, 0.7 * 3,
+                                -12.345678, 9007199254740993.0, 5e-324, 1.7976931348623157e308};
+  uint64_t state = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    const int decimals = static_cast<int>(state >> 61);  // 0..7
+    const double scale = std::pow(10.0, decimals);
+    const double mantissa = static_cast<double>(static_cast<int64_t>(state >> 20) % 100000000) - 50000000.0;
+    values.push_back(mantissa / scale);
+    values.push_back(mantissa / scale + 0.1);  // sums carry binary noise: many decimals
+  }
+  for (double d : values) {
+    ASSERT_EQ(Value(d).AsNumber().decimals, DecimalsFromText(d)) << d;
+  }
+}
+
+TEST(Value, HashFindsEveryKeyAfterGrowthAndReassignment) {
+  Value h = Value::NewHash();
+  for (int i = 0; i < 2000; ++i) h.Set("k" + std::to_string(i * 7919), i);
+  for (int i = 0; i < 2000; i += 3) h.Set("k" + std::to_string(i * 7919), -i);  // in place
+  ASSERT_EQ(h.Len(), 2000u);
+  int position = 0;
+  for (const auto& [key, value] : h.AsHash()) {
+    ASSERT_EQ(key, "k" + std::to_string(position * 7919));
+    ASSERT_EQ(value.AsNumber().i, position % 3 == 0 ? -position : position);
+    ++position;
+  }
+  // Keys that differ only past the first word, or only in length, stay apart.
+  Value long_keys = Value::NewHash();
+  long_keys.Set("alturaSuprimidaFlujoTexto", 1);
+  long_keys.Set("alturaSuprimidaFlujoTextX", 2);
+  long_keys.Set("alturaSu", 3);
+  long_keys.Set("alturaSu\0"s, 4);
+  long_keys.Set("", 5);
+  EXPECT_EQ(long_keys.Len(), 5u);
+  EXPECT_EQ(long_keys["alturaSuprimidaFlujoTexto"].AsNumber().i, 1);
+  EXPECT_EQ(long_keys["alturaSuprimidaFlujoTextX"].AsNumber().i, 2);
+  EXPECT_EQ(long_keys["alturaSu"].AsNumber().i, 3);
+  EXPECT_EQ(long_keys["alturaSu\0"s].AsNumber().i, 4);
+  EXPECT_EQ(long_keys[""].AsNumber().i, 5);
 }
