@@ -1,7 +1,9 @@
 // A compact binary form of Value for pages spooled to temporary files by the same process.
 // Each value is one tag byte followed by its payload; integers are little-endian, lengths and
 // counts are unsigned LEB128, so the form is independent of the host's struct layout.
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "Hash.h"
 #include "Runtime.h"
@@ -27,69 +29,116 @@ enum Tag : char {
 // exhausting the stack.
 constexpr int kMaxDepth = 512;
 
-void PutCount(std::string& out, uint64_t n) {
-  do {
-    uint8_t byte = n & 0x7f;
-    n >>= 7;
-    out += static_cast<char>(n ? byte | 0x80 : byte);
-  } while (n);
-}
+// The longest unsigned LEB128 form of a 64-bit count.
+constexpr size_t kMaxCountBytes = 10;
 
-void PutFixed(std::string& out, uint64_t bits, int bytes) {
-  for (int i = 0; i < bytes; ++i) out += static_cast<char>((bits >> (8 * i)) & 0xff);
-}
+// Writes into a growing raw buffer through a cursor: a page holds thousands of short keys and
+// numbers, and a capacity check plus a library call per byte or field dominated the cost of
+// spooling. The buffer is not zero-filled as it grows; the result is copied out once.
+class Writer {
+ public:
+  Writer() : buffer_(new char[kInitialCapacity]), capacity_(kInitialCapacity) {}
 
-void PutString(std::string& out, std::string_view s) {
-  PutCount(out, s.size());
-  out.append(s);
-}
+  std::string Take() const { return std::string(buffer_.get(), pos_); }
 
-void Write(std::string& out, const Value& v) {
+  // Room for n more bytes; returns where they go.
+  char* Room(size_t n) {
+    if (capacity_ - pos_ < n) Grow(n);
+    return buffer_.get() + pos_;
+  }
+  void Advance(char* end) { pos_ = static_cast<size_t>(end - buffer_.get()); }
+
+  void Byte(char c) {
+    char* p = Room(1);
+    *p = c;
+    Advance(p + 1);
+  }
+  // A tag, then the LEB128 form of n.
+  void TagCount(char tag, uint64_t n) {
+    char* p = Room(1 + kMaxCountBytes);
+    *p++ = tag;
+    Advance(EncodeCount(p, n));
+  }
+  // A tag, then the low `bytes` bytes of bits, least significant first.
+  void TagFixed(char tag, uint64_t bits, int bytes) {
+    char* p = Room(1 + 8);
+    *p++ = tag;
+    for (int i = 0; i < bytes; ++i) *p++ = static_cast<char>((bits >> (8 * i)) & 0xff);
+    Advance(p);
+  }
+  // The LEB128 length, then the bytes.
+  void Text(std::string_view s) {
+    char* p = EncodeCount(Room(kMaxCountBytes + s.size()), s.size());
+    std::memcpy(p, s.data(), s.size());
+    Advance(p + s.size());
+  }
+
+ private:
+  static char* EncodeCount(char* p, uint64_t n) {
+    do {
+      uint8_t byte = n & 0x7f;
+      n >>= 7;
+      *p++ = static_cast<char>(n ? byte | 0x80 : byte);
+    } while (n);
+    return p;
+  }
+
+  void Grow(size_t n) {
+    const size_t capacity = std::max(capacity_ * 2, pos_ + n);
+    std::unique_ptr<char[]> larger(new char[capacity]);
+    std::memcpy(larger.get(), buffer_.get(), pos_);
+    buffer_ = std::move(larger);
+    capacity_ = capacity;
+  }
+
+  static constexpr size_t kInitialCapacity = 256;
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_;
+  size_t pos_ = 0;
+};
+
+void Write(Writer& out, const Value& v) {
   switch (v.kind()) {
-    case Kind::Logical: out += v.AsBool() ? kTrue : kFalse; return;
+    case Kind::Logical: out.Byte(v.AsBool() ? kTrue : kFalse); return;
     case Kind::Number: {
       const Number& n = v.AsNumber();
+      uint64_t bits;
       if (n.isInteger) {
-        out += kInteger;
-        PutFixed(out, static_cast<uint64_t>(n.i), 8);
+        bits = static_cast<uint64_t>(n.i);
       } else {
-        out += kDouble;
-        uint64_t bits;
         std::memcpy(&bits, &n.d, sizeof bits);
-        PutFixed(out, bits, 8);
       }
-      out += static_cast<char>(n.decimals);
+      out.TagFixed(n.isInteger ? kInteger : kDouble, bits, 8);
+      out.Byte(static_cast<char>(n.decimals));
       return;
     }
     case Kind::String:
-      out += kString;
-      PutString(out, v.AsString());
+      out.Byte(kString);
+      out.Text(v.AsString());
       return;
     case Kind::Date:
-      out += kDate;
-      PutFixed(out, static_cast<uint32_t>(v.AsDate().day), 4);
+      out.TagFixed(kDate, static_cast<uint32_t>(v.AsDate().day), 4);
       return;
-    case Kind::Timestamp:
-      out += kTimestamp;
-      PutFixed(out, static_cast<uint32_t>(v.AsTimestamp().day), 4);
-      PutFixed(out, static_cast<uint32_t>(v.AsTimestamp().ms), 4);
+    case Kind::Timestamp: {
+      const uint64_t day = static_cast<uint32_t>(v.AsTimestamp().day);
+      const uint64_t ms = static_cast<uint32_t>(v.AsTimestamp().ms);
+      out.TagFixed(kTimestamp, day | (ms << 32), 8);
       return;
+    }
     case Kind::Array:
-      out += kArray;
-      PutCount(out, v.AsArray().size());
+      out.TagCount(kArray, v.AsArray().size());
       for (const Value& item : v.AsArray()) Write(out, item);
       return;
     case Kind::Hash:
-      out += kHash;
-      PutCount(out, v.AsHash().size());
+      out.TagCount(kHash, v.AsHash().size());
       for (const auto& [key, item] : v.AsHash()) {
-        PutString(out, key);
+        out.Text(key);
         Write(out, item);
       }
       return;
     default:
       // Objects and code blocks live only in memory; a page never carries them.
-      out += kNil;
+      out.Byte(kNil);
       return;
   }
 }
@@ -206,9 +255,9 @@ class Reader {
 }  // namespace
 
 std::string Serialize(const Value& v) {
-  std::string out;
-  Write(out, v);
-  return out;
+  Writer writer;
+  Write(writer, v);
+  return writer.Take();
 }
 
 std::optional<Value> Deserialize(std::string_view bytes) {
