@@ -382,14 +382,21 @@ int64_t TMotorEjecucion::EtiquetaInicial(int64_t cells) const {
 Value TMotorEjecucion::DesplazarRenderizableEtiqueta(const Value& objeto, double dx, double dy, int64_t registro,
                                                      int64_t cell) {
   if (!objeto.IsHash()) return objeto;
-  if (objeto.Has("x") && objeto["x"].IsNumber()) objeto.Set("x", Value(objeto["x"].AsDouble() + dx));
-  if (objeto.Has("y") && objeto["y"].IsNumber()) objeto.Set("y", Value(objeto["y"].AsDouble() + dy));
+  Hash& hash = objeto.AsHash();
+  auto shift = [&hash](std::string_view key, double delta) {
+    Value* coordinate = hash.Find(key);
+    if (coordinate != nullptr && coordinate->IsNumber()) *coordinate = Value(coordinate->AsDouble() + delta);
+  };
+  shift("x", dx);
+  shift("y", dy);
   Value debug = Value::NewHash();
-  debug.Set("nRegistro", Value::Int(registro));
-  debug.Set("nSlot", Value::Int(cell));
-  debug.Set("nOffsetX", Value(dx));
-  debug.Set("nOffsetY", Value(dy));
-  objeto.Set("debugEtiqueta", debug);
+  Hash& tag = debug.AsHash();
+  tag.reserve(4);
+  tag.Put("nRegistro", Value::Int(registro));
+  tag.Put("nSlot", Value::Int(cell));
+  tag.Put("nOffsetX", Value(dx));
+  tag.Put("nOffsetY", Value(dy));
+  hash.Put("debugEtiqueta", std::move(debug));
   return objeto;
 }
 
@@ -454,12 +461,18 @@ Value TMotorEjecucion::RecolocarFlujoTexto(const Value& list) const {
   };
 
   for (const Value& element : list.AsArray()) {
-    Value part = element.Clone();
-    std::string group = AllTrim(ValueString(HGet(part, "grupoFlujoTexto", "")));
+    std::string group = AllTrim(ValueString(HGet(element, "grupoFlujoTexto", "")));
     if (group.empty()) {
-      out.Append(std::move(part));
+      // Left as it is, so no copy is needed, unless the part is also held outside the list (an
+      // object that keeps its render object): later in-place changes, such as the label shift,
+      // must not reach that holder.
+      const HashPtr* hash = element.HashRef();
+      const ArrayPtr* array = element.ArrayRef();
+      const bool shared = (hash != nullptr && hash->use_count() > 1) || (array != nullptr && array->use_count() > 1);
+      out.Append(shared ? element.Clone() : element);
       continue;
     }
+    Value part = element.Clone();
     double& shift = shiftOf(group);
 
     int64_t r = ValueInt(HGet(part, "rotacion", Value::Int(0))) % 360;

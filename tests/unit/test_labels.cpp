@@ -284,3 +284,24 @@ TEST(Labels, HugeGridCountsSaturateInsteadOfOverflowing) {
   EXPECT_EQ(ValueInt(doc->TotalPaginas()), 1);
   EXPECT_EQ(doc->GetPagina(Value::Int(1))["objetos"].Len(), 3u);
 }
+
+TEST(Labels, ObjectThatKeepsItsRenderObjectGetsItsOwnCopyPerLabel) {
+  // An object handing out one render object it keeps: each label must still get its own shifted
+  // copy, and the kept object must not move.
+  Labels l(3);
+  Value kept = Render("texto", "fijo", 1, 2);
+  auto fixed = std::make_shared<ObjetoDoble>(kept);
+  l.plantilla->objetos = Value::FromArray({Value(fixed)});
+  auto doc = l.Run();
+  ASSERT_TRUE(doc);
+  const Value& objects = doc->GetPagina(Value::Int(1))["objetos"];
+  ASSERT_EQ(objects.Len(), 3u);
+  EXPECT_DOUBLE_EQ(ValueDouble(objects.Item(1)["x"]), 6.0);
+  EXPECT_DOUBLE_EQ(ValueDouble(objects.Item(2)["x"]), 28.0);
+  EXPECT_DOUBLE_EQ(ValueDouble(objects.Item(3)["y"]), 19.0);
+  EXPECT_FALSE(objects.Item(1).SameRef(objects.Item(2)));
+  EXPECT_DOUBLE_EQ(ValueDouble(kept["x"]), 1.0);
+  EXPECT_DOUBLE_EQ(ValueDouble(kept["y"]), 2.0);
+  EXPECT_FALSE(kept.Has("debugEtiqueta"));
+  EXPECT_EQ(fixed->calls, 3);
+}
