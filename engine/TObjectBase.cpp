@@ -197,16 +197,23 @@ Value TObjectBase::EsColorHexValido(const Value& value) { return Value(IsHexColo
 
 Value TObjectBase::NormalizarColorTexto(const Value& value) { return Value(NormalizeColorText(value)); }
 
-Value TObjectBase::PaddingRenderizable() {
-  Value padding = Value::NewHash();
+std::array<Value, 4> TObjectBase::PaddingValues() const {
   auto clamp = [](const Value& v) {
     Value n = ValorANumero(v);
     return n.AsDouble() < 0 ? Value::Int(0) : n;
   };
-  padding.Set("paddingSuperior", clamp(nPaddingTop));
-  padding.Set("paddingDerecho", clamp(nPaddingRight));
-  padding.Set("paddingInferior", clamp(nPaddingBottom));
-  padding.Set("paddingIzquierdo", clamp(nPaddingLeft));
+  return {clamp(nPaddingTop), clamp(nPaddingRight), clamp(nPaddingBottom), clamp(nPaddingLeft)};
+}
+
+Value TObjectBase::PaddingRenderizable() {
+  std::array<Value, 4> values = PaddingValues();
+  Value padding = Value::NewHash();
+  Hash& hash = padding.AsHash();
+  hash.reserve(4);
+  hash.Put("paddingSuperior", std::move(values[0]));
+  hash.Put("paddingDerecho", std::move(values[1]));
+  hash.Put("paddingInferior", std::move(values[2]));
+  hash.Put("paddingIzquierdo", std::move(values[3]));
   return padding;
 }
 
@@ -411,9 +418,12 @@ void TObjectBase::PutOrderKeys(const Value& render) {
 }
 
 void TObjectBase::PutPaddingKeys(const Value& render) {
-  Value padding = PaddingRenderizable();
+  std::array<Value, 4> values = PaddingValues();
   Hash& hash = render.AsHash();
-  for (const auto& [key, value] : padding.AsHash()) hash.Put(key, value);
+  hash.Put("paddingSuperior", std::move(values[0]));
+  hash.Put("paddingDerecho", std::move(values[1]));
+  hash.Put("paddingInferior", std::move(values[2]));
+  hash.Put("paddingIzquierdo", std::move(values[3]));
 }
 
 bool TObjectBase::RespondsTo(std::string_view name) const {

@@ -4,6 +4,7 @@
 // fields), their template hash form, the visibility decision of an execution, colour evaluation
 // and the render-object keys common to all object kinds.
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -120,6 +121,8 @@ class TObjectBase : public Object {
   /// Returns {"paddingSuperior", "paddingDerecho", "paddingInferior", "paddingIzquierdo"}, each
   /// the padding as a number clamped to at least 0.
   Value PaddingRenderizable();
+  /// The four paddings of PaddingRenderizable (top, right, bottom, left) without the hash.
+  std::array<Value, 4> PaddingValues() const;
   /// True when the trimmed text of value is "#" followed by six hexadecimal digits (any case).
   Value EsColorHexValido(const Value& value);
   /// The trimmed, lower-cased text of value when it is a valid six-digit colour, else "#000000".

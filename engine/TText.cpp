@@ -1,5 +1,7 @@
 #include "TText.h"
 
+#include <array>
+#include <cassert>
 #include <cmath>
 #include <string_view>
 #include <vector>
@@ -352,7 +354,7 @@ TText::Style TText::EvaluarEstilo(const Value& context) {
   style.background = EvaluarColor(context, cBackgroundColorFormula, cBackgroundColor, ColorMode::Plain);
   style.border = EvaluarColor(context, cBorderColorFormula, cBorderColor, ColorMode::Plain);
   style.shadow = EvaluarColor(context, cShadowColorFormula, cShadowColor, ColorMode::Plain);
-  style.padding = PaddingRenderizable();
+  style.padding = PaddingValues();
   style.bold = EvaluarEstiloFuente(context, cFontBoldFormula, lFontBold);
   style.italic = EvaluarEstiloFuente(context, cFontItalicFormula, lFontItalic);
   style.underline = EvaluarEstiloFuente(context, cFontUnderlineFormula, lFontUnderline);
@@ -361,55 +363,126 @@ TText::Style TText::EvaluarEstilo(const Value& context) {
   return style;
 }
 
+namespace {
+
+// The keys of a text render object in the order they are written; the two error keys follow
+// "formula" when present.
+constexpr std::array<std::string_view, 57> kTextRenderKeys = {
+    "id", "tipo", "x", "y", "ancho", "alto", "texto", "formula", "formulaError", "formulaErrorMessage", "fuente",
+    "tamano", "precisionFuente", "familiaPitchFuente", "color", "opacidadTexto", "alineacion", "posicionDecimal",
+    "alineacionVertical", "negrita", "cursiva", "subrayado", "tachado", "modoAjusteTexto", "ajusteLinea",
+    "forzarParticionPalabra", "permiteSaltoPagina", "interlineado", "espaciadoParrafo", "conservarParrafosVacios",
+    "ajustado", "optimizarEspacios", "grupoFlujoTexto", "ordenFlujoTexto", "alturaLineaFlujoTexto",
+    "alturaSuprimidaFlujoTexto", "colorFondo", "colorBorde", "grosorBorde", "bordeSuperior", "bordeDerecho",
+    "bordeInferior", "bordeIzquierdo", "redondeo", "rotacionOriginal", "rotacion", "opacidad", "sombraTamano",
+    "sombraTransparencia", "sombraColor", "ordenOriginal", "capa", "zIndex", "paddingSuperior", "paddingDerecho",
+    "paddingInferior", "paddingIzquierdo"};
+
+bool IsErrorKey(std::string_view key) { return key == "formulaError" || key == "formulaErrorMessage"; }
+
+// Every key of a text render object, in order, with nil values: copying it builds the table of a
+// new render object without hashing a key. There is room for one more key, the tag a label run
+// adds ("debugEtiqueta").
+const Hash& TextRenderShape(bool withError) {
+  auto build = [](bool errors) {
+    Hash shape;
+    shape.reserve(kTextRenderKeys.size() + 1);
+    for (std::string_view key : kTextRenderKeys) {
+      if (errors || !IsErrorKey(key)) shape.Put(key, Value());
+    }
+    return shape;
+  };
+  static const Hash withErrors = build(true);
+  static const Hash withoutErrors = build(false);
+  return withError ? withErrors : withoutErrors;
+}
+
+// Assigns the values of a copied shape position by position, in key order.
+class ShapeFiller {
+ public:
+  explicit ShapeFiller(Hash& hash) : hash_(hash) {}
+  void operator()([[maybe_unused]] std::string_view key, Value value) {
+    assert(index_ < hash_.size() && hash_.nth(index_)->first == key);
+    hash_.nth(index_++).value() = std::move(value);
+  }
+  bool Complete() const { return index_ == hash_.size(); }
+
+ private:
+  Hash& hash_;
+  size_t index_ = 0;
+};
+
+}  // namespace
+
 Value TText::BuildRender(const Style& style, const std::string& text, int64_t count, bool withError, bool error,
                          const std::string& message) {
-  Value render = Value::NewHash();
-  Hash& h = render.AsHash();
-  h.reserve(57);
-  h.Put("id", cId);
-  h.Put("tipo", Value("texto"));
-  h.Put("x", nLeft);
-  h.Put("y", nTop);
-  h.Put("ancho", nWidth);
-  h.Put("alto", nHeight);
-  h.Put("texto", Value(text));
-  h.Put("formula", Value(cText));
+  auto hash = std::make_shared<Hash>();
+  const Hash& shape = TextRenderShape(withError);
+  hash->reserve(shape.size() + 1);
+  *hash = shape;  // keeps the reserved room
+  ShapeFiller put(*hash);
+  put("id", cId);
+  put("tipo", Value("texto"));
+  put("x", nLeft);
+  put("y", nTop);
+  put("ancho", nWidth);
+  put("alto", nHeight);
+  put("texto", Value(text));
+  put("formula", Value(cText));
   if (withError) {
-    h.Put("formulaError", Value(error));
-    h.Put("formulaErrorMessage", Value(message));
+    put("formulaError", Value(error));
+    put("formulaErrorMessage", Value(message));
   }
-  h.Put("fuente", Value(cFontFamily));
-  h.Put("tamano", style.size);
-  h.Put("precisionFuente", Value::Int(nFontOutPrecision));
-  h.Put("familiaPitchFuente", Value::Int(nFontPitchAndFamily));
-  h.Put("color", Value(style.color));
-  h.Put("opacidadTexto", NormalizarOpacity(nTextOpacity));
-  h.Put("alineacion", Value(cTextAlign));
-  h.Put("posicionDecimal", nTextDecimalPosition);
-  h.Put("alineacionVertical", Value(NormalizarTextVerticalAlign(Value(cTextVerticalAlign))));
-  h.Put("negrita", Value(style.bold));
-  h.Put("cursiva", Value(style.italic));
-  h.Put("subrayado", Value(style.underline));
-  h.Put("tachado", Value(style.strikeout));
-  h.Put("modoAjusteTexto", Value(cTextFitMode));
-  h.Put("ajusteLinea", Value(lTextWrap));
-  h.Put("forzarParticionPalabra", Value(lForceWrap));
-  h.Put("permiteSaltoPagina", Value(lAllowPageBreak));
-  h.Put("interlineado", nLineSpacing);
-  h.Put("espaciadoParrafo", nParagraphSpacing);
-  h.Put("conservarParrafosVacios", Value(lKeepEmptyParagraphs));
-  h.Put("ajustado", Value(lTextAdjusted));
-  h.Put("optimizarEspacios", Value(lTrimSpaces));
-  h.Put("grupoFlujoTexto", Value(cTextFlowGroup));
-  h.Put("ordenFlujoTexto", Value::Int(nTextFlowOrder));
-  h.Put("alturaLineaFlujoTexto", nTextFlowLineHeight);
-  h.Put("alturaSuprimidaFlujoTexto", AlturaSuprimida(count));
-  PutBoxKeys(render, style.background, style.border, nRounded);
-  PutRotationKeys(render);
-  PutShadowKeys(render, style.shadow);
-  PutOrderKeys(render);
-  for (const auto& [key, value] : style.padding.AsHash()) h.Put(key, value);
-  return render;
+  put("fuente", Value(cFontFamily));
+  put("tamano", style.size);
+  put("precisionFuente", Value::Int(nFontOutPrecision));
+  put("familiaPitchFuente", Value::Int(nFontPitchAndFamily));
+  put("color", Value(style.color));
+  put("opacidadTexto", NormalizarOpacity(nTextOpacity));
+  put("alineacion", Value(cTextAlign));
+  put("posicionDecimal", nTextDecimalPosition);
+  put("alineacionVertical", Value(NormalizarTextVerticalAlign(Value(cTextVerticalAlign))));
+  put("negrita", Value(style.bold));
+  put("cursiva", Value(style.italic));
+  put("subrayado", Value(style.underline));
+  put("tachado", Value(style.strikeout));
+  put("modoAjusteTexto", Value(cTextFitMode));
+  put("ajusteLinea", Value(lTextWrap));
+  put("forzarParticionPalabra", Value(lForceWrap));
+  put("permiteSaltoPagina", Value(lAllowPageBreak));
+  put("interlineado", nLineSpacing);
+  put("espaciadoParrafo", nParagraphSpacing);
+  put("conservarParrafosVacios", Value(lKeepEmptyParagraphs));
+  put("ajustado", Value(lTextAdjusted));
+  put("optimizarEspacios", Value(lTrimSpaces));
+  put("grupoFlujoTexto", Value(cTextFlowGroup));
+  put("ordenFlujoTexto", Value::Int(nTextFlowOrder));
+  put("alturaLineaFlujoTexto", nTextFlowLineHeight);
+  put("alturaSuprimidaFlujoTexto", AlturaSuprimida(count));
+  // The box, rotation, shadow, order and padding keys, as every layout object writes them.
+  put("colorFondo", Value(style.background));
+  put("colorBorde", Value(style.border));
+  put("grosorBorde", nBorderWidth);
+  put("bordeSuperior", lBorderTop);
+  put("bordeDerecho", lBorderRight);
+  put("bordeInferior", lBorderBottom);
+  put("bordeIzquierdo", lBorderLeft);
+  put("redondeo", nRounded);
+  put("rotacionOriginal", nRotation);
+  put("rotacion", nRotation);
+  put("opacidad", nOpacity);
+  put("sombraTamano", nShadowSize);
+  put("sombraTransparencia", nShadowTransparency);
+  put("sombraColor", Value(style.shadow));
+  put("ordenOriginal", nZIndex);
+  put("capa", nZIndex);
+  put("zIndex", nZIndex);
+  put("paddingSuperior", style.padding[0]);
+  put("paddingDerecho", style.padding[1]);
+  put("paddingInferior", style.padding[2]);
+  put("paddingIzquierdo", style.padding[3]);
+  assert(put.Complete());
+  return Value(std::move(hash));
 }
 
 bool TText::CanUseStaticRenderPrototype() {

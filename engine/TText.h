@@ -120,7 +120,7 @@ class TText : public TObjectBase {
  private:
   struct Style {
     std::string color, background, border, shadow;
-    Value padding;
+    std::array<Value, 4> padding;
     bool bold = false, italic = false, underline = false, strikeout = false;
     Value size;
   };
