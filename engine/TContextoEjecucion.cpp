@@ -646,6 +646,7 @@ Value TContextoEjecucion::SincronizarEstadoEvaluador(const Value& hEstado) {
   if (!override && lEvaluatorStateSynchronized) return Value();
   Value state = Value::NewHash();
   Hash& s = state.AsHash();
+  s.reserve(8);
   s.Put("nPaginaActual", Value::Int(nPaginaActual));
   s.Put("nTotalPaginas", Value::Int(nTotalPaginas));
   Value conocido = HGet(hOpciones, "lTotalPaginasConocido");

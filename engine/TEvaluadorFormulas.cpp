@@ -1,6 +1,7 @@
 #include "TEvaluadorFormulas.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <unordered_set>
@@ -106,6 +107,7 @@ int64_t TruncNumber(const Value& v, int64_t def) {
 Value MakeHash(std::initializer_list<std::pair<std::string_view, Value>> entries) {
   Value h = Value::NewHash();
   Hash& hash = h.AsHash();
+  hash.reserve(entries.size());
   for (const auto& [k, v] : entries) hash.Put(k, v);
   return h;
 }
@@ -317,13 +319,49 @@ std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::SetFuncFormulas(const Va
   return std::static_pointer_cast<TEvaluadorFormulas>(shared_from_this());
 }
 
-std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::SetEstadoEjecucion(const Value& estado) {
-  Value merged = EstadoEjecucionPorDefecto();
-  if (const HashPtr* h = estado.HashRef()) {
-    Hash& target = merged.AsHash();
-    for (const auto& entry : **h) target.Put(entry.first, entry.second);
+namespace {
+
+// The keys of the default execution state, in its order.
+constexpr std::array<std::string_view, 9> kEstadoKeys = {
+    "nPaginaActual",   "nTotalPaginas",     "lTotalPaginasConocido", "lLastPageDisponible", "nIndiceRegistro",
+    "nTotalRegistros", "hRegistroAnterior", "hRegistroSiguiente",    "hPaginacionPorClave"};
+
+Value DefaultEstadoValue(size_t index) {
+  switch (index) {
+    case 0:
+    case 1: return Value::Int(1);
+    case 2:
+    case 3: return Value(true);
+    case 4: return Value::Int(-1);
+    case 5: return Value::Int(0);
+    default: return Value::NewHash();
   }
-  hEstadoEjecucion = merged;
+}
+
+// The default state overlaid by the given keys: the default keys first, in their order, each
+// with the overlay's value when it has one, then the overlay's other keys in its order. Each key
+// is written once and no default hash is built for a key the overlay replaces.
+Value MergeEstado(const Hash& overlay) {
+  Value merged = Value::NewHash();
+  Hash& target = merged.AsHash();
+  target.reserve(kEstadoKeys.size() + overlay.size());
+  size_t replaced = 0;
+  for (size_t i = 0; i < kEstadoKeys.size(); ++i) {
+    const Value* given = overlay.Find(kEstadoKeys[i]);
+    if (given != nullptr) ++replaced;
+    target.Put(kEstadoKeys[i], given != nullptr ? *given : DefaultEstadoValue(i));
+  }
+  if (replaced < overlay.size()) {
+    for (const auto& entry : overlay) target.Put(entry.first, entry.second);
+  }
+  return merged;
+}
+
+}  // namespace
+
+std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::SetEstadoEjecucion(const Value& estado) {
+  const HashPtr* overlay = estado.HashRef();
+  hEstadoEjecucion = overlay != nullptr ? MergeEstado(**overlay) : EstadoEjecucionPorDefecto();
   hResolvedVariableCache = Value::NewHash();
   return std::static_pointer_cast<TEvaluadorFormulas>(shared_from_this());
 }
@@ -336,17 +374,7 @@ std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::ClearResolvedVariableCac
   return std::static_pointer_cast<TEvaluadorFormulas>(shared_from_this());
 }
 
-Value TEvaluadorFormulas::EstadoEjecucionPorDefecto() {
-  return MakeHash({{"nPaginaActual", 1},
-                   {"nTotalPaginas", 1},
-                   {"lTotalPaginasConocido", true},
-                   {"lLastPageDisponible", true},
-                   {"nIndiceRegistro", -1},
-                   {"nTotalRegistros", 0},
-                   {"hRegistroAnterior", Value::NewHash()},
-                   {"hRegistroSiguiente", Value::NewHash()},
-                   {"hPaginacionPorClave", Value::NewHash()}});
-}
+Value TEvaluadorFormulas::EstadoEjecucionPorDefecto() { return MergeEstado(Hash()); }
 
 // ---- Public evaluation ---------------------------------------------------------------------------
 
