@@ -1,6 +1,7 @@
 #include "TContextoEjecucion.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -644,19 +645,24 @@ Value TContextoEjecucion::SincronizarEstadoEvaluador(const Value& hEstado) {
   if (evaluator_ == nullptr) return Value();
   const bool override = hEstado.IsHash();
   if (!override && lEvaluatorStateSynchronized) return Value();
-  Value state = Value::NewHash();
-  Hash& s = state.AsHash();
-  s.reserve(8);
-  s.Put("nPaginaActual", Value::Int(nPaginaActual));
-  s.Put("nTotalPaginas", Value::Int(nTotalPaginas));
+  // Sent twice per label in label runs, so the state is filled into a copied key shape.
+  static constexpr std::string_view kKeys[] = {"nPaginaActual",   "nTotalPaginas",     "lTotalPaginasConocido",
+                                               "nIndiceRegistro", "nTotalRegistros",   "hRegistroAnterior",
+                                               "hRegistroSiguiente", "hPaginacionPorClave"};
+  static const Hash shape = Hash::Shape(kKeys, std::size(kKeys));
+  HashPtr fields = Hash::CopyOfShape(shape);
+  ShapeFiller put(*fields);
+  put("nPaginaActual", Value::Int(nPaginaActual));
+  put("nTotalPaginas", Value::Int(nTotalPaginas));
   Value conocido = HGet(hOpciones, "lTotalPaginasConocido");
-  s.Put("lTotalPaginasConocido", Value(conocido.IsLogical() ? conocido.AsBool() : true));
-  s.Put("nIndiceRegistro", Value::Int(nIndiceRegistro));
-  s.Put("nTotalRegistros", Value::Int(nTotalRegistros));
-  s.Put("hRegistroAnterior", hRegistroAnterior);
-  s.Put("hRegistroSiguiente", hRegistroSiguiente);
+  put("lTotalPaginasConocido", Value(conocido.IsLogical() ? conocido.AsBool() : true));
+  put("nIndiceRegistro", Value::Int(nIndiceRegistro));
+  put("nTotalRegistros", Value::Int(nTotalRegistros));
+  put("hRegistroAnterior", hRegistroAnterior);
+  put("hRegistroSiguiente", hRegistroSiguiente);
   Value porClave = HGet(hOpciones, "hPaginacionPorClaveRuntime");
-  s.Put("hPaginacionPorClave", porClave.IsHash() ? porClave : Value::NewHash());
+  put("hPaginacionPorClave", porClave.IsHash() ? porClave : Value::NewHash());
+  Value state(std::move(fields));
   if (override) state = HashMerge(state, hEstado);
   EvSetEstadoEjecucion(evaluator_, state);
   // After an override the next plain synchronization must send the base state again.
@@ -891,6 +897,7 @@ Value TContextoEjecucion::EvaluarPlanFormula(const Value& plan, const Value& for
 
 Value TContextoEjecucion::EvaluarPlanFormulaConEstado(const Value& plan, const Value& formula) {
   Value result = Value::NewHash();
+  result.AsHash().reserve(3);
   if (evaluator_ == nullptr) {
     result.Set("valor", formula);
     result.Set("lError", Value(false));

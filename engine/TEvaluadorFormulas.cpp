@@ -340,21 +340,21 @@ Value DefaultEstadoValue(size_t index) {
 
 // The default state overlaid by the given keys: the default keys first, in their order, each
 // with the overlay's value when it has one, then the overlay's other keys in its order. Each key
-// is written once and no default hash is built for a key the overlay replaces.
+// is written once, by position, and no default hash is built for a key the overlay replaces.
 Value MergeEstado(const Hash& overlay) {
-  Value merged = Value::NewHash();
-  Hash& target = merged.AsHash();
-  target.reserve(kEstadoKeys.size() + overlay.size());
+  static const Hash shape = Hash::Shape(kEstadoKeys, kEstadoKeys.size());
+  HashPtr merged = Hash::CopyOfShape(shape);
+  ShapeFiller put(*merged);
   size_t replaced = 0;
   for (size_t i = 0; i < kEstadoKeys.size(); ++i) {
     const Value* given = overlay.Find(kEstadoKeys[i]);
     if (given != nullptr) ++replaced;
-    target.Put(kEstadoKeys[i], given != nullptr ? *given : DefaultEstadoValue(i));
+    put(kEstadoKeys[i], given != nullptr ? *given : DefaultEstadoValue(i));
   }
   if (replaced < overlay.size()) {
-    for (const auto& entry : overlay) target.Put(entry.first, entry.second);
+    for (const auto& entry : overlay) merged->Put(entry.first, entry.second);
   }
-  return merged;
+  return Value(std::move(merged));
 }
 
 }  // namespace

@@ -39,8 +39,10 @@ std::shared_ptr<TMotorComposicion> TMotorComposicion::SetOpciones(const Value& o
 }
 
 Value TMotorComposicion::Componer(const Value& objeto, const Value& contexto) {
+  // Every layout object responds to GenerarRenderizable, so the class test comes first and spares
+  // the name lookup on each render.
+  if (auto* layout = objeto.As<TObjectBase>()) return layout->GenerarRenderizable(contexto);
   if (nv::RespondsTo(objeto, "GenerarRenderizable")) {
-    if (auto* layout = objeto.As<TObjectBase>()) return layout->GenerarRenderizable(contexto);
     if (auto* componible = objeto.As<ObjetoComponible>()) return componible->GenerarRenderizable(contexto);
   }
   AgregarAvisoContexto(contexto, Value(kAvisoSinMetodo));

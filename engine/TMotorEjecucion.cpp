@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "Accessors.h"
+#include "Hash.h"
 #include "Runtime.h"
 #include "TConectorDatos.h"
 #include "TContextoEjecucion.h"
@@ -188,6 +190,36 @@ namespace {
 
 bool IsTrue(const Value& v) { return v.IsLogical() && v.AsBool(); }
 
+// The cell grid of a label layout, read from the layout hash once: a run places every label
+// with the same numbers.
+struct LabelGrid {
+  int64_t rows;
+  int64_t columns;
+  bool byColumn;
+  double originX;
+  double originY;
+  double stepX;
+  double stepY;
+
+  explicit LabelGrid(const Value& layout) {
+    auto number = [&](std::string_view key) { return ValueDouble(HGet(layout, key, Value::Int(0))); };
+    rows = std::max<int64_t>(1, ValueInt(HGet(layout, "nRows", Value::Int(8))));
+    columns = std::max<int64_t>(1, ValueInt(HGet(layout, "nColumns", Value::Int(3))));
+    byColumn = ValueString(HGet(layout, "cFlow", "row")) == "column";
+    originX = number("nPrintOffsetX") + number("nMarginLeft");
+    originY = number("nPrintOffsetY") + number("nMarginTop");
+    stepX = number("nLabelWidth") + number("nGapHorizontal");
+    stepY = number("nLabelHeight") + number("nGapVertical");
+  }
+
+  // The top-left corner of a cell (0-based) in millimetres.
+  std::pair<double, double> Position(int64_t cell) const {
+    const int64_t row = byColumn ? cell % rows : cell / columns;
+    const int64_t column = byColumn ? cell / rows : cell % columns;
+    return {originX + static_cast<double>(column) * stepX, originY + static_cast<double>(row) * stepY};
+  }
+};
+
 // The label road's view of the execution context: the real context class, or any object offering
 // the label-road interface. Without a context the record and page calls are skipped and the
 // progress reports answer "go on".
@@ -253,6 +285,7 @@ Value TMotorEjecucion::LabelLayoutPlantilla() const {
 Value TMotorEjecucion::EjecutarEtiquetas() {
   Value pagina = PaginaPlantilla();
   Value layout = NormalizarLabelLayout(LabelLayoutPlantilla());
+  const LabelGrid grid(layout);
   Value objetos = ObjetosPlantilla();
   Value records = RegistrosEtiquetas();
   const int64_t n = static_cast<int64_t>(records.Len());
@@ -310,9 +343,7 @@ Value TMotorEjecucion::EjecutarEtiquetas() {
         sheet = Value::NewArray();
         currentSheet = sheetOfCell;
       }
-      Value position = PosicionEtiqueta(layout, cell);
-      const double dx = position["x"].AsDouble();
-      const double dy = position["y"].AsDouble();
+      const auto [dx, dy] = grid.Position(cell);
       for (const Value& objeto : group.AsArray()) sheet.Append(DesplazarRenderizableEtiqueta(objeto, dx, dy, i, cell + 1));
       ++slot;
     }
@@ -359,17 +390,10 @@ Value TMotorEjecucion::NormalizarLabelLayout(const Value& layout) {
 }
 
 Value TMotorEjecucion::PosicionEtiqueta(const Value& layout, int64_t cell) {
-  const int64_t rows = std::max<int64_t>(1, ValueInt(HGet(layout, "nRows", Value::Int(8))));
-  const int64_t columns = std::max<int64_t>(1, ValueInt(HGet(layout, "nColumns", Value::Int(3))));
-  const bool byColumn = ValueString(HGet(layout, "cFlow", "row")) == "column";
-  const int64_t row = byColumn ? cell % rows : cell / columns;
-  const int64_t column = byColumn ? cell / rows : cell % columns;
-  auto number = [&](std::string_view key) { return ValueDouble(HGet(layout, key, Value::Int(0))); };
+  const auto [x, y] = LabelGrid(layout).Position(cell);
   Value position = Value::NewHash();
-  position.Set("x", Value(number("nPrintOffsetX") + number("nMarginLeft") +
-                          static_cast<double>(column) * (number("nLabelWidth") + number("nGapHorizontal"))));
-  position.Set("y", Value(number("nPrintOffsetY") + number("nMarginTop") +
-                          static_cast<double>(row) * (number("nLabelHeight") + number("nGapVertical"))));
+  position.Set("x", Value(x));
+  position.Set("y", Value(y));
   return position;
 }
 
@@ -389,14 +413,15 @@ Value TMotorEjecucion::DesplazarRenderizableEtiqueta(const Value& objeto, double
   };
   shift("x", dx);
   shift("y", dy);
-  Value debug = Value::NewHash();
-  Hash& tag = debug.AsHash();
-  tag.reserve(4);
-  tag.Put("nRegistro", Value::Int(registro));
-  tag.Put("nSlot", Value::Int(cell));
-  tag.Put("nOffsetX", Value(dx));
-  tag.Put("nOffsetY", Value(dy));
-  hash.Put("debugEtiqueta", std::move(debug));
+  static constexpr std::string_view kTagKeys[] = {"nRegistro", "nSlot", "nOffsetX", "nOffsetY"};
+  static const Hash tagShape = Hash::Shape(kTagKeys, std::size(kTagKeys));
+  HashPtr tag = Hash::CopyOfShape(tagShape);
+  ShapeFiller put(*tag);
+  put("nRegistro", Value::Int(registro));
+  put("nSlot", Value::Int(cell));
+  put("nOffsetX", Value(dx));
+  put("nOffsetY", Value(dy));
+  hash.Put("debugEtiqueta", Value(std::move(tag)));
   return objeto;
 }
 

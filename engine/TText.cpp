@@ -380,46 +380,26 @@ constexpr std::array<std::string_view, 57> kTextRenderKeys = {
 
 bool IsErrorKey(std::string_view key) { return key == "formulaError" || key == "formulaErrorMessage"; }
 
-// Every key of a text render object, in order, with nil values: copying it builds the table of a
-// new render object without hashing a key. There is room for one more key, the tag a label run
-// adds ("debugEtiqueta").
+// Every key of a text render object, in order, with nil values. There is room for one more key,
+// the tag a label run adds ("debugEtiqueta").
 const Hash& TextRenderShape(bool withError) {
   auto build = [](bool errors) {
-    Hash shape;
-    shape.reserve(kTextRenderKeys.size() + 1);
+    std::vector<std::string_view> keys;
     for (std::string_view key : kTextRenderKeys) {
-      if (errors || !IsErrorKey(key)) shape.Put(key, Value());
+      if (errors || !IsErrorKey(key)) keys.push_back(key);
     }
-    return shape;
+    return Hash::Shape(keys, keys.size() + 1);
   };
   static const Hash withErrors = build(true);
   static const Hash withoutErrors = build(false);
   return withError ? withErrors : withoutErrors;
 }
 
-// Assigns the values of a copied shape position by position, in key order.
-class ShapeFiller {
- public:
-  explicit ShapeFiller(Hash& hash) : hash_(hash) {}
-  void operator()([[maybe_unused]] std::string_view key, Value value) {
-    assert(index_ < hash_.size() && hash_.nth(index_)->first == key);
-    hash_.nth(index_++).value() = std::move(value);
-  }
-  bool Complete() const { return index_ == hash_.size(); }
-
- private:
-  Hash& hash_;
-  size_t index_ = 0;
-};
-
 }  // namespace
 
 Value TText::BuildRender(const Style& style, const std::string& text, int64_t count, bool withError, bool error,
                          const std::string& message) {
-  auto hash = std::make_shared<Hash>();
-  const Hash& shape = TextRenderShape(withError);
-  hash->reserve(shape.size() + 1);
-  *hash = shape;  // keeps the reserved room
+  HashPtr hash = Hash::CopyOfShape(TextRenderShape(withError));
   ShapeFiller put(*hash);
   put("id", cId);
   put("tipo", Value("texto"));

@@ -4,8 +4,10 @@
 
 #include <tsl/ordered_map.h>
 
+#include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,41 @@ class Hash : public tsl::ordered_map<std::string, Value, StringHash, std::equal_
   void Put(std::string_view key, Value v) { insert_or_assign(std::string(key), std::move(v)); }
   /// Removes a key, keeping the order of the others.
   void Erase(std::string_view key) { erase(std::string(key)); }
+
+  /// A hash with the given keys in order and nil values, with room for `room` keys in all. Hot
+  /// paths that always build hashes of the same keys copy such a shape (CopyOfShape) and assign
+  /// the values by position (ShapeFiller), so no key is hashed.
+  template <typename Keys>
+  static Hash Shape(const Keys& keys, size_t room) {
+    Hash shape;
+    shape.reserve(room);
+    for (std::string_view key : keys) shape.Put(key, Value());
+    return shape;
+  }
+  /// A new hash equal to shape that keeps the room the shape was made with.
+  static HashPtr CopyOfShape(const Hash& shape) {
+    auto copy = std::make_shared<Hash>();
+    copy->reserve(shape.values_container().capacity());
+    *copy = shape;  // the assignment reuses the reserved storage
+    return copy;
+  }
+};
+
+/// Assigns the values of a copied shape position by position, in key order. Debug builds check
+/// that each value goes to the key it is meant for.
+class ShapeFiller {
+ public:
+  explicit ShapeFiller(Hash& hash) : hash_(hash) {}
+  void operator()([[maybe_unused]] std::string_view key, Value value) {
+    assert(index_ < hash_.size() && hash_.nth(index_)->first == key);
+    hash_.nth(index_++).value() = std::move(value);
+  }
+  /// True when every key of the shape got its value.
+  bool Complete() const { return index_ == hash_.size(); }
+
+ private:
+  Hash& hash_;
+  size_t index_ = 0;
 };
 
 }  // namespace nv
