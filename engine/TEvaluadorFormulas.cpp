@@ -886,6 +886,33 @@ uint8_t TEvaluadorFormulas::CmpCode(std::string_view op) {
 bool TEvaluadorFormulas::CompararCodigo(const Value& a0, uint8_t op, const Value& b0) {
   // Integers read back through their text are themselves; everything else numeric is re-read.
   auto asNumber = [](const Value& v) { return NumberThroughText(v); };
+  if (a0.IsNumber() && b0.IsNumber()) {
+    // Two numbers compare as the runtime compares them after the re-reading, without building
+    // the re-read values: equality as exact equality, the order three-way.
+    const Number& ra = a0.AsNumber();
+    const Number& rb = b0.AsNumber();
+    Number x = ra.isInteger ? ra : TFuncFormulas::NumberThroughText(ra);
+    Number y = rb.isInteger ? rb : TFuncFormulas::NumberThroughText(rb);
+    bool integers = x.isInteger && y.isInteger;
+    if (op == kEq || op == kNe) {
+      bool equal = integers ? x.i == y.i : x.AsDouble() == y.AsDouble();
+      return op == kEq ? equal : !equal;
+    }
+    int order = 0;
+    if (integers) {
+      order = x.i < y.i ? -1 : (x.i > y.i ? 1 : 0);
+    } else {
+      double dx = x.AsDouble(), dy = y.AsDouble();
+      order = dx < dy ? -1 : (dx > dy ? 1 : 0);
+    }
+    switch (op) {
+      case kGt: return order > 0;
+      case kLt: return order < 0;
+      case kGe: return order >= 0;
+      case kLe: return order <= 0;
+      default: return false;
+    }
+  }
   Value a, b;
   const Value* pa = &a0;
   const Value* pb = &b0;
@@ -1069,7 +1096,9 @@ Value TEvaluadorFormulas::LlamarBiblioteca(const std::string& name, std::span<co
   if (!lib) return ErrorText("[Funcion no implementada: " + name + "]");
   try {
     // A compiled call knows its slot and skips the lookup by name.
-    return LibraryResult(slot >= 0 ? lib->EjecutarSlot(slot, values) : lib->Ejecutar(std::string_view(name), values));
+    Value result = slot >= 0 ? lib->EjecutarSlot(slot, values) : lib->Ejecutar(std::string_view(name), values);
+    if (IsLibraryError(result)) return ErrorText(result.AsString());
+    return result;
   } catch (const RuntimeError&) {
     return ErrorText("[Funcion " + name + " no valida]");
   }
@@ -1080,20 +1109,20 @@ Value TEvaluadorFormulas::LlamarBibliotecaRefs(const std::string& name, std::spa
   if (!lib) return ErrorText("[Funcion no implementada: " + name + "]");
   try {
     // A name without a slot is no library function: the arguments do not matter to the answer.
-    return LibraryResult(slot >= 0 ? lib->EjecutarSlot(slot, values)
-                                   : lib->Ejecutar(std::string_view(name), std::span<const Value>()));
+    Value result = slot >= 0 ? lib->EjecutarSlot(slot, values)
+                             : lib->Ejecutar(std::string_view(name), std::span<const Value>());
+    if (IsLibraryError(result)) return ErrorText(result.AsString());
+    return result;
   } catch (const RuntimeError&) {
     return ErrorText("[Funcion " + name + " no valida]");
   }
 }
 
 // A library error text becomes the evaluator's last error as well.
-Value TEvaluadorFormulas::LibraryResult(Value result) {
-  if (result.IsString()) {
-    const std::string& s = result.AsString();
-    if (s.size() >= 10 && s.back() == ']' && StartsWithIgnoreCase(s, 0, "[funcion ")) return ErrorText(s);
-  }
-  return result;
+bool TEvaluadorFormulas::IsLibraryError(const Value& result) {
+  if (!result.IsString()) return false;
+  const std::string& s = result.AsString();
+  return s.size() >= 10 && s.back() == ']' && StartsWithIgnoreCase(s, 0, "[funcion ");
 }
 
 // ---- Conditions ---------------------------------------------------------------------------------------------

@@ -174,7 +174,7 @@ class TEvaluadorFormulas : public Object {
   Value EvaluarFuncion(std::string_view text, const FormulaAnalysis& a, const Value& vars);
   Value ResolverIIf(std::string_view text, const std::vector<std::string>& args, const Value& vars);
   Value LlamarBiblioteca(const std::string& name, std::span<const Value> values, int slot = -1);
-  Value LibraryResult(Value result);
+  static bool IsLibraryError(const Value& result);
   TFuncFormulas* Biblioteca();
   Value DateDifference(const Value& a, const Value& b);
   Value Motor(std::string_view key, const std::vector<std::string>& args, const Value& vars);

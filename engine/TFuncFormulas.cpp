@@ -109,6 +109,33 @@ std::string_view TrimmedView(std::string_view text) {
   return text.substr(begin, end + 1 - begin);
 }
 
+// The eight digits of a serial date text ("YYYYMMDD") with the blanks AllTrim removes around
+// them; false for any other shape.
+bool SerialDigits(std::string_view text, std::string_view& digits) {
+  std::string_view v = text;
+  if (v.size() != 8 || v.front() == ' ' || v.front() == '\t' || v.front() == '\r' || v.front() == '\n' ||
+      v.back() == ' ') {
+    v = TrimmedView(text);
+    if (v.size() != 8) return false;
+  }
+  for (char c : v) {
+    if (c < '0' || c > '9') return false;
+  }
+  digits = v;
+  return true;
+}
+
+int DigitsValue(std::string_view digits, size_t from, size_t count) {
+  int value = 0;
+  for (size_t i = from; i < from + count; ++i) value = value * 10 + (digits[i] - '0');
+  return value;
+}
+
+// The date of eight serial digits: the empty date when they name no day.
+nv::Date SerialDate(std::string_view digits) {
+  return MakeDate(DigitsValue(digits, 0, 4), DigitsValue(digits, 4, 2), DigitsValue(digits, 6, 2));
+}
+
 // Writes the value as exactly `width` decimal digits with leading zeros.
 char* PutDigits(char* out, int value, int width) {
   for (int i = width - 1; i >= 0; --i) {
@@ -966,10 +993,7 @@ nv::Date TFuncFormulas::DateFromValue(const Value& v) {
   // Serial texts of eight digits are the usual date fields; they read directly from the text.
   // Any other shape takes the general reading below, which gives the same date for these.
   if (v.IsString()) {
-    std::string_view view = TrimmedView(v.AsString());
-    if (view.size() == 8 && std::all_of(view.begin(), view.end(), IsDigit)) {
-      return MakeDate(*DigitsAt(view, 0, 4), *DigitsAt(view, 4, 2), *DigitsAt(view, 6, 2));
-    }
+    if (std::string_view digits; SerialDigits(v.AsString(), digits)) return SerialDate(digits);
   }
   std::string t = Trimmed(v);
   if (t.size() == 8 && t.find('/') == std::string::npos && nv::Val(t).AsDouble() > 0) {
@@ -1064,6 +1088,13 @@ Value TFuncFormulas::Year(const Value& date) {
 }
 
 Value TFuncFormulas::DToC(const Value& date) {
+  // The usual date field is an eight-digit serial text: once it names a valid date, its digits
+  // are the day, month and year to show, so they are rearranged without the day number.
+  if (std::string_view v; date.IsString() && SerialDigits(date.AsString(), v)) {
+    if (SerialDate(v).IsEmpty()) return NoValida("DToC");
+    const char text[10] = {v[6], v[7], '/', v[4], v[5], '/', v[0], v[1], v[2], v[3]};
+    return Value(std::string(text, sizeof text));
+  }
   return WithDate(date, "DToC", [](nv::Date d) { return Value(LongVisibleDate(d)); });
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -127,4 +128,31 @@ TEST(TransformFastPath, TextsAndNilUnderNumberMasks) {
     EXPECT_EQ(lib->Transform(Value(1234.5), Value("9,999.99")).AsString(), "1,234.50");
     EXPECT_EQ(lib->Transform(Value(1234.5), Value("")).AsString(), "1234.5");
   }
+}
+
+// DToC shows an eight-digit serial text from its own digits; it must agree with the date value's
+// long visible text for every day, and refuse what names no date (the 29th of February of common
+// years included).
+TEST(DToCFastPath, SerialTextsAgreeWithTheDateValue) {
+  auto lib = TFuncFormulas::New();
+  lib->Create();
+  char serial[16];
+  for (int year : {1, 99, 1900, 1999, 2000, 2023, 2024, 2100, 9999}) {
+    for (int month = 0; month <= 13; ++month) {
+      for (int day = 0; day <= 32; ++day) {
+        std::snprintf(serial, sizeof serial, "%04d%02d%02d", year, month, day);
+        Date d = MakeDate(year, month, day);
+        std::string expected = d.IsEmpty() ? "[Funcion DToC no valida]" : lib->DToC(Value(d)).AsString();
+        ASSERT_EQ(lib->DToC(Value(serial)).AsString(), expected) << serial;
+        ASSERT_EQ(lib->DToC(Value(std::string(" ") + serial + "  ")).AsString(), expected) << serial;
+      }
+    }
+  }
+  EXPECT_EQ(lib->DToC(Value("20230115")).AsString(), "15/01/2023");
+  EXPECT_EQ(lib->DToC(Value("00010101")).AsString(), "01/01/0001");
+  EXPECT_EQ(lib->DToC(Value("00000101")).AsString(), "[Funcion DToC no valida]");
+  EXPECT_EQ(lib->DToC(Value("2023011a")).AsString(), "[Funcion DToC no valida]");
+  // Other shapes take the general reading.
+  EXPECT_EQ(lib->DToC(Value("15/01/23")).AsString(), "15/01/2023");
+  EXPECT_EQ(lib->DToC(Value("2023-01-15")).AsString(), "[Funcion DToC no valida]");
 }

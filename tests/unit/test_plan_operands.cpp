@@ -141,3 +141,31 @@ TEST_F(PlanOperands, ArgumentsInPlaceAroundFormulasThatRunOthers) {
   // Arguments read in place are never changed by the functions that receive them.
   EXPECT_EQ(LiteralText(vars), LiteralText(before));
 }
+
+// Two numbers are compared without building their re-read values; the answers must be those of
+// the runtime's comparisons on the re-read values, for every operator.
+TEST(NumberComparison, AgreesWithTheRuntimeOnReReadNumbers) {
+  auto ev = TEvaluadorFormulas::New();
+  ev->Create();
+  std::vector<Value> numbers = {Value(0),         Value(1),          Value(-1),         Value(1000),
+                                Value(1234.5),    Value::Dbl(1234.5, 1), Value::Dbl(1234.50001, 2),
+                                Value::Dbl(1000.0, 1), Value::Dbl(999.999, 2), Value::Dbl(-0.004, 2),
+                                Value::Dbl(0.0, 0), Value::Dbl(2.675, 2), Value::Int(INT64_C(9007199254740993)),
+                                Value::Dbl(9007199254740992.0, 0)};
+  auto reRead = [](const Value& v) { return Value(Val(ValorAString(v))); };
+  for (const Value& a : numbers) {
+    for (const Value& b : numbers) {
+      Value x = reRead(a);
+      Value y = reRead(b);
+      std::string pair = LiteralText(a) + " vs " + LiteralText(b);
+      EXPECT_EQ(ev->CompararValores(a, Value("=="), b).AsBool(), ExactEqual(x, y)) << pair;
+      EXPECT_EQ(ev->CompararValores(a, Value("!="), b).AsBool(), !ExactEqual(x, y)) << pair;
+      EXPECT_EQ(ev->CompararValores(a, Value(">"), b).AsBool(), RtGreater(x, y)) << pair;
+      EXPECT_EQ(ev->CompararValores(a, Value("<"), b).AsBool(), RtLess(x, y)) << pair;
+      EXPECT_EQ(ev->CompararValores(a, Value(">="), b).AsBool(), RtGreaterEqual(x, y)) << pair;
+      EXPECT_EQ(ev->CompararValores(a, Value("<="), b).AsBool(), RtLessEqual(x, y)) << pair;
+      EXPECT_FALSE(ev->CompararValores(a, Value("=>"), b).AsBool()) << pair;
+    }
+  }
+  ev->End();
+}
