@@ -960,23 +960,20 @@ Value TEvaluadorFormulas::Suma(const std::vector<std::string>& partes, const Val
 namespace {
 
 // The sum of n values read through at(i): the total of numbers re-read through their texts when
-// all are numbers, else their texts joined. False when adding the numbers failed.
+// all are numbers, else their texts joined. Sets failed when adding the numbers failed.
 template <typename At>
-bool SumOf(size_t n, At at, Value& out) {
-  if (n == 0) {
-    out = Value("");
-    return true;
-  }
+Value SumOf(size_t n, At at, bool& failed) {
+  if (n == 0) return Value("");
   bool allNumbers = true;
   for (size_t i = 0; i < n && allNumbers; ++i) allNumbers = at(i).IsNumber();
   if (allNumbers) {
     try {
       Value total = NumberThroughText(at(0));
       for (size_t i = 1; i < n; ++i) total = OpAdd(total, NumberThroughText(at(i)));
-      out = IntegerWhenIntegral(total);
-      return true;
+      return IntegerWhenIntegral(total);
     } catch (const RuntimeError&) {
-      return false;
+      failed = true;
+      return Value();
     }
   }
   std::string text;
@@ -994,25 +991,22 @@ bool SumOf(size_t n, At at, Value& out) {
       text += ValorAString(v);
     }
   }
-  out = Value(std::move(text));
-  return true;
+  return Value(std::move(text));
 }
 
 }  // namespace
 
 Value TEvaluadorFormulas::SumValues(std::span<const Value> values) {
-  Value out;
-  if (!SumOf(values.size(), [&](size_t i) -> const Value& { return values[i]; }, out)) {
-    return ErrorText("[Expresion no valida]");
-  }
+  bool failed = false;
+  Value out = SumOf(values.size(), [&](size_t i) -> const Value& { return values[i]; }, failed);
+  if (failed) return ErrorText("[Expresion no valida]");
   return out;
 }
 
 Value TEvaluadorFormulas::SumRefs(std::span<const Value* const> values) {
-  Value out;
-  if (!SumOf(values.size(), [&](size_t i) -> const Value& { return *values[i]; }, out)) {
-    return ErrorText("[Expresion no valida]");
-  }
+  bool failed = false;
+  Value out = SumOf(values.size(), [&](size_t i) -> const Value& { return *values[i]; }, failed);
+  if (failed) return ErrorText("[Expresion no valida]");
   return out;
 }
 

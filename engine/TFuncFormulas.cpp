@@ -735,11 +735,6 @@ namespace {
 // Scaled values below this keep an exact integer part and a fraction good to about 2^-12.
 constexpr double kFastScaledLimit = 1099511627776.0;  // 2^40
 
-// The fixed text of x at `decimals` places, rounded half away from zero, as RoundHalfAway plus
-// "%.*f" give it, without their decimal-text round trip and printf. The general route rounds the
-// shortest decimal text of x; that text lies within half an ulp of x, so both roundings agree
-// unless the scaled value lies very near a half. Such values, large values and many decimals
-// return false and take the general route.
 // The rounded digits of a fixed text: digits[begin, end) with integerDigits of them before the
 // decimal point (at least one), and whether a minus sign goes first.
 struct FixedDigits {
@@ -750,6 +745,11 @@ struct FixedDigits {
   bool negative = false;
 };
 
+// The digits of the fixed text of x at `decimals` places, rounded half away from zero, as
+// RoundHalfAway plus "%.*f" give it, without their decimal-text round trip and printf. The general
+// route rounds the shortest decimal text of x; that text lies within half an ulp of x, so both
+// roundings agree unless the scaled value lies very near a half. Such values, large values and
+// many decimals return false and take the general route.
 bool FastFixedDigits(double x, int decimals, FixedDigits& out) {
   static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
   if (decimals < 0 || decimals > 8 || !std::isfinite(x)) return false;
@@ -807,10 +807,10 @@ bool FastMaskedNumber(const Number& n, int decimals, char decimalChar, char thou
   p = std::copy(f.begin + f.integerDigits, f.end, p);
   size_t length = static_cast<size_t>(p - text);
   if (length >= width) {
-    out.assign(text, length);
+    out = std::string(text, length);
   } else {
-    out.assign(width - length, ' ');
-    out.append(text, length);
+    out = std::string(width, ' ');
+    std::memcpy(out.data() + (width - length), text, length);
   }
   return true;
 }
