@@ -1,5 +1,6 @@
 // Formula evaluation throughput: a mix of typical report formulas evaluated interpretively and
-// through executable plans, and single plans evaluated directly as layout objects do.
+// through executable plans, single plans evaluated directly as layout objects do, and the
+// library calls the mix makes.
 
 #include <benchmark/benchmark.h>
 
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "TEvaluadorFormulas.h"
+#include "TFuncFormulas.h"
 #include "Value.h"
 
 using namespace nv;
@@ -85,6 +87,26 @@ void BM_MixFormula(benchmark::State& state) {
   ev->End();
 }
 
+// The library calls of the mix on their own: a number under a grouping mask and a serial date.
+void BM_TransformNumberMask(benchmark::State& state) {
+  auto lib = TFuncFormulas::New();
+  lib->Create();
+  Value amount(1234.5);
+  Value mask("@E 9,999.99");
+  for (auto _ : state) benchmark::DoNotOptimize(lib->Transform(amount, mask));
+  state.SetItemsProcessed(state.iterations());
+  lib->End();
+}
+
+void BM_DToCSerialText(benchmark::State& state) {
+  auto lib = TFuncFormulas::New();
+  lib->Create();
+  Value date("20230115");
+  for (auto _ : state) benchmark::DoNotOptimize(lib->DToC(date));
+  state.SetItemsProcessed(state.iterations());
+  lib->End();
+}
+
 }  // namespace
 
 BENCHMARK(BM_MixFormula)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
@@ -94,5 +116,7 @@ BENCHMARK(BM_VariableInterpretive);
 BENCHMARK(BM_VariablePlan);
 BENCHMARK(BM_ComparisonInterpretive);
 BENCHMARK(BM_ComparisonPlan);
+BENCHMARK(BM_TransformNumberMask);
+BENCHMARK(BM_DToCSerialText);
 
 BENCHMARK_MAIN();

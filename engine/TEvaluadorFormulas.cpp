@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <unordered_set>
 
 #include "Accessors.h"
@@ -913,6 +914,33 @@ uint8_t TEvaluadorFormulas::CmpCode(std::string_view op) {
 bool TEvaluadorFormulas::CompararCodigo(const Value& a0, uint8_t op, const Value& b0) {
   // Integers read back through their text are themselves; everything else numeric is re-read.
   auto asNumber = [](const Value& v) { return NumberThroughText(v); };
+  if (a0.IsNumber() && b0.IsNumber()) {
+    // Two numbers compare as the runtime compares them after the re-reading, without building
+    // the re-read values: equality as exact equality, the order three-way.
+    const Number& ra = a0.AsNumber();
+    const Number& rb = b0.AsNumber();
+    Number x = ra.isInteger ? ra : TFuncFormulas::NumberThroughText(ra);
+    Number y = rb.isInteger ? rb : TFuncFormulas::NumberThroughText(rb);
+    bool integers = x.isInteger && y.isInteger;
+    if (op == kEq || op == kNe) {
+      bool equal = integers ? x.i == y.i : x.AsDouble() == y.AsDouble();
+      return op == kEq ? equal : !equal;
+    }
+    int order = 0;
+    if (integers) {
+      order = x.i < y.i ? -1 : (x.i > y.i ? 1 : 0);
+    } else {
+      double dx = x.AsDouble(), dy = y.AsDouble();
+      order = dx < dy ? -1 : (dx > dy ? 1 : 0);
+    }
+    switch (op) {
+      case kGt: return order > 0;
+      case kLt: return order < 0;
+      case kGe: return order >= 0;
+      case kLe: return order <= 0;
+      default: return false;
+    }
+  }
   Value a, b;
   const Value* pa = &a0;
   const Value* pb = &b0;
@@ -957,30 +985,57 @@ Value TEvaluadorFormulas::Suma(const std::vector<std::string>& partes, const Val
   return SumValues(values);
 }
 
-Value TEvaluadorFormulas::SumValues(std::span<const Value> values) {
-  if (values.empty()) return Value("");
-  bool allNumbers = std::all_of(values.begin(), values.end(), [](const Value& v) { return v.IsNumber(); });
+namespace {
+
+// The sum of n values read through at(i): the total of numbers re-read through their texts when
+// all are numbers, else their texts joined. Sets failed when adding the numbers failed.
+template <typename At>
+Value SumOf(size_t n, At at, bool& failed) {
+  if (n == 0) return Value("");
+  bool allNumbers = true;
+  for (size_t i = 0; i < n && allNumbers; ++i) allNumbers = at(i).IsNumber();
   if (allNumbers) {
     try {
-      Value total = NumberThroughText(values[0]);
-      for (size_t i = 1; i < values.size(); ++i) total = OpAdd(total, NumberThroughText(values[i]));
+      Value total = NumberThroughText(at(0));
+      for (size_t i = 1; i < n; ++i) total = OpAdd(total, NumberThroughText(at(i)));
       return IntegerWhenIntegral(total);
     } catch (const RuntimeError&) {
-      return ErrorText("[Expresion no valida]");
+      failed = true;
+      return Value();
     }
   }
-  std::string out;
+  std::string text;
   size_t length = 0;
-  for (const Value& v : values) length += v.IsString() ? v.AsString().size() : 0;
-  out.reserve(length);  // one allocation for the usual concatenation of texts
-  for (const Value& v : values) {
+  for (size_t i = 0; i < n; ++i) length += at(i).IsString() ? at(i).AsString().size() : 0;
+  text.reserve(length);  // one allocation for the usual concatenation of texts
+  for (size_t i = 0; i < n; ++i) {
+    const Value& v = at(i);
     if (v.IsString()) {
-      out += v.AsString();
+      text += v.AsString();
+    } else if (v.IsNil()) {
+    } else if (v.IsLogical()) {
+      text += v.AsBool() ? "true" : "false";
     } else {
-      out += ValorATexto(v).AsString();
+      text += ValorAString(v);
     }
   }
-  return Value(std::move(out));
+  return Value(std::move(text));
+}
+
+}  // namespace
+
+Value TEvaluadorFormulas::SumValues(std::span<const Value> values) {
+  bool failed = false;
+  Value out = SumOf(values.size(), [&](size_t i) -> const Value& { return values[i]; }, failed);
+  if (failed) return ErrorText("[Expresion no valida]");
+  return out;
+}
+
+Value TEvaluadorFormulas::SumRefs(std::span<const Value* const> values) {
+  bool failed = false;
+  Value out = SumOf(values.size(), [&](size_t i) -> const Value& { return *values[i]; }, failed);
+  if (failed) return ErrorText("[Expresion no valida]");
+  return out;
 }
 
 Value TEvaluadorFormulas::DateDifference(const Value& a, const Value& b) {
@@ -1063,19 +1118,33 @@ Value TEvaluadorFormulas::LlamarBiblioteca(const std::string& name, std::span<co
   if (!lib) return ErrorText("[Funcion no implementada: " + name + "]");
   try {
     // A compiled call knows its slot and skips the lookup by name.
-    return LibraryResult(slot >= 0 ? lib->EjecutarSlot(slot, values) : lib->Ejecutar(std::string_view(name), values));
+    Value result = slot >= 0 ? lib->EjecutarSlot(slot, values) : lib->Ejecutar(std::string_view(name), values);
+    if (IsLibraryError(result)) return ErrorText(result.AsString());
+    return result;
+  } catch (const RuntimeError&) {
+    return ErrorText("[Funcion " + name + " no valida]");
+  }
+}
+
+Value TEvaluadorFormulas::LlamarBibliotecaRefs(const std::string& name, std::span<const Value* const> values, int slot) {
+  TFuncFormulas* lib = Biblioteca();
+  if (!lib) return ErrorText("[Funcion no implementada: " + name + "]");
+  try {
+    // A name without a slot is no library function: the arguments do not matter to the answer.
+    Value result = slot >= 0 ? lib->EjecutarSlot(slot, values)
+                             : lib->Ejecutar(std::string_view(name), std::span<const Value>());
+    if (IsLibraryError(result)) return ErrorText(result.AsString());
+    return result;
   } catch (const RuntimeError&) {
     return ErrorText("[Funcion " + name + " no valida]");
   }
 }
 
 // A library error text becomes the evaluator's last error as well.
-Value TEvaluadorFormulas::LibraryResult(Value result) {
-  if (result.IsString()) {
-    const std::string& s = result.AsString();
-    if (s.size() >= 10 && s.back() == ']' && StartsWithIgnoreCase(s, 0, "[funcion ")) return ErrorText(s);
-  }
-  return result;
+bool TEvaluadorFormulas::IsLibraryError(const Value& result) {
+  if (!result.IsString()) return false;
+  const std::string& s = result.AsString();
+  return s.size() >= 10 && s.back() == ']' && StartsWithIgnoreCase(s, 0, "[funcion ");
 }
 
 // ---- Conditions ---------------------------------------------------------------------------------------------
@@ -1478,6 +1547,11 @@ std::unique_ptr<TEvaluadorFormulas::PlanNode> TEvaluadorFormulas::BuildTyped(con
       for (const Value& a : **list) out->args.push_back(ValorAString(a));
     }
   }
+  // Only a constant or a variable read as it is runs no other formula.
+  for (size_t i = 0; i < out->children.size(); ++i) {
+    const PlanNode& c = *out->children[i];
+    if (c.op != Op::Constant && !(c.op == Op::Variable && !c.resolves)) out->lastImpure = static_cast<int>(i);
+  }
   if (registerNodes) typedPlans_.emplace(hp->get(), out.get());
   return out;
 }
@@ -1499,54 +1573,141 @@ Value TEvaluadorFormulas::EvaluateFormulaPlanInternal(const Value& node, const V
   return EvalNode(*transient, vars);
 }
 
+namespace {
+
+// Room for one value computed during a plan evaluation, constructed only when it is needed: most
+// operands are constants or variables read in place and never use it.
+class LazyValue {
+ public:
+  LazyValue() = default;
+  LazyValue(const LazyValue&) = delete;
+  LazyValue& operator=(const LazyValue&) = delete;
+  ~LazyValue() {
+    if (set_) std::launder(reinterpret_cast<Value*>(buffer_))->~Value();
+  }
+  // Stores the value make() returns, built in place.
+  template <typename Make>
+  const Value& Emplace(Make&& make) {
+    Value* v = ::new (static_cast<void*>(buffer_)) Value(make());
+    set_ = true;
+    return *v;
+  }
+
+ private:
+  alignas(Value) unsigned char buffer_[sizeof(Value)];
+  bool set_ = false;
+};
+
+// The operands of one call or sum: a pointer per operand, to the value in place or to the
+// computed one kept here. The usual few live on the stack.
+class OperandRefs {
+ public:
+  explicit OperandRefs(size_t n) : size_(n) {
+    if (n > kInline) {
+      heapRefs_.resize(n);
+      heapValues_ = std::make_unique<LazyValue[]>(n);
+    }
+  }
+  const Value*& Ref(size_t i) { return size_ > kInline ? heapRefs_[i] : inlineRefs_[i]; }
+  LazyValue& Store(size_t i) { return size_ > kInline ? heapValues_[i] : inlineValues_[i]; }
+  std::span<const Value* const> Span() const {
+    return size_ > kInline ? std::span<const Value* const>(heapRefs_) : std::span<const Value* const>(inlineRefs_, size_);
+  }
+
+ private:
+  static constexpr size_t kInline = 6;
+  size_t size_;
+  const Value* inlineRefs_[kInline];
+  LazyValue inlineValues_[kInline];
+  std::vector<const Value*> heapRefs_;
+  std::unique_ptr<LazyValue[]> heapValues_;
+};
+
+}  // namespace
+
+const Value* TEvaluadorFormulas::FindPlanVariable(const PlanNode& n, const Value& vars) const {
+  const HashPtr* vh = vars.HashRef();
+  if (!vh) return nullptr;
+  const Hash& h = **vh;
+  // Keys are unique, so the entry at the hinted position is the one a lookup would find when its
+  // key is the name; any other outcome takes the lookup.
+  if (n.hint < h.size()) {
+    const auto& entry = h.data()[n.hint];
+    if (entry.first == n.name) return &entry.second;
+  }
+  auto it = h.find(n.name);
+  if (it == h.end()) return nullptr;
+  n.hint = static_cast<uint32_t>(it - h.begin());
+  return &it->second;
+}
+
+// The operand's value: a constant, or a plain variable when inPlace allows it, read where it
+// stands; anything else evaluated into store.
+template <typename Store>
+const Value& TEvaluadorFormulas::EvalPlanRef(const PlanNode& n, const Value& vars, bool inPlace, Store& store) {
+  if (n.op == PlanNode::Op::Constant) return n.valor;
+  if (inPlace && n.op == PlanNode::Op::Variable && !n.resolves) {
+    if (const Value* v = FindPlanVariable(n, vars)) return *v;
+  }
+  return store.Emplace([&] { return EvalNode(n, vars); });
+}
+
+bool TEvaluadorFormulas::EvalPlanComparison(const PlanNode& n, const Value& vars) {
+  if (n.children.size() < 2) return false;
+  LazyValue left, right;
+  const Value& l = EvalPlanRef(*n.children[0], vars, n.lastImpure <= 0, left);
+  const Value& r = EvalPlanRef(*n.children[1], vars, true, right);
+  return CompararCodigo(l, n.cmp, r);
+}
+
+// The truth of a node used as a condition; a comparison gives its answer without a value.
+bool TEvaluadorFormulas::EvalPlanCondition(const PlanNode& n, const Value& vars) {
+  if (n.op == PlanNode::Op::Comparison) return EvalPlanComparison(n, vars);
+  return FormulaPlanTruthy(EvalNode(n, vars));
+}
+
 Value TEvaluadorFormulas::EvalNode(const PlanNode& n, const Value& vars) {
   using Op = PlanNode::Op;
   switch (n.op) {
     case Op::Nil: return Value();
     case Op::Constant: return n.valor;
     case Op::Variable: {
-      if (const HashPtr* vh = vars.HashRef()) {
-        if (const Value* exact = (*vh)->Find(n.name)) {
-          return n.resolves ? ResolveVariableText(n.name, *exact, vars) : *exact;
-        }
+      if (const Value* exact = FindPlanVariable(n, vars)) {
+        return n.resolves ? ResolveVariableText(n.name, *exact, vars) : *exact;
       }
       if (HashHasKeyFormula(vars, n.name)) return ValorVariableText(n.name, vars);
       return VariableNoEncontrada(Value(n.name));
     }
-    case Op::Comparison: {
-      if (n.children.size() < 2) return Value(false);
-      Value left = EvalNode(*n.children[0], vars);
-      Value right = EvalNode(*n.children[1], vars);
-      return Value(CompararCodigo(left, n.cmp, right));
-    }
+    case Op::Comparison: return Value(EvalPlanComparison(n, vars));
     case Op::And:
       for (const auto& c : n.children) {
-        if (!FormulaPlanTruthy(EvalNode(*c, vars))) return Value(false);
+        if (!EvalPlanCondition(*c, vars)) return Value(false);
       }
       return Value(true);
     case Op::Or:
       for (const auto& c : n.children) {
-        if (FormulaPlanTruthy(EvalNode(*c, vars))) return Value(true);
+        if (EvalPlanCondition(*c, vars)) return Value(true);
       }
       return Value(false);
     case Op::Not:
       if (n.children.empty()) return Value(true);
-      return Value(!FormulaPlanTruthy(EvalNode(*n.children[0], vars)));
+      return Value(!EvalPlanCondition(*n.children[0], vars));
     case Op::If: {
       if (n.children.size() < 3) return Value();
-      bool holds = FormulaPlanTruthy(EvalNode(*n.children[0], vars));
+      bool holds = EvalPlanCondition(*n.children[0], vars);
       return EvalNode(*n.children[holds ? 1 : 2], vars);
     }
-    case Op::Sum: {
-      // The operands of a typical sum fit the inline buffer: no allocation per evaluation.
-      ArgBuffer values(n.children.size());
-      for (size_t i = 0; i < n.children.size(); ++i) values[i] = EvalNode(*n.children[i], vars);
-      return SumValues(values.span());
-    }
+    case Op::Sum:
     case Op::Function: {
-      ArgBuffer args(n.children.size());
-      for (size_t i = 0; i < n.children.size(); ++i) args[i] = EvalNode(*n.children[i], vars);
-      return LlamarBiblioteca(n.name, args.span(), n.slot);
+      // Operands are evaluated in order; constants and plain variables are passed where they
+      // stand instead of being copied.
+      OperandRefs operands(n.children.size());
+      for (size_t i = 0; i < n.children.size(); ++i) {
+        bool inPlace = static_cast<int>(i) >= n.lastImpure;
+        operands.Ref(i) = &EvalPlanRef(*n.children[i], vars, inPlace, operands.Store(i));
+      }
+      if (n.op == Op::Sum) return SumRefs(operands.Span());
+      return LlamarBibliotecaRefs(n.name, operands.Span(), n.slot);
     }
     case Op::Engine: return Motor(n.name, n.args, vars);
   }

@@ -174,7 +174,7 @@ class TEvaluadorFormulas : public Object {
   Value EvaluarFuncion(std::string_view text, const FormulaAnalysis& a, const Value& vars);
   Value ResolverIIf(std::string_view text, const std::vector<std::string>& args, const Value& vars);
   Value LlamarBiblioteca(const std::string& name, std::span<const Value> values, int slot = -1);
-  Value LibraryResult(Value result);
+  static bool IsLibraryError(const Value& result);
   TFuncFormulas* Biblioteca();
   Value DateDifference(const Value& a, const Value& b);
   Value Motor(std::string_view key, const std::vector<std::string>& args, const Value& vars);
@@ -212,6 +212,13 @@ class TEvaluadorFormulas : public Object {
     uint8_t cmp = 0;
     bool resolves = false;
     int slot = -1;  // Function: the library slot of name, resolved when the plan is built
+    // The index of the last child whose evaluation may run other formulas (-1: none). A child
+    // after it may be read in place from the variables, as nothing can change them before the
+    // call uses the value.
+    int lastImpure = -1;
+    // Variable: where name stood in the variables hash last time. Only a hint: it is used only
+    // when the key at that position is name itself, so a changed or another hash is harmless.
+    mutable uint32_t hint = UINT32_MAX;
     Value valor;
     std::string name;
     std::vector<std::string> args;
@@ -221,6 +228,14 @@ class TEvaluadorFormulas : public Object {
   std::unique_ptr<PlanNode> BuildTyped(const Value& node, bool registerNodes, int depth);
   const PlanNode* RegisterPlan(const Value& plan);
   Value EvalNode(const PlanNode& node, const Value& vars);
+  /// The value of a plain variable node found by its exact name, in place; null otherwise.
+  const Value* FindPlanVariable(const PlanNode& node, const Value& vars) const;
+  bool EvalPlanCondition(const PlanNode& node, const Value& vars);
+  bool EvalPlanComparison(const PlanNode& node, const Value& vars);
+  template <typename Store>
+  const Value& EvalPlanRef(const PlanNode& node, const Value& vars, bool inPlace, Store& store);
+  Value SumRefs(std::span<const Value* const> values);
+  Value LlamarBibliotecaRefs(const std::string& name, std::span<const Value* const> values, int slot);
 
   std::unordered_map<const Hash*, const PlanNode*> typedPlans_;
   std::vector<std::unique_ptr<PlanNode>> ownedPlans_;

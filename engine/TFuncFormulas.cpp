@@ -30,13 +30,17 @@ const Value& EmptyText() {
 
 // The positional arguments of one call; a missing argument reads as nil or as the default the
 // function table gives it.
+// A compiled formula hands over references to its argument values (refs) instead of a list of
+// copies (values); exactly one of the two is used.
 struct Args {
   std::span<const Value> values;
+  std::span<const Value* const> refs = {};
+  bool byRef = false;
 
-  const Value& operator[](size_t index1) const { return index1 <= values.size() ? values[index1 - 1] : NilValue(); }
-  const Value& Or(size_t index1, const Value& def) const {
-    return index1 <= values.size() ? values[index1 - 1] : def;
-  }
+  size_t Size() const { return byRef ? refs.size() : values.size(); }
+  const Value& At0(size_t index0) const { return byRef ? *refs[index0] : values[index0]; }
+  const Value& operator[](size_t index1) const { return index1 <= Size() ? At0(index1 - 1) : NilValue(); }
+  const Value& Or(size_t index1, const Value& def) const { return index1 <= Size() ? At0(index1 - 1) : def; }
 };
 
 Value NoValida(std::string_view function) { return Value("[Funcion " + std::string(function) + " no valida]"); }
@@ -105,6 +109,33 @@ std::string_view TrimmedView(std::string_view text) {
   return text.substr(begin, end + 1 - begin);
 }
 
+// The eight digits of a serial date text ("YYYYMMDD") with the blanks AllTrim removes around
+// them; false for any other shape.
+bool SerialDigits(std::string_view text, std::string_view& digits) {
+  std::string_view v = text;
+  if (v.size() != 8 || v.front() == ' ' || v.front() == '\t' || v.front() == '\r' || v.front() == '\n' ||
+      v.back() == ' ') {
+    v = TrimmedView(text);
+    if (v.size() != 8) return false;
+  }
+  for (char c : v) {
+    if (c < '0' || c > '9') return false;
+  }
+  digits = v;
+  return true;
+}
+
+int DigitsValue(std::string_view digits, size_t from, size_t count) {
+  int value = 0;
+  for (size_t i = from; i < from + count; ++i) value = value * 10 + (digits[i] - '0');
+  return value;
+}
+
+// The date of eight serial digits: the empty date when they name no day.
+nv::Date SerialDate(std::string_view digits) {
+  return MakeDate(DigitsValue(digits, 0, 4), DigitsValue(digits, 4, 2), DigitsValue(digits, 6, 2));
+}
+
 // Writes the value as exactly `width` decimal digits with leading zeros.
 char* PutDigits(char* out, int value, int width) {
   for (int i = width - 1; i >= 0; --i) {
@@ -154,11 +185,11 @@ bool Orderable(const Value& a, const Value& b) {
   }
 }
 
-Value MaxOf(std::span<const Value> values) {
-  if (values.empty()) return Value();
-  Value best = values[0];
-  for (size_t i = 1; i < values.size(); ++i) {
-    const Value& v = values[i];
+Value MaxOf(const Args& values) {
+  if (values.Size() == 0) return Value();
+  Value best = values.At0(0);
+  for (size_t i = 1; i < values.Size(); ++i) {
+    const Value& v = values.At0(i);
     if (best.IsNil()) {
       if (!v.IsNil()) best = v;
     } else if (Orderable(best, v) && RtGreater(v, best)) {
@@ -273,7 +304,7 @@ const FunctionEntry kFunctions[] = {
      [](TFuncFormulas& f, const Args& a) { return f.LoadFile(a.Or(1, EmptyText()), a.Or(2, EmptyText())); }},
     {"LOWER", "Lower", [](TFuncFormulas& f, const Args& a) { return f.Lower(a.Or(1, EmptyText())); }},
     {"LTRIM", "LTrim", [](TFuncFormulas& f, const Args& a) { return f.LTrim(a.Or(1, EmptyText())); }},
-    {"MAX", "Max", [](TFuncFormulas& f, const Args& a) { return f.Max(a.values); }},
+    {"MAX", "Max", [](TFuncFormulas&, const Args& a) { return MaxOf(a); }},
     {"MONTH", "Month", [](TFuncFormulas& f, const Args& a) { return f.Month(a[1]); }},
     {"NOW", "Now", [](TFuncFormulas& f, const Args&) { return f.Now(); }},
     {"NULL", "NULL", [](TFuncFormulas& f, const Args&) { return f.Null(); }},
@@ -423,6 +454,11 @@ int TFuncFormulas::FunctionSlot(std::string_view name) { return FindFunction(nam
 Value TFuncFormulas::EjecutarSlot(int slot, std::span<const Value> values) {
   if (slot < 0 || static_cast<size_t>(slot) >= std::size(kFunctions)) return Value();
   return kFunctions[static_cast<size_t>(slot)].call(*this, Args{values});
+}
+
+Value TFuncFormulas::EjecutarSlot(int slot, std::span<const Value* const> values) {
+  if (slot < 0 || static_cast<size_t>(slot) >= std::size(kFunctions)) return Value();
+  return kFunctions[static_cast<size_t>(slot)].call(*this, Args{{}, values, true});
 }
 
 Value TFuncFormulas::Ejecutar(std::string_view name, std::span<const Value> values) {
@@ -600,11 +636,16 @@ Value TFuncFormulas::RGB(const Value& red, const Value& green, const Value& blue
   return Value(std::move(out));
 }
 
-Value TFuncFormulas::Max(std::span<const Value> values) { return MaxOf(values); }
+Value TFuncFormulas::Max(std::span<const Value> values) { return MaxOf(Args{values}); }
 
 Value TFuncFormulas::Null() { return Value(); }
 
 // ---- Masks ------------------------------------------------------------------------------------------
+
+namespace {
+bool FastMaskedNumber(const Number& n, int decimals, char decimalChar, char thousandsChar, size_t width,
+                      std::string& out);
+}  // namespace
 
 const TFuncFormulas::TransformPlan& TFuncFormulas::PlanFor(const std::string& mask) {
   auto found = transformPlans_.find(mask);
@@ -653,6 +694,9 @@ Value TFuncFormulas::Transform(const Value& value, const Value& mask) {
   }
   if (!nv::EsNumerico(value)) return Value(TextOf(value));
   Number n = value.IsNumber() ? value.AsNumber() : NumberOf(value);
+  if (std::string fast; FastMaskedNumber(n, plan.nDecimals, plan.cDecimal, plan.cThousands, plan.cMask.size(), fast)) {
+    return Value(std::move(fast));
+  }
   std::string t = plan.nDecimals > 0 ? NumberText(n, plan.nDecimals) : nv::AllTrim(TransformTwelveNines(n));
   if (plan.cDecimal != '.') std::replace(t.begin(), t.end(), '.', plan.cDecimal);
   if (plan.cThousands) t = GroupThousands(t, plan.cDecimal, plan.cThousands);
@@ -691,12 +735,22 @@ namespace {
 // Scaled values below this keep an exact integer part and a fraction good to about 2^-12.
 constexpr double kFastScaledLimit = 1099511627776.0;  // 2^40
 
-// The fixed text of x at `decimals` places, rounded half away from zero, as RoundHalfAway plus
-// "%.*f" give it, without their decimal-text round trip and printf. The general route rounds the
-// shortest decimal text of x; that text lies within half an ulp of x, so both roundings agree
-// unless the scaled value lies very near a half. Such values, large values and many decimals
-// return false and take the general route.
-bool FastFixedText(double x, int decimals, std::string& out) {
+// The rounded digits of a fixed text: digits[begin, end) with integerDigits of them before the
+// decimal point (at least one), and whether a minus sign goes first.
+struct FixedDigits {
+  char digits[32];
+  const char* begin = nullptr;
+  const char* end = nullptr;
+  size_t integerDigits = 0;
+  bool negative = false;
+};
+
+// The digits of the fixed text of x at `decimals` places, rounded half away from zero, as
+// RoundHalfAway plus "%.*f" give it, without their decimal-text round trip and printf. The general
+// route rounds the shortest decimal text of x; that text lies within half an ulp of x, so both
+// roundings agree unless the scaled value lies very near a half. Such values, large values and
+// many decimals return false and take the general route.
+bool FastFixedDigits(double x, int decimals, FixedDigits& out) {
   static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
   if (decimals < 0 || decimals > 8 || !std::isfinite(x)) return false;
   double scaled = std::fabs(x) * kPow10[decimals];
@@ -708,21 +762,56 @@ bool FastFixedText(double x, int decimals, std::string& out) {
 
   // The digits of the units with at least one integer digit: 5 units at 2 decimals is "005".
   size_t d = static_cast<size_t>(decimals);
-  char digits[32];
-  char* end = std::to_chars(digits + d + 1, digits + sizeof digits, units).ptr;
-  char* begin = digits + d + 1;
+  char* end = std::to_chars(out.digits + d + 1, out.digits + sizeof out.digits, units).ptr;
+  char* begin = out.digits + d + 1;
   while (static_cast<size_t>(end - begin) <= d) *--begin = '0';
-  size_t integerDigits = static_cast<size_t>(end - begin) - d;
+  out.begin = begin;
+  out.end = end;
+  out.integerDigits = static_cast<size_t>(end - begin) - d;
+  out.negative = x < 0 && units != 0;  // a value that rounds to zero shows no sign
+  return true;
+}
 
+bool FastFixedText(double x, int decimals, std::string& out) {
+  FixedDigits f;
+  if (!FastFixedDigits(x, decimals, f)) return false;
   char text[40];
   char* p = text;
-  if (x < 0 && units != 0) *p++ = '-';  // a value that rounds to zero shows no sign
-  p = std::copy(begin, begin + integerDigits, p);
-  if (d > 0) {
+  if (f.negative) *p++ = '-';
+  p = std::copy(f.begin, f.begin + f.integerDigits, p);
+  if (decimals > 0) {
     *p++ = '.';
-    p = std::copy(begin + integerDigits, end, p);
+    p = std::copy(f.begin + f.integerDigits, f.end, p);
   }
   out.assign(text, static_cast<size_t>(p - text));
+  return true;
+}
+
+// The text Transform gives a number under a mask with decimals, composed in one pass: the sign,
+// the integer digits grouped in threes by thousandsChar (0 for none), decimalChar and the
+// decimals, left-padded with blanks to width. The same text as NumberText, the decimal character
+// replacement, GroupThousands and the padding one after the other; false when NumberText would
+// take its general route.
+bool FastMaskedNumber(const Number& n, int decimals, char decimalChar, char thousandsChar, size_t width,
+                      std::string& out) {
+  FixedDigits f;
+  if (decimals <= 0 || !FastFixedDigits(n.AsDouble(), decimals, f)) return false;
+  char text[64];
+  char* p = text;
+  if (f.negative) *p++ = '-';
+  for (size_t i = 0; i < f.integerDigits; ++i) {
+    if (i > 0 && thousandsChar && (f.integerDigits - i) % 3 == 0) *p++ = thousandsChar;
+    *p++ = f.begin[i];
+  }
+  *p++ = decimalChar;
+  p = std::copy(f.begin + f.integerDigits, f.end, p);
+  size_t length = static_cast<size_t>(p - text);
+  if (length >= width) {
+    out = std::string(text, length);
+  } else {
+    out = std::string(width, ' ');
+    std::memcpy(out.data() + (width - length), text, length);
+  }
   return true;
 }
 
@@ -811,7 +900,7 @@ Value TFuncFormulas::NormalizarComponenteColor(const Value& x) { return Value::I
 Value TFuncFormulas::MaxArray(const Value& values) {
   const ArrayPtr* list = values.ArrayRef();
   if (list == nullptr) return Value();
-  return MaxOf(std::span<const Value>(**list));
+  return MaxOf(Args{std::span<const Value>(**list)});
 }
 
 // ---- Conversions and paths --------------------------------------------------------------------
@@ -904,10 +993,7 @@ nv::Date TFuncFormulas::DateFromValue(const Value& v) {
   // Serial texts of eight digits are the usual date fields; they read directly from the text.
   // Any other shape takes the general reading below, which gives the same date for these.
   if (v.IsString()) {
-    std::string_view view = TrimmedView(v.AsString());
-    if (view.size() == 8 && std::all_of(view.begin(), view.end(), IsDigit)) {
-      return MakeDate(*DigitsAt(view, 0, 4), *DigitsAt(view, 4, 2), *DigitsAt(view, 6, 2));
-    }
+    if (std::string_view digits; SerialDigits(v.AsString(), digits)) return SerialDate(digits);
   }
   std::string t = Trimmed(v);
   if (t.size() == 8 && t.find('/') == std::string::npos && nv::Val(t).AsDouble() > 0) {
@@ -1002,6 +1088,13 @@ Value TFuncFormulas::Year(const Value& date) {
 }
 
 Value TFuncFormulas::DToC(const Value& date) {
+  // The usual date field is an eight-digit serial text: once it names a valid date, its digits
+  // are the day, month and year to show, so they are rearranged without the day number.
+  if (std::string_view v; date.IsString() && SerialDigits(date.AsString(), v)) {
+    if (SerialDate(v).IsEmpty()) return NoValida("DToC");
+    const char text[10] = {v[6], v[7], '/', v[4], v[5], '/', v[0], v[1], v[2], v[3]};
+    return Value(std::string(text, sizeof text));
+  }
   return WithDate(date, "DToC", [](nv::Date d) { return Value(LongVisibleDate(d)); });
 }
 

@@ -47,6 +47,9 @@ class TFuncFormulas : public Object {
   static int FunctionSlot(std::string_view name);
   /// Runs the function at slot (from FunctionSlot, 0 or more) as Ejecutar runs it by name.
   Value EjecutarSlot(int slot, std::span<const Value> values);
+  /// The same with the arguments given by reference (every pointer non-null), so a compiled
+  /// formula passes its constants and variables without copying them.
+  Value EjecutarSlot(int slot, std::span<const Value* const> values);
 
   // ---- The callable functions, in table order. Dates are returned as visible date texts
   // ("15/01/23"); date arguments accept a date value, a serial text or a visible text. ----
