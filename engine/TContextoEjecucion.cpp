@@ -92,13 +92,9 @@ void NormalizeNameInto(std::string_view key, std::string& out) {
 }
 
 Value NewCopy(const Value& source) {
-  Value copy = Value::NewHash();
-  if (const HashPtr* h = source.HashRef()) {
-    Hash& target = copy.AsHash();
-    target.reserve((*h)->size());
-    for (const auto& entry : **h) target.Put(entry.first, entry.second);
-  }
-  return copy;
+  // Copying the table keeps the order and every stored hash, so no key is hashed again.
+  if (const HashPtr* h = source.HashRef()) return Value(std::make_shared<Hash>(**h));
+  return Value::NewHash();
 }
 
 // A list word matches when it equals the judged text or begins with it.
@@ -413,20 +409,25 @@ void MergeVariablesInto(Value& set, const Value& overlay) {
   if (over == nullptr || (*over)->empty()) return;
   std::vector<std::string> normalized;
   normalized.reserve((*over)->size());
-  std::unordered_set<std::string_view> names;
-  names.reserve((*over)->size() * 2);
   for (const auto& entry : **over) {
     normalized.emplace_back();
     NormalizeNameInto(entry.first, normalized.back());
   }
-  for (const std::string& name : normalized) names.insert(name);
+  // A record or a frame has a few fields, searched in a list; many fields get a set.
+  constexpr size_t kListLimit = 16;
+  std::unordered_set<std::string_view> names;
+  if (normalized.size() > kListLimit) names.insert(normalized.begin(), normalized.end());
+  auto isOverlaid = [&](const std::string& name) {
+    if (normalized.size() > kListLimit) return names.count(name) != 0;
+    return std::find(normalized.begin(), normalized.end(), name) != normalized.end();
+  };
 
   Hash& target = set.AsHash();
   std::vector<std::string> matched;
   std::string buffer;
   for (const auto& entry : target) {
     NormalizeNameInto(entry.first, buffer);
-    if (names.count(buffer) != 0) matched.push_back(entry.first);
+    if (isOverlaid(buffer)) matched.push_back(entry.first);
   }
   // Removing from an ordered hash shifts the later entries; past a few matches one copy is cheaper.
   if (matched.size() > 8) {
