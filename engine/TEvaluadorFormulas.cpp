@@ -363,7 +363,7 @@ Value MergeEstado(const Hash& overlay) {
 std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::SetEstadoEjecucion(const Value& estado) {
   const HashPtr* overlay = estado.HashRef();
   hEstadoEjecucion = overlay != nullptr ? MergeEstado(**overlay) : EstadoEjecucionPorDefecto();
-  hResolvedVariableCache = Value::NewHash();
+  ClearResolvedVariableCache();
   return std::static_pointer_cast<TEvaluadorFormulas>(shared_from_this());
 }
 

@@ -556,3 +556,32 @@ TEST(Context, FramesReplaceManyVariablesKeepingOrder) {
   ctx.PopVariablesLocales();
   EXPECT_EQ(ValueInt(HGet(ctx.GetVariables(), "DATOS.F3")), 3);
 }
+
+TEST(Context, FramesMatchNamesInAnyCaseWhateverTheirSize) {
+  // Frames of up to sixteen fields are matched by list, larger ones by set: both must find names
+  // that differ in case and surrounding spaces, and leave the rest of the set alone.
+  for (int fields : {3, 16, 17, 40}) {
+    Harness run;
+    Value defs = Value::NewArray();
+    Value row = Value::NewArray();
+    for (int i = 0; i < 40; ++i) {
+      defs.Append(Def("DATOS", ("F" + std::to_string(i)).c_str()));
+      row.Append(Value(i));
+    }
+    run.connector->SendDataVar(defs, List({row}));
+    TContextoEjecucion& ctx = run.Ctx();
+    Value frame = Value::NewHash();
+    for (int i = 0; i < fields; ++i) frame.Set(" datos.f" + std::to_string(i) + "  ", Value("marco"));
+    ctx.PushVariablesLocales(frame);
+    Value vars = ctx.GetVariables();
+    Value expected = TContextoEjecucion::HashMergeVariables(run.connector->GetVariables(), frame);
+    ASSERT_EQ(vars.Len(), expected.Len()) << fields;
+    Value keys = HashKeys(vars), expectedKeys = HashKeys(expected);
+    for (size_t i = 1; i <= keys.Len(); ++i) EXPECT_EQ(Text(keys.Item(i)), Text(expectedKeys.Item(i))) << fields;
+    EXPECT_FALSE(vars.Has("DATOS.F0")) << fields;
+    EXPECT_EQ(Text(HGet(vars, " datos.f0  ")), "marco") << fields;
+    if (fields < 40) {
+      EXPECT_EQ(ValueInt(HGet(vars, "DATOS.F39")), 39) << fields;
+    }
+  }
+}
