@@ -2,6 +2,7 @@
 // Each value is one tag byte followed by its payload; integers are little-endian, lengths and
 // counts are unsigned LEB128, so the form is independent of the host's struct layout.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -63,17 +64,44 @@ class Writer {
   void TagFixed(char tag, uint64_t bits, int bytes) {
     char* p = Room(1 + 8);
     *p++ = tag;
-    for (int i = 0; i < bytes; ++i) *p++ = static_cast<char>((bits >> (8 * i)) & 0xff);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(p, &bits, static_cast<size_t>(bytes));  // the low bytes come first in memory
+      p += bytes;
+    } else {
+      for (int i = 0; i < bytes; ++i) *p++ = static_cast<char>((bits >> (8 * i)) & 0xff);
+    }
     Advance(p);
   }
   // The LEB128 length, then the bytes.
   void Text(std::string_view s) {
     char* p = EncodeCount(Room(kMaxCountBytes + s.size()), s.size());
-    std::memcpy(p, s.data(), s.size());
+    CopyBytes(p, s.data(), s.size());
     Advance(p + s.size());
   }
 
  private:
+  // Keys and most texts are a few bytes long: two overlapping fixed-size moves copy them without
+  // a library call; longer ones go to memcpy.
+  static void CopyBytes(char* to, const char* from, size_t n) {
+    if (n >= 8 && n <= 16) {
+      uint64_t head, tail;
+      std::memcpy(&head, from, 8);
+      std::memcpy(&tail, from + n - 8, 8);
+      std::memcpy(to, &head, 8);
+      std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4 && n < 8) {
+      uint32_t head, tail;
+      std::memcpy(&head, from, 4);
+      std::memcpy(&tail, from + n - 4, 4);
+      std::memcpy(to, &head, 4);
+      std::memcpy(to + n - 4, &tail, 4);
+    } else if (n < 4) {
+      for (size_t i = 0; i < n; ++i) to[i] = from[i];
+    } else {
+      std::memcpy(to, from, n);
+    }
+  }
+
   static char* EncodeCount(char* p, uint64_t n) {
     do {
       uint8_t byte = n & 0x7f;
@@ -225,7 +253,12 @@ class Reader {
   bool Fixed(uint64_t& out, int bytes) {
     if (bytes_.size() - pos_ < static_cast<size_t>(bytes)) return false;
     out = 0;
-    for (int i = 0; i < bytes; ++i) out |= static_cast<uint64_t>(static_cast<uint8_t>(bytes_[pos_++])) << (8 * i);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(&out, bytes_.data() + pos_, static_cast<size_t>(bytes));
+      pos_ += static_cast<size_t>(bytes);
+    } else {
+      for (int i = 0; i < bytes; ++i) out |= static_cast<uint64_t>(static_cast<uint8_t>(bytes_[pos_++])) << (8 * i);
+    }
     return true;
   }
 
