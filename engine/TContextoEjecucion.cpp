@@ -298,6 +298,7 @@ Value TContextoEjecucion::End() {
   oConectorDatos = Value();
   oEvaluador = Value();
   RefreshEvaluator();
+  syncState_ = Value();
   aAvisos = Value::NewArray();
   aDescartados = Value::NewArray();
   hOpciones = Value::NewHash();
@@ -651,7 +652,8 @@ Value TContextoEjecucion::SincronizarEstadoEvaluador(const Value& hEstado) {
                                                "nIndiceRegistro", "nTotalRegistros",   "hRegistroAnterior",
                                                "hRegistroSiguiente", "hPaginacionPorClave"};
   static const Hash shape = Hash::Shape(kKeys, std::size(kKeys));
-  HashPtr fields = Hash::CopyOfShape(shape);
+  const HashPtr* previous = syncState_.HashRef();
+  HashPtr fields = previous != nullptr && previous->use_count() == 1 ? *previous : Hash::CopyOfShape(shape);
   ShapeFiller put(*fields);
   put("nPaginaActual", Value::Int(nPaginaActual));
   put("nTotalPaginas", Value::Int(nTotalPaginas));
@@ -664,6 +666,7 @@ Value TContextoEjecucion::SincronizarEstadoEvaluador(const Value& hEstado) {
   Value porClave = HGet(hOpciones, "hPaginacionPorClaveRuntime");
   put("hPaginacionPorClave", porClave.IsHash() ? porClave : Value::NewHash());
   Value state(std::move(fields));
+  syncState_ = state;
   if (override) state = HashMerge(state, hEstado);
   EvSetEstadoEjecucion(evaluator_, state);
   // After an override the next plain synchronization must send the base state again.
@@ -897,34 +900,39 @@ Value TContextoEjecucion::EvaluarPlanFormula(const Value& plan, const Value& for
 }
 
 Value TContextoEjecucion::EvaluarPlanFormulaConEstado(const Value& plan, const Value& formula) {
+  EstadoFormula status = EvaluarPlanFormulaConEstadoTipado(plan, formula);
   Value result = Value::NewHash();
-  result.AsHash().reserve(3);
+  Hash& hash = result.AsHash();
+  hash.reserve(3);
+  hash.Put("valor", std::move(status.valor));
+  hash.Put("lError", Value(status.lError));
+  hash.Put("cError", Value(std::move(status.cError)));
+  return result;
+}
+
+TContextoEjecucion::EstadoFormula TContextoEjecucion::EvaluarPlanFormulaConEstadoTipado(const Value& plan,
+                                                                                       const Value& formula) {
+  EstadoFormula status;
   if (evaluator_ == nullptr) {
-    result.Set("valor", formula);
-    result.Set("lError", Value(false));
-    result.Set("cError", Value(""));
-    return result;
+    status.valor = formula;
+    return status;
   }
   ResetLastErrorIfOffered();
-  Value value;
-  bool lError = false;
-  std::string cError;
   try {
-    value = EvaluarPlanFormula(plan, formula);
-    lError = caps_.esResultadoError && IsTrue(EvEsResultadoError(evaluator_, formula, value));
-    if (lError) cError = caps_.getLastError ? ValorAString(EvGetLastError(evaluator_)) : ValorAString(value);
+    status.valor = EvaluarPlanFormula(plan, formula);
+    status.lError = caps_.esResultadoError && IsTrue(EvEsResultadoError(evaluator_, formula, status.valor));
+    if (status.lError) {
+      status.cError = caps_.getLastError ? ValorAString(EvGetLastError(evaluator_)) : ValorAString(status.valor);
+    }
   } catch (const RuntimeError& error) {
     // A runtime error inside a formula is reported as that formula's failure instead of ending
     // the run.
-    lError = true;
-    cError = "[" + error.Description() + "]";
-    value = Value(cError);
+    status.lError = true;
+    status.cError = "[" + error.Description() + "]";
+    status.valor = Value(status.cError);
   }
-  if (lError) AddAviso(Value("Error de formula: " + ValorAString(formula) + " -> " + cError));
-  result.Set("valor", value);
-  result.Set("lError", Value(lError));
-  result.Set("cError", Value(cError));
-  return result;
+  if (status.lError) AddAviso(Value("Error de formula: " + ValorAString(formula) + " -> " + status.cError));
+  return status;
 }
 
 Value TContextoEjecucion::CumpleCondicion(const Value& formula) {

@@ -150,6 +150,14 @@ class TContextoEjecucion : public Object {
   Value EvaluarPlanFormula(const Value& plan, const Value& formula);
   /// As EvaluarPlanFormula, with the failure state {"valor", "lError", "cError"} and a warning.
   Value EvaluarPlanFormulaConEstado(const Value& plan, const Value& formula);
+  /// The failure state of EvaluarPlanFormulaConEstado as a struct, for callers that render one
+  /// object per record and need no hash.
+  struct EstadoFormula {
+    Value valor;
+    bool lError = false;
+    std::string cError;
+  };
+  EstadoFormula EvaluarPlanFormulaConEstadoTipado(const Value& plan, const Value& formula);
   /// True when the condition holds; true without evaluator.
   Value CumpleCondicion(const Value& formula);
   /// True exactly when "lVisible" of EvaluarCondicionConEstado is true.
@@ -238,6 +246,9 @@ class TContextoEjecucion : public Object {
   };
   void RefreshEvaluator();
   void ResetLastErrorIfOffered();
+  // The last state hash sent to the evaluator, refilled in place for the next one when nobody
+  // else kept it (a label run sends two per record).
+  Value syncState_;
   /// The connector variables, the data-variable overlay and each user variable as its formula
   /// text under "VAR.<name>": the start of both variable sets.
   Value BuildBaseVariables();

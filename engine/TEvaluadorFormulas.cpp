@@ -358,11 +358,35 @@ Value MergeEstado(const Hash& overlay) {
   return Value(std::move(merged));
 }
 
+// Refills a state nobody else holds with the overlay's values when the result would have the
+// same keys in the same order, which is the case for every state a context sends; this spares a
+// new table per record. Returns false when a new merge is needed.
+bool RefillEstado(const Value& current, const Hash& overlay) {
+  const HashPtr* held = current.HashRef();
+  if (held == nullptr || held->use_count() != 1) return false;
+  Hash& state = **held;
+  if (state.size() != kEstadoKeys.size()) return false;
+  std::array<const Value*, kEstadoKeys.size()> given{};
+  size_t replaced = 0;
+  for (size_t i = 0; i < kEstadoKeys.size(); ++i) {
+    if (state.nth(i)->first != kEstadoKeys[i]) return false;
+    given[i] = overlay.Find(kEstadoKeys[i]);
+    if (given[i] != nullptr) ++replaced;
+  }
+  if (replaced != overlay.size()) return false;  // the overlay brings keys of its own
+  for (size_t i = 0; i < kEstadoKeys.size(); ++i) {
+    state.nth(i).value() = given[i] != nullptr ? *given[i] : DefaultEstadoValue(i);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::SetEstadoEjecucion(const Value& estado) {
   const HashPtr* overlay = estado.HashRef();
-  hEstadoEjecucion = overlay != nullptr ? MergeEstado(**overlay) : EstadoEjecucionPorDefecto();
+  if (overlay == nullptr || !RefillEstado(hEstadoEjecucion, **overlay)) {
+    hEstadoEjecucion = overlay != nullptr ? MergeEstado(**overlay) : EstadoEjecucionPorDefecto();
+  }
   ClearResolvedVariableCache();
   return std::static_pointer_cast<TEvaluadorFormulas>(shared_from_this());
 }

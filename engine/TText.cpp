@@ -30,18 +30,20 @@ Content EvaluarContenido(const Value& context, const Value& plan, const std::str
   Content content;
   // A constant formula needs no evaluation and cannot fail, even when its text looks like an
   // error value.
-  if (plan.IsHash() && ExactEqual(HGet(plan, "tipo"), Value("value"))) {
+  const HashPtr* planHash = plan.HashRef();
+  const Value* tipo = planHash != nullptr ? (*planHash)->Find("tipo") : nullptr;
+  if (tipo != nullptr && tipo->IsString() && tipo->AsString() == "value") {
     content.text = toText(HGet(plan, "valor"));
     return content;
   }
-  auto fromStatus = [&](const Value& status) {
-    content.text = toText(HGet(status, "valor"));
-    content.error = ValorALogico(HGet(status, "lError"));
-    content.message = toText(HGet(status, "cError"));
-  };
   // The context offers the plan evaluation with failure state, the first of the operations the
   // text can use; anything else evaluates nothing and leaves the text empty.
-  if (TContextoEjecucion* ctx = ContextOf(context)) fromStatus(ctx->EvaluarPlanFormulaConEstado(plan, Value(formula)));
+  if (TContextoEjecucion* ctx = ContextOf(context)) {
+    TContextoEjecucion::EstadoFormula status = ctx->EvaluarPlanFormulaConEstadoTipado(plan, Value(formula));
+    content.text = toText(status.valor);
+    content.error = status.lError;
+    content.message = toText(Value(std::move(status.cError)));
+  }
   return content;
 }
 

@@ -459,6 +459,36 @@ Value Ints(std::initializer_list<int> values) {
 
 }  // namespace
 
+TEST_F(Evaluator, EachStateStartsFromTheDefaultsAndHeldStatesStayAsTheyWere) {
+  auto keysOf = [](const Value& h) {
+    std::string keys;
+    for (const auto& entry : h.AsHash()) keys += entry.first + ",";
+    return keys;
+  };
+  const std::string defaults = keysOf(ev->EstadoEjecucionPorDefecto());
+  Value previous = Value::NewHash();
+  ev->SetEstadoEjecucion(State({{"nPaginaActual", 2}, {"lLastPageDisponible", false}, {"hRegistroAnterior", previous}}));
+  Value held = ev->hEstadoEjecucion;  // a caller keeping the state it read
+  ev->SetEstadoEjecucion(State({{"nIndiceRegistro", 7}}));
+  // Keys the new state does not give are back at their defaults, in the default order.
+  EXPECT_EQ(keysOf(ev->hEstadoEjecucion), defaults);
+  EXPECT_EQ(ValueInt(HGet(ev->hEstadoEjecucion, "nPaginaActual")), 1);
+  EXPECT_TRUE(ValueBool(HGet(ev->hEstadoEjecucion, "lLastPageDisponible")));
+  EXPECT_EQ(ValueInt(HGet(ev->hEstadoEjecucion, "nIndiceRegistro")), 7);
+  EXPECT_FALSE(HGet(ev->hEstadoEjecucion, "hRegistroAnterior").SameRef(previous));
+  // The state read before is not changed by the next one.
+  EXPECT_EQ(ValueInt(HGet(held, "nPaginaActual")), 2);
+  EXPECT_FALSE(ValueBool(HGet(held, "lLastPageDisponible")));
+  EXPECT_TRUE(HGet(held, "hRegistroAnterior").SameRef(previous));
+  // A key of its own in an override comes after the defaults and is gone with the next state.
+  ev->SetEstadoEjecucion(State({{"zPropia", 1}, {"nPaginaActual", 4}}));
+  EXPECT_EQ(keysOf(ev->hEstadoEjecucion), defaults + "zPropia,");
+  ExpectEval("Page()", "4");
+  ev->SetEstadoEjecucion(State({{"nPaginaActual", 5}}));
+  EXPECT_EQ(keysOf(ev->hEstadoEjecucion), defaults);
+  ExpectEval("Page()", "5");
+}
+
 TEST_F(Evaluator, PageFunctionsAndTheLastPageRules) {
   ev->SetEstadoEjecucion(State({{"nPaginaActual", 3}, {"nTotalPaginas", 5}}));
   ExpectEval("Page()", "3");
