@@ -1,12 +1,16 @@
 // Formula evaluation throughput: a mix of typical report formulas evaluated interpretively and
-// through executable plans, single plans evaluated directly as layout objects do, and the
-// library calls the mix makes.
+// through executable plans, single plans evaluated directly as layout objects do, the library
+// calls the mix makes, and detail accumulators summed through their simple plans against the
+// same sums evaluated interpretively.
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 #include <vector>
 
+#include "Accessors.h"
+#include "TConectorDatosReg.h"
+#include "TContextoEjecucion.h"
 #include "TEvaluadorFormulas.h"
 #include "TFuncFormulas.h"
 #include "Value.h"
@@ -107,8 +111,88 @@ void BM_DToCSerialText(benchmark::State& state) {
   lib->End();
 }
 
+// Accumulators of a detail loop: a plain field, two conditional sums and a count.
+const std::vector<std::pair<std::string, std::string>>& Accumulators() {
+  static const std::vector<std::pair<std::string, std::string>> list = {
+      {"Total", "DETALLE.IMPORTE"},
+      {"TotalA", "IIF(DETALLE.TIPO == 'A' .AND. DETALLE.CANTIDAD > 1, DETALLE.IMPORTE, 0)"},
+      {"CuentaA", "IIF(DETALLE.TIPO == 'A', 1, 0)"},
+      {"Cantidad", "DETALLE.CANTIDAD"},
+  };
+  return list;
+}
+
+Value DetailRecords(int count) {
+  Value records = Value::NewArray();
+  for (int i = 0; i < count; ++i) {
+    Value record = Value::NewHash();
+    record.Set("DETALLE.TIPO", Value(i % 3 == 0 ? "A" : "B"));
+    record.Set("DETALLE.IMPORTE", Value(i % 100));
+    record.Set("DETALLE.CANTIDAD", Value(i % 7));
+    records.Append(record);
+  }
+  return records;
+}
+
+// The detail loop of a context whose accumulators are the list above: each record is pushed,
+// summed and popped. With simple plans the context sums through them (AcumularDetalle); without,
+// each accumulator formula is evaluated interpretively on the record and added up, which is what
+// the sums cost when no plan exists. The baseline only pushes and pops, so the cost of summing
+// is each case minus the baseline. Items are records.
+enum class Summing { None, Interpretive, SimplePlans };
+
+void RunAccumulators(benchmark::State& state, Summing summing) {
+  const bool simplePlans = summing == Summing::SimplePlans;
+  constexpr int kRecords = 1000;
+  auto connector = TConectorDatosReg::New();
+  connector->Create();
+  Value definitions = Value::NewHash();
+  for (const auto& [name, formula] : Accumulators()) {
+    Value definition = Value::NewHash();
+    definition.Set("formula", Value(formula));
+    definitions.Set(name, definition);
+  }
+  Value options = Value::NewHash();
+  options.Set("hAcumVars", definitions);
+  auto evaluator = TEvaluadorFormulas::New();
+  evaluator->Create();
+  evaluator->SetUsarPlanes(simplePlans);
+  auto context = TContextoEjecucion::New(Value(connector), Value(evaluator), options);
+  context->Create();
+  std::vector<Value> formulas;
+  for (const auto& entry : Accumulators()) formulas.emplace_back(entry.second);
+  Value records = DetailRecords(kRecords);
+  const Value total = Value::Int(kRecords);
+  double sum = 0.0;
+  for (auto _ : state) {
+    context->ResetAcumuladores();
+    for (int i = 0; i < kRecords; ++i) {
+      context->PushRegistroDetalle(records.Item(static_cast<size_t>(i) + 1), Value::Int(i), total);
+      if (summing == Summing::SimplePlans) {
+        context->AcumularDetalle();
+      } else if (summing == Summing::Interpretive) {
+        for (const Value& formula : formulas) sum += ValueDouble(context->EvaluarFormula(formula));
+      }
+      context->PopRegistroDetalle();
+    }
+  }
+  if (simplePlans) sum = ValueDouble(HGet(context->GetAcumuladores(), "SUM.Total"));
+  benchmark::DoNotOptimize(sum);
+  state.SetItemsProcessed(state.iterations() * kRecords);
+  context->End();
+  evaluator->End();
+  connector->End();
+}
+
+void BM_AccumulatorsBaseline(benchmark::State& state) { RunAccumulators(state, Summing::None); }
+void BM_AccumulatorsInterpretive(benchmark::State& state) { RunAccumulators(state, Summing::Interpretive); }
+void BM_AccumulatorsSimplePlans(benchmark::State& state) { RunAccumulators(state, Summing::SimplePlans); }
+
 }  // namespace
 
+BENCHMARK(BM_AccumulatorsBaseline);
+BENCHMARK(BM_AccumulatorsInterpretive);
+BENCHMARK(BM_AccumulatorsSimplePlans);
 BENCHMARK(BM_MixFormula)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
 BENCHMARK(BM_MixInterpretive);
 BENCHMARK(BM_MixWithPlans);

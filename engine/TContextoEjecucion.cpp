@@ -77,7 +77,8 @@ int64_t NumberOption(const Value& options, std::string_view key, int64_t def) {
 }
 
 // The trimmed, upper-cased form under which variable names are compared when frames overlay them.
-void NormalizeNameInto(std::string_view key, std::string& out) {
+// The name without its leading blanks (space, tab, CR, LF) and trailing spaces.
+std::string_view TrimmedName(std::string_view key) {
   size_t start = 0;
   while (start < key.size() &&
          (key[start] == ' ' || key[start] == '\t' || key[start] == '\r' || key[start] == '\n')) {
@@ -85,10 +86,22 @@ void NormalizeNameInto(std::string_view key, std::string& out) {
   }
   size_t end = key.size();
   while (end > start && key[end - 1] == ' ') --end;
-  out.assign(key.data() + start, end - start);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return key.substr(start, end - start);
+}
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+// True when text, upper-cased, equals upper (already upper-cased); the sizes are equal.
+bool EqualsUpperCased(std::string_view text, std::string_view upper) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (UpperAscii(text[i]) != upper[i]) return false;
   }
+  return true;
+}
+
+void NormalizeNameInto(std::string_view key, std::string& out) {
+  out.assign(TrimmedName(key));
+  for (char& c : out) c = UpperAscii(c);
 }
 
 Value NewCopy(const Value& source) {
@@ -414,21 +427,28 @@ void MergeVariablesInto(Value& set, const Value& overlay) {
     normalized.emplace_back();
     NormalizeNameInto(entry.first, normalized.back());
   }
-  // A record or a frame has a few fields, searched in a list; many fields get a set.
+  // A record or a frame has a few fields, compared in place against each key of the set without
+  // building its normalised form; many fields get a set of normalised names.
   constexpr size_t kListLimit = 16;
   std::unordered_set<std::string_view> names;
   if (normalized.size() > kListLimit) names.insert(normalized.begin(), normalized.end());
-  auto isOverlaid = [&](const std::string& name) {
-    if (normalized.size() > kListLimit) return names.count(name) != 0;
-    return std::find(normalized.begin(), normalized.end(), name) != normalized.end();
+  std::string buffer;
+  auto isOverlaid = [&](std::string_view key) {
+    if (normalized.size() > kListLimit) {
+      NormalizeNameInto(key, buffer);
+      return names.count(buffer) != 0;
+    }
+    const std::string_view trimmed = TrimmedName(key);
+    for (const std::string& name : normalized) {
+      if (name.size() == trimmed.size() && EqualsUpperCased(trimmed, name)) return true;
+    }
+    return false;
   };
 
   Hash& target = set.AsHash();
   std::vector<std::string> matched;
-  std::string buffer;
   for (const auto& entry : target) {
-    NormalizeNameInto(entry.first, buffer);
-    if (isOverlaid(buffer)) matched.push_back(entry.first);
+    if (isOverlaid(entry.first)) matched.push_back(entry.first);
   }
   // Removing from an ordered hash shifts the later entries; past a few matches one copy is cheaper.
   if (matched.size() > 8) {
@@ -436,6 +456,7 @@ void MergeVariablesInto(Value& set, const Value& overlay) {
     return;
   }
   for (const std::string& key : matched) target.Erase(key);
+  target.reserve(target.size() + (*over)->size());  // one regrowth for the whole frame
   for (const auto& entry : **over) target.Put(entry.first, entry.second);
 }
 
@@ -795,6 +816,7 @@ Value TContextoEjecucion::BuildAccumulationVariables() {
   Value set = BuildBaseVariables();
   if (const HashPtr* values = hAcumuladores.HashRef()) {
     Hash& target = set.AsHash();
+    target.reserve(target.size() + (*values)->size());  // one regrowth for all the totals
     for (const auto& entry : **values) target.Put(entry.first, entry.second);
   }
   for (const Value& frame : aVariablesLocales.AsArray()) MergeVariablesInto(set, frame);
@@ -806,15 +828,28 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
   SincronizarEstadoEvaluador();
   const Value variables = hVariablesCache.IsHash() ? hVariablesCache : BuildAccumulationVariables();
   // One evaluation per distinct condition and record, shared by the accumulators that test it.
-  std::unordered_map<std::string, bool> conditions;
+  // A template has a handful of conditions, so they are kept in a list.
+  std::vector<std::pair<std::string, bool>> conditions;
+  auto findCondition = [&conditions](const std::string& conditionKey) {
+    return std::find_if(conditions.begin(), conditions.end(),
+                        [&conditionKey](const auto& entry) { return entry.first == conditionKey; });
+  };
+  // The plan keeps its texts as strings; other kinds are converted once here.
+  auto textOf = [](const Value& v, std::string& converted) -> const std::string& {
+    if (v.IsString()) return v.AsString();
+    converted = ValorAString(v);
+    return converted;
+  };
+  std::string keyText;
+  std::string conditionText;
 
   for (const Value& runtimePlan : aAccumulatorRuntimePlans.AsArray()) {
     if (!runtimePlan.IsArray() || runtimePlan.Len() < 9) continue;
     const Array& p = runtimePlan.AsArray();
-    const std::string key = ValorAString(p[0]);
+    const std::string& key = textOf(p[0], keyText);
     const Value& formula = p[1];
     const Value& plan = p[2];
-    const std::string conditionKey = ValorAString(p[3]);
+    const std::string& conditionKey = textOf(p[3], conditionText);
     const bool isIf = IsTrue(p[4]);
     const bool usePlan = IsTrue(p[5]);
     const Value& simple = p[6];
@@ -824,26 +859,26 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
     Value value;
     if (simpleUsable) {
       bool condition;
-      auto found = conditionKey.empty() ? conditions.end() : conditions.find(conditionKey);
+      auto found = conditionKey.empty() ? conditions.end() : findCondition(conditionKey);
       if (found != conditions.end()) {
         condition = found->second;
       } else {
         condition = IsTrue(EvEvaluateSimpleAccumulatorCondition(evaluator_, simple, variables));
         ++nConditionEvaluations_;
-        if (!conditionKey.empty()) conditions.emplace(conditionKey, condition);
+        if (!conditionKey.empty()) conditions.emplace_back(conditionKey, condition);
       }
       if (!condition && falseIsZero) continue;
       value = EvEvaluateSimpleAccumulatorValue(evaluator_, simple, Value(condition), variables);
     } else if (usePlan) {
       if (isIf && !conditionKey.empty()) {
         bool condition;
-        auto found = conditions.find(conditionKey);
+        auto found = findCondition(conditionKey);
         if (found != conditions.end()) {
           condition = found->second;
         } else {
           condition = ConditionOutcome(EvEvaluateFormulaPlan(evaluator_, HGet(plan, "condition"), variables));
           ++nConditionEvaluations_;
-          conditions.emplace(conditionKey, condition);
+          conditions.emplace_back(conditionKey, condition);
         }
         value = EvEvaluateFormulaPlan(evaluator_, HGet(plan, condition ? "true" : "false"), variables);
       } else {
@@ -854,10 +889,14 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
     }
 
     if (!EsNumerico(value)) continue;
-    Value current = HGet(hAcumuladores, key, Value::Int(0));
-    if (!current.IsNumber()) current = ValorANumero(current);
     Value addend = value.IsNumber() && value.AsNumber().isInteger ? value : Value(Val(ValorAString(value)));
-    hAcumuladores.Set(key, OpAdd(current, addend));
+    Hash& totals = hAcumuladores.AsHash();
+    if (Value* slot = totals.Find(key)) {
+      // The running total is updated where it stands.
+      *slot = OpAdd(slot->IsNumber() ? *slot : ValorANumero(*slot), addend);
+    } else {
+      totals.Put(key, OpAdd(Value::Int(0), addend));
+    }
   }
   InvalidarVariables();
   return Self();
