@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "HashKey.h"
 #include "Value.h"
 
 namespace nv {
@@ -43,9 +44,9 @@ struct StringHash {
   }
 };
 
-class Hash : public tsl::ordered_map<std::string, Value, StringHash, std::equal_to<>,
-                                     std::allocator<std::pair<std::string, Value>>,
-                                     std::vector<std::pair<std::string, Value>>> {
+class Hash : public tsl::ordered_map<HashKey, Value, StringHash, std::equal_to<>,
+                                     std::allocator<std::pair<HashKey, Value>>,
+                                     std::vector<std::pair<HashKey, Value>>> {
  public:
   using ordered_map::ordered_map;
 
@@ -59,11 +60,11 @@ class Hash : public tsl::ordered_map<std::string, Value, StringHash, std::equal_
     return it == end() ? nullptr : &it.value();
   }
   /// Adds or replaces, keeping the position of an existing key.
-  void Put(std::string_view key, Value v) { insert_or_assign(std::string(key), std::move(v)); }
+  void Put(std::string_view key, Value v) { insert_or_assign(HashKey(key), std::move(v)); }
   static constexpr float kShapeLoadFactor = 0.95f;
 
   /// Removes a key, keeping the order of the others.
-  void Erase(std::string_view key) { erase(std::string(key)); }
+  void Erase(std::string_view key) { erase(HashKey(key)); }
 
   /// A hash with the given keys in order and nil values, with room for `room` keys in all. Hot
   /// paths that always build hashes of the same keys copy such a shape (CopyOfShape) and assign

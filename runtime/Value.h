@@ -13,6 +13,8 @@
 #include <variant>
 #include <vector>
 
+#include "HashKey.h"
+
 namespace nv {
 
 class Value;
@@ -105,6 +107,7 @@ class Value {
   Value(const char* s) : data_(std::string(s)) {}
   Value(std::string s) : data_(std::move(s)) {}
   Value(std::string_view s) : data_(std::string(s)) {}
+  Value(const HashKey& key) : data_(key.str()) {}
   Value(Date d) : data_(d) {}
   Value(Timestamp t) : data_(t) {}
   Value(ArrayPtr a) : data_(std::move(a)) {}

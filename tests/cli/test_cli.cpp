@@ -31,9 +31,9 @@ std::string Quote(const std::string& s) {
 CliRun Norvane(const std::vector<std::string>& args, const std::string& stdinFile = "") {
   std::string errFile = CreateTempFile("norvane_cli_err_", ".txt");
   std::string command = Quote(NORVANE_BINARY);
-  for (const auto& a : args) command += " " + Quote(a);
-  if (!stdinFile.empty()) command += " < " + Quote(stdinFile);
-  command += " 2> " + Quote(errFile);
+  for (const auto& a : args) command.append(" ").append(Quote(a));
+  if (!stdinFile.empty()) command.append(" < ").append(Quote(stdinFile));
+  command.append(" 2> ").append(Quote(errFile));
   CliRun run;
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[65536];

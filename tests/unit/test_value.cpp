@@ -117,3 +117,49 @@ TEST(Value, HashFindsEveryKeyAfterGrowthAndReassignment) {
   EXPECT_EQ(long_keys["alturaSu\0"s].AsNumber().i, 4);
   EXPECT_EQ(long_keys[""].AsNumber().i, 5);
 }
+
+TEST(HashKey, InlineAndHeapKeysBehaveAlike) {
+  // Lengths around the inline limit, embedded NUL bytes and the empty key.
+  std::vector<std::string> texts = {"", "x", "alturaSuprimidaFlujoTexto", std::string(30, 'a'), std::string(31, 'b'),
+                                    std::string(200, 'c'), "con\0nul"s};
+  for (const std::string& text : texts) {
+    HashKey key(text);
+    EXPECT_EQ(key.view(), text);
+    EXPECT_EQ(key.size(), text.size());
+    EXPECT_EQ(std::string(key.c_str()), text.substr(0, text.find('\0')));  // NUL-terminated
+    HashKey copy(key);
+    HashKey moved(std::move(copy));
+    EXPECT_EQ(moved, key);
+    EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): a moved-from key is empty
+    HashKey assigned("otra clave bastante mas larga que el limite de treinta");
+    assigned = key;
+    EXPECT_EQ(assigned, text);
+    assigned = HashKey("corta");
+    EXPECT_EQ(assigned, "corta");
+    const HashKey& self = assigned;
+    assigned = self;
+    EXPECT_EQ(assigned, "corta");
+    EXPECT_EQ("pre." + key, "pre." + text);
+    EXPECT_EQ(key + ".post", text + ".post");
+    EXPECT_EQ(static_cast<std::string>(key), text);
+  }
+  EXPECT_LT(HashKey("a"), HashKey("b"));
+  EXPECT_FALSE(HashKey(std::string(31, 'b')) == std::string(30, 'b'));
+}
+
+TEST(HashKey, HashesKeepLongAndShortKeysThroughCopiesAndGrowth) {
+  Value h = Value::NewHash();
+  for (int i = 0; i < 300; ++i) h.Set(std::string(static_cast<size_t>(i % 60), 'k') + std::to_string(i), i);
+  Value copy = h.Clone();
+  h.Remove(std::string(5, 'k') + "5");
+  ASSERT_EQ(copy.Len(), 300u);
+  ASSERT_EQ(h.Len(), 299u);
+  int position = 0;
+  for (const auto& [key, value] : copy.AsHash()) {
+    EXPECT_EQ(key, std::string(static_cast<size_t>(position % 60), 'k') + std::to_string(position));
+    EXPECT_EQ(value.AsNumber().i, position);
+    ++position;
+  }
+  EXPECT_EQ(ValueInt(HGet(copy, std::string(59, 'k') + "299")), 299);
+  EXPECT_FALSE(h.Has(std::string(5, 'k') + "5"));
+}
