@@ -12,6 +12,9 @@
 // the process peak: run one case per process, e.g. --benchmark_filter=Spooling/100000, for a clean
 // figure), peak_heap_MB (highest live heap seen after a run, above the heap before the case),
 // heap_growth_MB (live heap the finished document holds, above the heap before the case).
+// spooling_cpu_s includes the kernel's work of creating one temporary file per page (in TMPDIR,
+// else /tmp): on a disk file system that can outweigh serializing the page; running with TMPDIR on
+// a memory file system separates the two.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/resource.h>
