@@ -76,7 +76,6 @@ int64_t NumberOption(const Value& options, std::string_view key, int64_t def) {
   return ValorAEntero(v);
 }
 
-// The trimmed, upper-cased form under which variable names are compared when frames overlay them.
 // The name without its leading blanks (space, tab, CR, LF) and trailing spaces.
 std::string_view TrimmedName(std::string_view key) {
   size_t start = 0;
@@ -99,6 +98,7 @@ bool EqualsUpperCased(std::string_view text, std::string_view upper) {
   return true;
 }
 
+// The trimmed, upper-cased form under which variable names are compared when frames overlay them.
 void NormalizeNameInto(std::string_view key, std::string& out) {
   out.assign(TrimmedName(key));
   for (char& c : out) c = UpperAscii(c);
@@ -668,13 +668,13 @@ Value TContextoEjecucion::SincronizarEstadoEvaluador(const Value& hEstado) {
   if (evaluator_ == nullptr) return Value();
   const bool override = hEstado.IsHash();
   if (!override && lEvaluatorStateSynchronized) return Value();
-  // Sent twice per label in label runs, so the state is filled into a copied key shape.
+  // Sent twice per label in label runs, so the state is filled by position into the last one sent
+  // (when nobody kept it) or into a copied key shape.
   static constexpr std::string_view kKeys[] = {"nPaginaActual",   "nTotalPaginas",     "lTotalPaginasConocido",
                                                "nIndiceRegistro", "nTotalRegistros",   "hRegistroAnterior",
                                                "hRegistroSiguiente", "hPaginacionPorClave"};
   static const Hash shape = Hash::Shape(kKeys, std::size(kKeys));
-  const HashPtr* previous = syncState_.HashRef();
-  HashPtr fields = previous != nullptr && previous->use_count() == 1 ? *previous : Hash::CopyOfShape(shape);
+  HashPtr fields = Hash::RefillableOrCopyOfShape(syncState_, shape);
   ShapeFiller put(*fields);
   put("nPaginaActual", Value::Int(nPaginaActual));
   put("nTotalPaginas", Value::Int(nTotalPaginas));

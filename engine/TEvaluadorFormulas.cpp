@@ -341,10 +341,12 @@ Value DefaultEstadoValue(size_t index) {
 
 // The default state overlaid by the given keys: the default keys first, in their order, each
 // with the overlay's value when it has one, then the overlay's other keys in its order. Each key
-// is written once, by position, and no default hash is built for a key the overlay replaces.
-Value MergeEstado(const Hash& overlay) {
+// is written once, by position, and no default hash is built for a key the overlay replaces. The
+// table of `current` is refilled when nobody else holds it, which is the case for the states a
+// context sends on every record.
+Value MergeEstado(const Value& current, const Hash& overlay) {
   static const Hash shape = Hash::Shape(kEstadoKeys, kEstadoKeys.size());
-  HashPtr merged = Hash::CopyOfShape(shape);
+  HashPtr merged = Hash::RefillableOrCopyOfShape(current, shape);
   ShapeFiller put(*merged);
   size_t replaced = 0;
   for (size_t i = 0; i < kEstadoKeys.size(); ++i) {
@@ -358,35 +360,11 @@ Value MergeEstado(const Hash& overlay) {
   return Value(std::move(merged));
 }
 
-// Refills a state nobody else holds with the overlay's values when the result would have the
-// same keys in the same order, which is the case for every state a context sends; this spares a
-// new table per record. Returns false when a new merge is needed.
-bool RefillEstado(const Value& current, const Hash& overlay) {
-  const HashPtr* held = current.HashRef();
-  if (held == nullptr || held->use_count() != 1) return false;
-  Hash& state = **held;
-  if (state.size() != kEstadoKeys.size()) return false;
-  std::array<const Value*, kEstadoKeys.size()> given{};
-  size_t replaced = 0;
-  for (size_t i = 0; i < kEstadoKeys.size(); ++i) {
-    if (state.nth(i)->first != kEstadoKeys[i]) return false;
-    given[i] = overlay.Find(kEstadoKeys[i]);
-    if (given[i] != nullptr) ++replaced;
-  }
-  if (replaced != overlay.size()) return false;  // the overlay brings keys of its own
-  for (size_t i = 0; i < kEstadoKeys.size(); ++i) {
-    state.nth(i).value() = given[i] != nullptr ? *given[i] : DefaultEstadoValue(i);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::SetEstadoEjecucion(const Value& estado) {
   const HashPtr* overlay = estado.HashRef();
-  if (overlay == nullptr || !RefillEstado(hEstadoEjecucion, **overlay)) {
-    hEstadoEjecucion = overlay != nullptr ? MergeEstado(**overlay) : EstadoEjecucionPorDefecto();
-  }
+  hEstadoEjecucion = overlay != nullptr ? MergeEstado(hEstadoEjecucion, **overlay) : EstadoEjecucionPorDefecto();
   ClearResolvedVariableCache();
   return std::static_pointer_cast<TEvaluadorFormulas>(shared_from_this());
 }
@@ -399,7 +377,7 @@ std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::ClearResolvedVariableCac
   return std::static_pointer_cast<TEvaluadorFormulas>(shared_from_this());
 }
 
-Value TEvaluadorFormulas::EstadoEjecucionPorDefecto() { return MergeEstado(Hash()); }
+Value TEvaluadorFormulas::EstadoEjecucionPorDefecto() { return MergeEstado(Value(), Hash()); }
 
 // ---- Public evaluation ---------------------------------------------------------------------------
 

@@ -206,14 +206,9 @@ std::array<Value, 4> TObjectBase::PaddingValues() const {
 }
 
 Value TObjectBase::PaddingRenderizable() {
-  std::array<Value, 4> values = PaddingValues();
   Value padding = Value::NewHash();
-  Hash& hash = padding.AsHash();
-  hash.reserve(4);
-  hash.Put("paddingSuperior", std::move(values[0]));
-  hash.Put("paddingDerecho", std::move(values[1]));
-  hash.Put("paddingInferior", std::move(values[2]));
-  hash.Put("paddingIzquierdo", std::move(values[3]));
+  padding.AsHash().reserve(4);
+  PutPaddingKeys(padding);
   return padding;
 }
 

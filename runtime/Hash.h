@@ -61,16 +61,16 @@ class Hash : public tsl::ordered_map<HashKey, Value, StringHash, std::equal_to<>
   }
   /// Adds or replaces, keeping the position of an existing key.
   void Put(std::string_view key, Value v) { insert_or_assign(HashKey(key), std::move(v)); }
-  static constexpr float kShapeLoadFactor = 0.95f;
-
   /// Removes a key, keeping the order of the others.
   void Erase(std::string_view key) { erase(HashKey(key)); }
+
+  /// Shapes are filled completely, so their table runs at the highest load the map allows: half
+  /// the buckets of the default for a render object's 58 keys.
+  static constexpr float kShapeLoadFactor = 0.95f;
 
   /// A hash with the given keys in order and nil values, with room for `room` keys in all. Hot
   /// paths that always build hashes of the same keys copy such a shape (CopyOfShape) and assign
   /// the values by position (ShapeFiller), so no key is hashed.
-  /// Shapes are filled completely, so their table runs at the highest load the map allows: half
-  /// the buckets of the default for a render object's 58 keys.
   template <typename Keys>
   static Hash Shape(const Keys& keys, size_t room) {
     Hash shape;
@@ -86,6 +86,17 @@ class Hash : public tsl::ordered_map<HashKey, Value, StringHash, std::equal_to<>
     copy->reserve(shape.values_container().capacity());
     *copy = shape;  // the assignment reuses the reserved storage
     return copy;
+  }
+  /// The hash in `held` when nobody else holds it and it has exactly the shape's keys in order, to
+  /// be refilled in place; otherwise a new copy of the shape.
+  static HashPtr RefillableOrCopyOfShape(const Value& held, const Hash& shape) {
+    const HashPtr* hash = held.HashRef();
+    if (hash != nullptr && hash->use_count() == 1 && (*hash)->size() == shape.size()) {
+      bool sameKeys = true;
+      for (size_t i = 0; i < shape.size() && sameKeys; ++i) sameKeys = (*hash)->nth(i)->first == shape.nth(i)->first;
+      if (sameKeys) return *hash;
+    }
+    return CopyOfShape(shape);
   }
 };
 
