@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Accessors.h"
+#include "Hash.h"
 #include "Runtime.h"
 #include "TContextoEjecucion.h"
 
@@ -113,6 +114,7 @@ Value TText::End() {
   uTextFormulaPlan = Value();
   cTextFormulaPlanSource.clear();
   hStaticRenderPrototype = Value();
+  renderCache_.reset();
   return Value();
 }
 
@@ -199,6 +201,7 @@ Value TText::Load(const Value& data) {
   uTextFormulaPlan = Value();
   cTextFormulaPlanSource.clear();
   hStaticRenderPrototype = Value();
+  renderCache_.reset();
   return Self();
 }
 
@@ -522,7 +525,7 @@ Value TText::GenerarRenderizable(const Value& context) {
   Content content = EvaluarContenido(context, uTextFormulaPlan, cText, &TObjectBase::ValorAString);
   std::string text = lTrimSpaces ? AllTrim(content.text) : std::move(content.text);
   int64_t count = (!cTextFlowGroup.empty() && !lKeepEmptyParagraphs) ? ContarParrafosVacios(text) : 0;
-  text = NormalizarParrafosVacios(text);
+  if (!lKeepEmptyParagraphs) text = NormalizarParrafosVacios(text);
 
   if (CanUseStaticRenderPrototype()) {
     if (!hStaticRenderPrototype.IsHash()) hStaticRenderPrototype = BuildStaticRenderPrototype();
@@ -533,8 +536,158 @@ Value TText::GenerarRenderizable(const Value& context) {
     return render;
   }
 
+  if (const Hash* prototype = RenderPrototype()) {
+    return FillRender(*prototype, std::move(text), AlturaSuprimida(count), content.error, std::move(content.message));
+  }
   Style style = EvaluarEstilo(context);
   return BuildRender(style, text, count, true, content.error, content.message);
+}
+
+Value TText::RenderCompleto(const Value& context, const std::string& text, int64_t count, bool error,
+                            const std::string& message) {
+  Style style = EvaluarEstilo(context);
+  return BuildRender(style, text, count, true, error, message);
+}
+
+Value TText::RenderDesdeCache(std::string text, int64_t count, bool error, std::string message) {
+  const Hash* prototype = RenderPrototype();
+  if (prototype == nullptr) return Value();
+  return FillRender(*prototype, std::move(text), AlturaSuprimida(count), error, std::move(message));
+}
+
+// ---- Render cache ------------------------------------------------------------------------------
+// A text in a label run or a document renders once per record with the same members, and only its
+// content changes. The render of those members is kept with a copy of every member it was built
+// from; a render compares the members with the copies (far cheaper than building and normalising
+// the 57 values again), copies the kept render and writes the four per-render values.
+
+namespace {
+
+// Every Value member BuildRender and EvaluarEstilo read.
+constexpr Value TText::*kRenderValueMembers[] = {
+    &TText::cId,          &TText::nLeft,          &TText::nTop,          &TText::nWidth,
+    &TText::nHeight,      &TText::nFontSize,      &TText::nTextOpacity,  &TText::nTextDecimalPosition,
+    &TText::nLineSpacing, &TText::nParagraphSpacing, &TText::nTextFlowLineHeight, &TText::cBackgroundColor,
+    &TText::cBackgroundColorFormula, &TText::cBorderColor, &TText::cBorderColorFormula, &TText::cShadowColor,
+    &TText::cShadowColorFormula, &TText::nPaddingTop, &TText::nPaddingRight, &TText::nPaddingBottom,
+    &TText::nPaddingLeft, &TText::nBorderWidth, &TText::lBorderTop, &TText::lBorderRight,
+    &TText::lBorderBottom, &TText::lBorderLeft, &TText::nRounded, &TText::nRotation,
+    &TText::nOpacity,     &TText::nShadowSize,    &TText::nShadowTransparency, &TText::nZIndex};
+
+constexpr std::string TText::*kRenderStringMembers[] = {
+    &TText::cText,          &TText::cFontFamily,        &TText::cTextAlign,          &TText::cTextVerticalAlign,
+    &TText::cTextFitMode,   &TText::cTextFlowGroup,     &TText::cTextColor,          &TText::cTextColorFormula,
+    &TText::cFontSizeFormula, &TText::cFontBoldFormula, &TText::cFontItalicFormula, &TText::cFontUnderlineFormula,
+    &TText::cFontStrikeoutFormula};
+
+constexpr int64_t TText::*kRenderIntMembers[] = {&TText::nFontOutPrecision, &TText::nFontPitchAndFamily,
+                                                 &TText::nTextFlowOrder};
+
+constexpr bool TText::*kRenderFlagMembers[] = {
+    &TText::lFontBold,       &TText::lFontItalic,     &TText::lFontUnderline,       &TText::lFontStrikeout,
+    &TText::lTextWrap,       &TText::lForceWrap,      &TText::lAllowPageBreak,      &TText::lKeepEmptyParagraphs,
+    &TText::lTextAdjusted,   &TText::lTrimSpaces};
+
+// The kinds whose render values depend on nothing but the member itself: a collection could
+// change inside without the member changing.
+bool CacheableKind(const Value& v) {
+  const Kind kind = v.kind();
+  return kind == Kind::Nil || kind == Kind::Logical || kind == Kind::Number || kind == Kind::String;
+}
+
+// Blank as AllTrim sees it.
+bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
+
+// A colour formula member the style ignores: nil (no text) or a blank text.
+bool IsBlankFormula(const Value& formula) {
+  return formula.IsNil() || (formula.IsString() && IsBlank(formula.AsString()));
+}
+
+constexpr size_t RenderKeyIndex(std::string_view key) {
+  for (size_t i = 0; i < kTextRenderKeys.size(); ++i) {
+    if (kTextRenderKeys[i] == key) return i;
+  }
+  return kTextRenderKeys.size();
+}
+
+constexpr size_t kTextoIndex = RenderKeyIndex("texto");
+constexpr size_t kErrorIndex = RenderKeyIndex("formulaError");
+constexpr size_t kErrorMessageIndex = RenderKeyIndex("formulaErrorMessage");
+constexpr size_t kSuppressedIndex = RenderKeyIndex("alturaSuprimidaFlujoTexto");
+static_assert(kSuppressedIndex < kTextRenderKeys.size());
+
+}  // namespace
+
+struct TText::RenderCache {
+  std::array<Value, std::size(kRenderValueMembers)> values;
+  std::array<std::string, std::size(kRenderStringMembers)> strings;
+  std::array<int64_t, std::size(kRenderIntMembers)> ints{};
+  std::array<bool, std::size(kRenderFlagMembers)> flags{};
+  /// False until the first capture.
+  bool captured = false;
+  /// The render of these members, or null when one of them is of a kind the cache does not cover.
+  HashPtr prototype;
+
+  bool Matches(const TText& text) const {
+    for (size_t i = 0; i < flags.size(); ++i) {
+      if (text.*kRenderFlagMembers[i] != flags[i]) return false;
+    }
+    for (size_t i = 0; i < ints.size(); ++i) {
+      if (text.*kRenderIntMembers[i] != ints[i]) return false;
+    }
+    for (size_t i = 0; i < strings.size(); ++i) {
+      if (text.*kRenderStringMembers[i] != strings[i]) return false;
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (!(text.*kRenderValueMembers[i]).Identical(values[i])) return false;
+    }
+    return true;
+  }
+
+  // Copies the members; true when every Value member is of a cacheable kind.
+  bool Capture(const TText& text) {
+    bool cacheable = true;
+    for (size_t i = 0; i < flags.size(); ++i) flags[i] = text.*kRenderFlagMembers[i];
+    for (size_t i = 0; i < ints.size(); ++i) ints[i] = text.*kRenderIntMembers[i];
+    for (size_t i = 0; i < strings.size(); ++i) strings[i] = text.*kRenderStringMembers[i];
+    for (size_t i = 0; i < values.size(); ++i) {
+      values[i] = text.*kRenderValueMembers[i];
+      cacheable = cacheable && CacheableKind(values[i]);
+    }
+    return cacheable;
+  }
+};
+
+bool TText::StyleFormulasBlank() const {
+  for (const std::string* formula : {&cTextColorFormula, &cFontSizeFormula, &cFontBoldFormula, &cFontItalicFormula,
+                                     &cFontUnderlineFormula, &cFontStrikeoutFormula}) {
+    if (!IsBlank(*formula)) return false;
+  }
+  return IsBlankFormula(cBackgroundColorFormula) && IsBlankFormula(cBorderColorFormula) &&
+         IsBlankFormula(cShadowColorFormula);
+}
+
+const Hash* TText::RenderPrototype() {
+  if (!StyleFormulasBlank()) return nullptr;
+  if (renderCache_ == nullptr) renderCache_ = std::make_shared<RenderCache>();
+  RenderCache& cache = *renderCache_;
+  if (!cache.captured || !cache.Matches(*this)) {
+    cache.prototype = nullptr;
+    cache.captured = true;
+    // With every style formula blank the style needs no context.
+    if (cache.Capture(*this)) cache.prototype = *BuildRender(EvaluarEstilo(Value()), "", 0, true, false, "").HashRef();
+  }
+  return cache.prototype.get();
+}
+
+Value TText::FillRender(const Hash& prototype, std::string text, Value suppressed, bool error, std::string message) {
+  HashPtr render = Hash::CopyOfShape(prototype);
+  assert(render->nth(kTextoIndex)->first == "texto" && render->nth(kSuppressedIndex)->first == "alturaSuprimidaFlujoTexto");
+  render->nth(kTextoIndex).value() = Value(std::move(text));
+  render->nth(kErrorIndex).value() = Value(error);
+  render->nth(kErrorMessageIndex).value() = Value(std::move(message));
+  render->nth(kSuppressedIndex).value() = std::move(suppressed);
+  return Value(std::move(render));
 }
 
 bool TText::RespondsTo(std::string_view name) const {

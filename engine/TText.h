@@ -117,6 +117,15 @@ class TText : public TObjectBase {
   /// The suppressed flow height in millimetres for count blank paragraphs.
   Value AlturaSuprimida(int64_t count);
 
+  /// The render object as BuildRender writes it from scratch, the style evaluated through the
+  /// context.
+  Value RenderCompleto(const Value& context, const std::string& text, int64_t count, bool error,
+                       const std::string& message);
+  /// The same render object copied from the render of the last unchanged members, or nil when
+  /// the object has a style formula or a member of a kind the copy does not cover. Only the
+  /// text, the failure state and the suppressed height are written per render.
+  Value RenderDesdeCache(std::string text, int64_t count, bool error, std::string message);
+
  private:
   struct Style {
     std::string color, background, border, shadow;
@@ -127,6 +136,16 @@ class TText : public TObjectBase {
   Style EvaluarEstilo(const Value& context);
   Value BuildRender(const Style& style, const std::string& text, int64_t count, bool withError, bool error,
                     const std::string& message);
+  /// The render of the last members seen and a copy of every member it was built from; shared
+  /// by copies of the object, which is safe because every use compares the members first.
+  struct RenderCache;
+  std::shared_ptr<RenderCache> renderCache_;
+  /// True when no style formula has a non-blank text, so the style needs no context.
+  bool StyleFormulasBlank() const;
+  /// The render of the current members with placeholder per-render values, refreshed when a
+  /// member changed; null when RenderDesdeCache does not apply.
+  const Hash* RenderPrototype();
+  static Value FillRender(const Hash& prototype, std::string text, Value suppressed, bool error, std::string message);
 };
 
 }  // namespace nv

@@ -2,6 +2,7 @@
 // The dynamic value every record of the engine is made of: templates, runtime data, render
 // objects, pages, options and warnings are trees of Value.
 
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -188,6 +189,35 @@ class Value {
 
   /// True when both are the same array / hash / object reference.
   bool SameRef(const Value& other) const;
+  /// True when both are of the same kind and every reading of them gives the same result:
+  /// scalars with equal content (numbers also by integer flag, decimals and the bits of the
+  /// double), arrays, hashes, objects and code blocks by reference. For caches that keep a copy
+  /// of their inputs.
+  bool Identical(const Value& other) const noexcept {
+    if (data_.index() != other.data_.index()) return false;
+    switch (kind()) {
+      case Kind::Nil: return true;
+      case Kind::Logical: return *std::get_if<bool>(&data_) == *std::get_if<bool>(&other.data_);
+      case Kind::Number: {
+        const Number& a = *std::get_if<Number>(&data_);
+        const Number& b = *std::get_if<Number>(&other.data_);
+        return a.isInteger == b.isInteger && a.decimals == b.decimals && a.i == b.i &&
+               std::bit_cast<uint64_t>(a.d) == std::bit_cast<uint64_t>(b.d);
+      }
+      case Kind::String: return *std::get_if<std::string>(&data_) == *std::get_if<std::string>(&other.data_);
+      case Kind::Date: return std::get_if<Date>(&data_)->day == std::get_if<Date>(&other.data_)->day;
+      case Kind::Timestamp: {
+        const Timestamp& a = *std::get_if<Timestamp>(&data_);
+        const Timestamp& b = *std::get_if<Timestamp>(&other.data_);
+        return a.day == b.day && a.ms == b.ms;
+      }
+      case Kind::Array: return *std::get_if<ArrayPtr>(&data_) == *std::get_if<ArrayPtr>(&other.data_);
+      case Kind::Hash: return *std::get_if<HashPtr>(&data_) == *std::get_if<HashPtr>(&other.data_);
+      case Kind::Object: return *std::get_if<ObjectPtr>(&data_) == *std::get_if<ObjectPtr>(&other.data_);
+      case Kind::Block: return *std::get_if<BlockPtr>(&data_) == *std::get_if<BlockPtr>(&other.data_);
+    }
+    return false;
+  }
 
  private:
   std::variant<std::monostate, bool, Number, std::string, Date, Timestamp, ArrayPtr, HashPtr, ObjectPtr,

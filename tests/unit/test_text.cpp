@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,8 @@ struct TextAccess : TText {
   using TText::NormalizarTextColor;
   using TText::NormalizarTextFitMode;
   using TText::NormalizarTextVerticalAlign;
+  using TText::RenderCompleto;
+  using TText::RenderDesdeCache;
   static std::shared_ptr<TextAccess> Make(const Value& owner = Value()) {
     auto text = std::make_shared<TextAccess>();
     text->Init(owner);
@@ -49,6 +53,19 @@ const std::vector<std::string> kRenderKeys = {
     "bordeInferior", "bordeIzquierdo", "redondeo", "rotacionOriginal", "rotacion", "opacidad", "sombraTamano",
     "sombraTransparencia", "sombraColor", "ordenOriginal", "capa", "zIndex", "paddingSuperior", "paddingDerecho",
     "paddingInferior", "paddingIzquierdo"};
+
+// Every key in order with the printed form of its value, which tells integers from doubles and
+// shows the decimals: two renders with the same lines are the same render.
+std::vector<std::string> RenderLines(const Value& render) {
+  std::vector<std::string> lines;
+  if (!render.IsHash()) return {"not a hash"};
+  for (const auto& [key, value] : render.AsHash()) {
+    std::ostringstream line;
+    line << key.view() << " = " << value;
+    lines.push_back(line.str());
+  }
+  return lines;
+}
 
 }  // namespace
 
@@ -309,4 +326,125 @@ TEST(Text, TableCellPrototypeGivesTheSameRenderInAnotherOrder) {
   cell->End();
   EXPECT_TRUE(cell->hStaticRenderPrototype.IsNil());
   EXPECT_TRUE(cell->oParent.IsNil());
+}
+
+TEST(Text, CachedRenderEqualsTheRenderBuiltFromScratch) {
+  auto text = TextAccess::Make();
+  text->Load(HashOf({{"cId", "t1"}, {"nLeft", 2.5}, {"nTop", "3"}, {"nWidth", 40}, {"nHeight", 8},
+                     {"cBackgroundColor", "transparent"}, {"nPaddingLeft", -2}, {"nZIndex", 4},
+                     {"lFontBold", true}, {"cTextColor", "#ABC"}, {"cTextVerticalAlign", "middle"},
+                     {"nTextOpacity", "0,5"}, {"cTextFlowGroup", "g"}, {"nTextFlowLineHeight", 4.25}}));
+  const std::string kText = "Cliente con un nombre largo";
+  auto scratch = [&](const std::string& content, int64_t count, bool error, const std::string& message) {
+    return RenderLines(text->RenderCompleto(Value(), content, count, error, message));
+  };
+
+  EXPECT_EQ(RenderLines(text->RenderDesdeCache(kText, 2, true, "fallo")), scratch(kText, 2, true, "fallo"));
+  // The second render is copied from the kept one, with its own text and failure state.
+  EXPECT_EQ(RenderLines(text->RenderDesdeCache("otro", 0, false, "")), scratch("otro", 0, false, ""));
+  EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())), scratch("", 0, false, ""));
+
+  // Each render is a hash of its own: changing one (as the label road shifts it) leaves the next.
+  Value first = text->GenerarRenderizable(Value());
+  first.Set("x", Value(99));
+  first.Set("debugEtiqueta", Value::NewHash());
+  EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())), scratch("", 0, false, ""));
+
+  // Any member the render reads, changed between renders, is seen by the next one; numbers also
+  // by their kind and decimals.
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"cId", [&] { text->cId = Value("t2"); }},
+      {"nLeft", [&] { text->nLeft = Value::Dbl(2.5, 2); }},
+      {"nTop", [&] { text->nTop = Value(3); }},
+      {"nWidth", [&] { text->nWidth = Value(40.0); }},
+      {"nHeight", [&] { text->nHeight = Value(9); }},
+      {"cText", [&] { text->cText = "LINEAS.NOMBRE"; }},
+      {"cFontFamily", [&] { text->cFontFamily = "Courier"; }},
+      {"nFontSize", [&] { text->nFontSize = Value::Dbl(12, 1); }},
+      {"nFontOutPrecision", [&] { text->nFontOutPrecision = 3; }},
+      {"nFontPitchAndFamily", [&] { text->nFontPitchAndFamily = 2; }},
+      {"lFontBold", [&] { text->lFontBold = false; }},
+      {"lFontItalic", [&] { text->lFontItalic = true; }},
+      {"lFontUnderline", [&] { text->lFontUnderline = true; }},
+      {"lFontStrikeout", [&] { text->lFontStrikeout = true; }},
+      {"cTextColor", [&] { text->cTextColor = "#123456"; }},
+      {"nTextOpacity", [&] { text->nTextOpacity = Value(7); }},
+      {"cTextAlign", [&] { text->cTextAlign = "right"; }},
+      {"nTextDecimalPosition", [&] { text->nTextDecimalPosition = Value(3); }},
+      {"cTextVerticalAlign", [&] { text->cTextVerticalAlign = "bottom"; }},
+      {"cTextFitMode", [&] { text->cTextFitMode = "shrink"; }},
+      {"lTextWrap", [&] { text->lTextWrap = false; }},
+      {"lForceWrap", [&] { text->lForceWrap = true; }},
+      {"lAllowPageBreak", [&] { text->lAllowPageBreak = true; }},
+      {"nLineSpacing", [&] { text->nLineSpacing = Value(1.5); }},
+      {"nParagraphSpacing", [&] { text->nParagraphSpacing = Value(2); }},
+      {"lKeepEmptyParagraphs", [&] { text->lKeepEmptyParagraphs = false; }},
+      {"lTextAdjusted", [&] { text->lTextAdjusted = true; }},
+      {"lTrimSpaces", [&] { text->lTrimSpaces = true; }},
+      {"cTextFlowGroup", [&] { text->cTextFlowGroup = "h"; }},
+      {"nTextFlowOrder", [&] { text->nTextFlowOrder = 5; }},
+      {"nTextFlowLineHeight", [&] { text->nTextFlowLineHeight = Value(3); }},
+      {"cBackgroundColor", [&] { text->cBackgroundColor = Value(5); }},
+      {"cBorderColor", [&] { text->cBorderColor = Value("#00ff00"); }},
+      {"nBorderWidth", [&] { text->nBorderWidth = Value::Dbl(0.1, 2); }},
+      {"lBorderTop", [&] { text->lBorderTop = Value(true); }},
+      {"lBorderRight", [&] { text->lBorderRight = Value(1); }},
+      {"lBorderBottom", [&] { text->lBorderBottom = Value("si"); }},
+      {"lBorderLeft", [&] { text->lBorderLeft = Value(); }},
+      {"nRounded", [&] { text->nRounded = Value(2); }},
+      {"nRotation", [&] { text->nRotation = Value(90); }},
+      {"nOpacity", [&] { text->nOpacity = Value(0.5); }},
+      {"nShadowSize", [&] { text->nShadowSize = Value(1); }},
+      {"nShadowTransparency", [&] { text->nShadowTransparency = Value(20); }},
+      {"cShadowColor", [&] { text->cShadowColor = Value("#333333"); }},
+      {"nZIndex", [&] { text->nZIndex = Value(9); }},
+      {"nPaddingTop", [&] { text->nPaddingTop = Value(1); }},
+      {"nPaddingRight", [&] { text->nPaddingRight = Value(-1); }},
+      {"nPaddingBottom", [&] { text->nPaddingBottom = Value("2"); }},
+      {"nPaddingLeft", [&] { text->nPaddingLeft = Value(0.25); }},
+      {"blank formulas", [&] { text->cTextColorFormula = "  "; text->cBorderColorFormula = Value(" \t"); }},
+  };
+  for (const auto& [member, change] : changes) {
+    change();
+    EXPECT_EQ(RenderLines(text->RenderDesdeCache(kText, 1, false, "")), scratch(kText, 1, false, "")) << member;
+    // Without a context the content is empty, which counts as one blank paragraph in a group.
+    const int64_t blank = (!text->cTextFlowGroup.empty() && !text->lKeepEmptyParagraphs) ? 1 : 0;
+    EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())), scratch("", blank, false, "")) << member;
+  }
+}
+
+TEST(Text, CachedRenderStepsAsideForStyleFormulasAndCollectionMembers) {
+  auto text = TextAccess::Make();
+  text->Load(HashOf({{"cId", "t1"}, {"nWidth", 40}, {"nHeight", 8}}));
+  ASSERT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsHash());
+
+  // A style formula needs the context on every render.
+  text->cFontBoldFormula = "DATOS.NEGRITA";
+  EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil());
+  EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())),
+            RenderLines(text->RenderCompleto(Value(), "", 0, false, "")));
+  text->cFontBoldFormula.clear();
+  text->cShadowColorFormula = Value(1);  // a number is a formula text "1"
+  EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil());
+  text->cShadowColorFormula = Value("");
+  ASSERT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsHash());
+
+  // A hash member could change inside without the member changing: never cached, and the render
+  // still holds the member itself, as the render built from scratch does.
+  Value width = HashOf({{"mm", 3}});
+  text->nBorderWidth = width;
+  EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil());
+  Value render = text->GenerarRenderizable(Value());
+  EXPECT_TRUE(render["grosorBorde"].SameRef(width));
+  EXPECT_EQ(RenderLines(render), RenderLines(text->RenderCompleto(Value(), "", 0, false, "")));
+  text->nBorderWidth = Value(0.2);
+  EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsHash());
+
+  // Load and End drop what was kept; the next render builds it again.
+  text->Load(HashOf({{"cId", "t3"}, {"cFontFamily", "Courier"}}));
+  EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())),
+            RenderLines(text->RenderCompleto(Value(), "", 0, false, "")));
+  text->End();
+  EXPECT_EQ(RenderLines(text->RenderDesdeCache("b", 0, true, "x")),
+            RenderLines(text->RenderCompleto(Value(), "b", 0, true, "x")));
 }
