@@ -186,6 +186,7 @@ bool TContextoEjecucion::RespondsTo(std::string_view name) const {
                        "SetEstadoPagina",
                        "PushRegistroDetalle",
                        "PopRegistroDetalle",
+                       "EntrarRegistroEtiqueta",
                        "ResetAcumuladores",
                        "GetAcumuladores",
                        "MarcarRegistroDetalleConsumido",
@@ -418,9 +419,45 @@ namespace {
 // HashMergeVariables applied in place to a set this context owns: the entries whose names an
 // overlay key matches are removed, then the overlay entries are appended, which gives the same
 // keys in the same order without copying the whole set for every frame.
+// True when two variable names are the same under the trimmed, upper-cased comparison of frames.
+bool SameVariableName(std::string_view a, std::string_view b) {
+  a = TrimmedName(a);
+  b = TrimmedName(b);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// The usual case of a record frame: the set ends with the frame's own keys, exactly and in the
+// frame's order (the connector's variables start with the first record), and no earlier key of
+// the set matches one of them. Removing the matched keys and appending the frame then gives the
+// same keys in the same order, so the values are replaced in place. False when the case does not
+// hold; the set is then unchanged.
+bool ReplaceFrameTail(Hash& target, const Hash& frame) {
+  const size_t k = frame.size();
+  const size_t n = target.size();
+  if (k > n) return false;
+  const size_t start = n - k;
+  for (size_t j = 0; j < k; ++j) {
+    if (target.nth(start + j)->first != frame.nth(j)->first) return false;
+  }
+  for (size_t i = 0; i < start; ++i) {
+    const std::string_view key = target.nth(i)->first;
+    for (size_t j = 0; j < k; ++j) {
+      if (SameVariableName(key, frame.nth(j)->first)) return false;
+    }
+  }
+  for (size_t j = 0; j < k; ++j) target.nth(start + j).value() = frame.nth(j)->second;
+  return true;
+}
+
 void MergeVariablesInto(Value& set, const Value& overlay) {
   const HashPtr* over = overlay.HashRef();
   if (over == nullptr || (*over)->empty()) return;
+  constexpr size_t kTailLimit = 16;
+  if ((*over)->size() <= kTailLimit && ReplaceFrameTail(set.AsHash(), **over)) return;
   std::vector<std::string> normalized;
   normalized.reserve((*over)->size());
   for (const auto& entry : **over) {
@@ -650,6 +687,21 @@ Value TContextoEjecucion::PushRegistroDetalle(const Value& hRegistro, const Valu
   hRegistroSiguiente = hSiguiente.IsHash() ? hSiguiente : Value::NewHash();
   lEvaluatorStateSynchronized = false;
   PushVariablesLocales(hRegistro);
+  SincronizarEstadoEvaluador();
+  return Value();
+}
+
+Value TContextoEjecucion::EntrarRegistroEtiqueta(int64_t nPagina, int64_t nTotalPaginasRun, const Value& hRegistro,
+                                                  int64_t nIndice, int64_t nTotal, const Value& hAnterior,
+                                                  const Value& hSiguiente) {
+  nPaginaActual = std::max<int64_t>(1, nPagina);
+  nTotalPaginas = std::max<int64_t>(1, nTotalPaginasRun);
+  nIndiceRegistro = std::max<int64_t>(0, nIndice);
+  nTotalRegistros = std::max<int64_t>(0, nTotal);
+  hRegistroAnterior = hAnterior.IsHash() ? hAnterior : Value::NewHash();
+  hRegistroSiguiente = hSiguiente.IsHash() ? hSiguiente : Value::NewHash();
+  lEvaluatorStateSynchronized = false;
+  PushVariablesLocales(hRegistro);  // also drops the variable set, as SetEstadoPagina does
   SincronizarEstadoEvaluador();
   return Value();
 }

@@ -113,6 +113,11 @@ class TContextoEjecucion : public Object {
                             const Value& hAnterior = Value(), const Value& hSiguiente = Value());
   /// Pops one frame and leaves no current record (record state is not a stack). Returns nil.
   Value PopRegistroDetalle();
+  /// SetEstadoPagina(nPagina, nTotalPaginas) followed by PushRegistroDetalle, as a label run calls
+  /// them for every record, with one synchronization of the evaluator instead of two: the second
+  /// state replaces every key of the first before anything is evaluated. Returns nil.
+  Value EntrarRegistroEtiqueta(int64_t nPagina, int64_t nTotalPaginasRun, const Value& hRegistro, int64_t nIndice,
+                               int64_t nTotal, const Value& hAnterior, const Value& hSiguiente);
   /// Resets the accumulator values (once skipped when "lOmitirResetInicialAcumuladores" is true).
   std::shared_ptr<TContextoEjecucion> ResetAcumuladores();
   /// Returns the accumulator values hash itself (keys "SUM." + name).

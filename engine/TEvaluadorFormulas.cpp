@@ -349,8 +349,17 @@ Value MergeEstado(const Value& current, const Hash& overlay) {
   HashPtr merged = Hash::RefillableOrCopyOfShape(current, shape);
   ShapeFiller put(*merged);
   size_t replaced = 0;
+  // A context sends the default keys in their order, so the overlay's next entry is usually the
+  // key wanted and no key is hashed; keys are unique, so that entry is the one a lookup finds.
+  size_t next = 0;
   for (size_t i = 0; i < kEstadoKeys.size(); ++i) {
-    const Value* given = overlay.Find(kEstadoKeys[i]);
+    const Value* given = nullptr;
+    if (next < overlay.size() && overlay.nth(next)->first == kEstadoKeys[i]) {
+      given = &overlay.nth(next)->second;
+      ++next;
+    } else {
+      given = overlay.Find(kEstadoKeys[i]);
+    }
     if (given != nullptr) ++replaced;
     put(kEstadoKeys[i], given != nullptr ? *given : DefaultEstadoValue(i));
   }

@@ -257,6 +257,16 @@ class LabelContext {
     if (real_) real_->PushRegistroDetalle(record, Value::Int(index), Value::Int(count), previous, next);
     else if (role_) role_->PushRegistroDetalle(record, Value::Int(index), Value::Int(count), previous, next);
   }
+  // The page state and then the record, for each label: the real context takes both in one step.
+  void EntrarRegistro(int64_t page, int64_t total, const Value& record, int64_t index, int64_t count,
+                      const Value& previous, const Value& next) const {
+    if (real_) {
+      real_->EntrarRegistroEtiqueta(page, total, record, index, count, previous, next);
+      return;
+    }
+    SetEstadoPagina(page, total);
+    PushRegistroDetalle(record, index, count, previous, next);
+  }
   void PopRegistroDetalle() const {
     if (real_) real_->PopRegistroDetalle();
     else if (role_) role_->PopRegistroDetalle();
@@ -316,11 +326,10 @@ Value TMotorEjecucion::EjecutarEtiquetas() {
       documento->End();
       return Value();
     }
-    context.SetEstadoPagina(slot / cells + 1, sheets);
     const Value& record = list[static_cast<size_t>(i - 1)];
     Value previous = (i > 1 && list[static_cast<size_t>(i - 2)].IsHash()) ? list[static_cast<size_t>(i - 2)] : Value::NewHash();
     Value next = (i < n && list[static_cast<size_t>(i)].IsHash()) ? list[static_cast<size_t>(i)] : Value::NewHash();
-    context.PushRegistroDetalle(record, i - 1, n, previous, next);
+    context.EntrarRegistro(slot / cells + 1, sheets, record, i - 1, n, previous, next);
 
     Value composed = Value::NewArray();
     if (objetos.IsArray()) {
@@ -407,12 +416,15 @@ Value TMotorEjecucion::DesplazarRenderizableEtiqueta(const Value& objeto, double
                                                      int64_t cell) {
   if (!objeto.IsHash()) return objeto;
   Hash& hash = objeto.AsHash();
-  auto shift = [&hash](std::string_view key, double delta) {
-    Value* coordinate = hash.Find(key);
+  // Every render object starts with "id", "tipo", "x", "y": the positions are tried first.
+  auto shift = [&hash](std::string_view key, size_t hint, double delta) {
+    Value* coordinate = nullptr;
+    if (hint < hash.size() && hash.nth(hint)->first == key) coordinate = &hash.nth(hint).value();
+    else coordinate = hash.Find(key);
     if (coordinate != nullptr && coordinate->IsNumber()) *coordinate = Value(coordinate->AsDouble() + delta);
   };
-  shift("x", dx);
-  shift("y", dy);
+  shift("x", 2, dx);
+  shift("y", 3, dy);
   static constexpr std::string_view kTagKeys[] = {"nRegistro", "nSlot", "nOffsetX", "nOffsetY"};
   static const Hash tagShape = Hash::Shape(kTagKeys, std::size(kTagKeys));
   HashPtr tag = Hash::CopyOfShape(tagShape);
@@ -486,7 +498,14 @@ Value TMotorEjecucion::RecolocarFlujoTexto(const Value& list) const {
   };
 
   for (const Value& element : list.AsArray()) {
-    std::string group = AllTrim(ValueString(HGet(element, "grupoFlujoTexto", "")));
+    // Most parts have no group: a missing, nil or blank text group is seen without building its
+    // text form.
+    const HashPtr* elementHash = element.HashRef();
+    const Value* groupValue = elementHash != nullptr ? (*elementHash)->Find("grupoFlujoTexto") : nullptr;
+    const bool noGroup = groupValue == nullptr || groupValue->IsNil() ||
+                         (groupValue->IsString() &&
+                          groupValue->AsString().find_first_not_of(" \t\r\n") == std::string::npos);
+    std::string group = noGroup ? std::string() : AllTrim(ValueString(*groupValue));
     if (group.empty()) {
       // Left as it is, so no copy is needed, unless the part is also held outside the list (an
       // object that keeps its render object): later in-place changes, such as the label shift,

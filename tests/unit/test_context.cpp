@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -583,5 +584,99 @@ TEST(Context, FramesMatchNamesInAnyCaseWhateverTheirSize) {
     if (fields < 40) {
       EXPECT_EQ(ValueInt(HGet(vars, "DATOS.F39")), 39) << fields;
     }
+  }
+}
+
+namespace {
+
+// The keys of a hash in order with the printed form of each value.
+std::vector<std::string> Lines(const Value& hash) {
+  std::vector<std::string> lines;
+  for (const auto& [key, value] : hash.AsHash()) {
+    std::ostringstream line;
+    line << key.view() << " = " << value;
+    lines.push_back(line.str());
+  }
+  return lines;
+}
+
+}  // namespace
+
+TEST(Context, RecordFramesGiveTheKeysOfAFreshMergeWhereverTheirFieldsStand) {
+  // The connector's variables start with the first record's fields, so a record frame usually
+  // overlays the tail of the set exactly; the other cases must merge as before.
+  Harness run;
+  run.connector->SendDataVar(List({Def("DATOS", "EMPRESA")}), List({List({Value("Orbanel")})}));
+  run.connector->SendDataLine(List({Def("LINEAS", "NOMBRE"), Def("LINEAS", "CODIGO", "numero")}),
+                              List({List({Value("Ana"), Value(1)}), List({Value("Luis"), Value(2)})}));
+  TContextoEjecucion& ctx = run.Ctx();
+  const Value base = run.connector->GetVariables();
+  ASSERT_EQ(base.Len(), 3u);
+  const std::vector<Value> frames = {
+      H({{"LINEAS.NOMBRE", Value("Luis")}, {"LINEAS.CODIGO", Value(2)}}),    // the tail, in order
+      H({{"LINEAS.CODIGO", Value(3)}, {"LINEAS.NOMBRE", Value("Eva")}}),     // the tail, out of order
+      H({{"LINEAS.CODIGO", Value(4)}}),                                      // the last field only
+      H({{"lineas.nombre", Value("x")}, {"LINEAS.CODIGO", Value(5)}}),       // a name in another case
+      H({{"DATOS.EMPRESA", Value("y")}, {"LINEAS.CODIGO", Value(6)}}),       // an earlier name
+      H({{"LINEAS.NOMBRE", Value("z")}, {" lineas.codigo ", Value(7)}}),     // spaces around a name
+      H({{"OTRO", Value(1)}, {"LINEAS.CODIGO", Value(8)}}),                  // a new name
+      H({{"DATOS.EMPRESA", Value("w")}, {"LINEAS.NOMBRE", Value("v")}, {"LINEAS.CODIGO", Value(9)}}),  // all
+  };
+  for (size_t i = 0; i < frames.size(); ++i) {
+    ctx.PushRegistroDetalle(frames[i], Value(0), Value(2));
+    EXPECT_EQ(Lines(ctx.GetVariables()), Lines(TContextoEjecucion::HashMergeVariables(base, frames[i]))) << i;
+    ctx.PopRegistroDetalle();
+    // The connector's own hash is never the one refilled.
+    EXPECT_EQ(Lines(run.connector->GetVariables()), Lines(base)) << i;
+  }
+  // A frame that is exactly the tail while an earlier variable has one of its names in another
+  // case: both go, as in any merge.
+  {
+    Harness other;
+    other.connector->SendDataVar(List({Def("lineas", "codigo")}), List({List({Value(0)})}));
+    other.connector->SendDataLine(List({Def("LINEAS", "CODIGO", "numero")}), List({List({Value(1)})}));
+    TContextoEjecucion& second = other.Ctx();
+    const Value start = other.connector->GetVariables();
+    ASSERT_EQ(start.Len(), 2u);
+    Value frame = H({{"LINEAS.CODIGO", Value(2)}});
+    second.PushRegistroDetalle(frame, Value(0), Value(1));
+    EXPECT_EQ(Lines(second.GetVariables()), Lines(TContextoEjecucion::HashMergeVariables(start, frame)));
+    EXPECT_EQ(second.GetVariables().Len(), 1u);
+  }
+  // Two frames: the second overlays the tail the first left.
+  ctx.PushVariablesLocales(frames[1]);
+  ctx.PushVariablesLocales(frames[0]);
+  EXPECT_EQ(Lines(ctx.GetVariables()),
+            Lines(TContextoEjecucion::HashMergeVariables(TContextoEjecucion::HashMergeVariables(base, frames[1]),
+                                                         frames[0])));
+}
+
+TEST(Context, LabelRecordStepEqualsPageStateThenRecord) {
+  Harness stepwise;
+  Harness combined;
+  for (Harness* run : {&stepwise, &combined}) {
+    run->connector->SendDataLine(List({Def("LINEAS", "NOMBRE")}), List({List({Value("Ana")}), List({Value("Luis")})}));
+  }
+  TContextoEjecucion& a = stepwise.Ctx();
+  TContextoEjecucion& b = combined.Ctx();
+  Value records = stepwise.connector->GetRegistrosDetalle();
+  Value previous = records.Item(1);
+  for (int64_t page : {1, 3, 0}) {
+    a.SetEstadoPagina(Value(page), Value(4));
+    a.PushRegistroDetalle(records.Item(2), Value(1), Value(2), previous, Value("no hash"));
+    b.EntrarRegistroEtiqueta(page, 4, records.Item(2), 1, 2, previous, Value("no hash"));
+    EXPECT_EQ(a.nPaginaActual, b.nPaginaActual);
+    EXPECT_EQ(a.nTotalPaginas, b.nTotalPaginas);
+    EXPECT_EQ(a.nIndiceRegistro, b.nIndiceRegistro);
+    EXPECT_EQ(a.nTotalRegistros, b.nTotalRegistros);
+    EXPECT_TRUE(b.hRegistroAnterior.SameRef(previous));
+    EXPECT_EQ(b.hRegistroSiguiente.Len(), 0u);
+    EXPECT_TRUE(b.lEvaluatorStateSynchronized);
+    EXPECT_EQ(Lines(stepwise.evaluator->hEstadoEjecucion), Lines(combined.evaluator->hEstadoEjecucion));
+    EXPECT_EQ(Lines(a.GetVariables()), Lines(b.GetVariables()));
+    EXPECT_EQ(Text(b.EvaluarFormula(Value("LINEAS.NOMBRE"))), "Luis");
+    a.PopRegistroDetalle();
+    b.PopRegistroDetalle();
+    EXPECT_EQ(a.aVariablesLocales.Len(), b.aVariablesLocales.Len());
   }
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -487,6 +488,31 @@ TEST_F(Evaluator, EachStateStartsFromTheDefaultsAndHeldStatesStayAsTheyWere) {
   ev->SetEstadoEjecucion(State({{"nPaginaActual", 5}}));
   EXPECT_EQ(keysOf(ev->hEstadoEjecucion), defaults);
   ExpectEval("Page()", "5");
+}
+
+TEST_F(Evaluator, StateKeysGiveTheSameStateInWhateverOrderTheyCome) {
+  auto lines = [](const Value& h) {
+    std::string out;
+    for (const auto& [key, value] : h.AsHash()) {
+      std::ostringstream line;
+      line << key.view() << "=" << value << ";";
+      out += line.str();
+    }
+    return out;
+  };
+  Value previous = State({{"A", 1}});
+  // The order a context sends, then the same entries reversed, then with keys of its own between.
+  ev->SetEstadoEjecucion(State({{"nPaginaActual", 2}, {"nTotalPaginas", 3}, {"lTotalPaginasConocido", false},
+                                {"nIndiceRegistro", 4}, {"nTotalRegistros", 5}, {"hRegistroAnterior", previous}}));
+  const std::string inOrder = lines(ev->hEstadoEjecucion);
+  ev->SetEstadoEjecucion(State({{"hRegistroAnterior", previous}, {"nTotalRegistros", 5}, {"nIndiceRegistro", 4},
+                                {"lTotalPaginasConocido", false}, {"nTotalPaginas", 3}, {"nPaginaActual", 2}}));
+  EXPECT_EQ(lines(ev->hEstadoEjecucion), inOrder);
+  ev->SetEstadoEjecucion(State({{"nPaginaActual", 2}, {"zPropia", 1}, {"nTotalPaginas", 3},
+                                {"lTotalPaginasConocido", false}, {"nIndiceRegistro", 4}, {"aOtra", 2},
+                                {"nTotalRegistros", 5}, {"hRegistroAnterior", previous}}));
+  EXPECT_EQ(lines(ev->hEstadoEjecucion), inOrder + "zPropia=1 (integer);aOtra=2 (integer);");
+  EXPECT_TRUE(HGet(ev->hEstadoEjecucion, "hRegistroAnterior").SameRef(previous));
 }
 
 TEST_F(Evaluator, PageFunctionsAndTheLastPageRules) {
