@@ -135,6 +135,10 @@ Value TMotorPaginacion::DividirObjetos(const Value& objetos) {
 }
 
 void TMotorPaginacion::DividirTexto(const Value& objeto, std::vector<Value>& out) const {
+  if (lIgnorarSaltosPagina) {
+    out.push_back(objeto);
+    return;
+  }
   std::string tipo = ValueString(HGet(objeto, "tipo", ""));
   bool formatted = tipo == "texto_formateado";
   if (lIgnorarSaltosPagina || (tipo != "texto" && !formatted) || !IsTrue(HGet(objeto, "permiteSaltoPagina"))) {

@@ -84,31 +84,14 @@ void CtxDescartarObjeto(const Value& context, const Value& object, std::string_v
   if (TContextoEjecucion* ctx = ContextOf(context)) ctx->DescartarObjeto(object, Value(reason));
 }
 
-bool CtxEsModoDisenador(const Value& context) {
-  if (TContextoEjecucion* ctx = ContextOf(context)) return ValorALogico(ctx->EsModoDisenador());
-  return false;
-}
-
-bool CtxCapaActiva(const Value& context, const Value& object) {
-  if (TContextoEjecucion* ctx = ContextOf(context)) return ValorALogico(ctx->CapaActiva(object));
-  return true;
-}
-
-Value CtxEvaluarCondicion(const Value& context, const Value& formula) {
-  if (TContextoEjecucion* ctx = ContextOf(context)) return ctx->EvaluarCondicion(formula);
-  return Value();
-}
-
-// The owning document's answers for a layer, or the defaults of an absent document.
-Value DocGetLayerCondition(const Value& document, int64_t layer) {
-  if (TDocument* doc = document.As<TDocument>()) return doc->GetLayerCondition(Value::Int(layer));
-  return Value("");
-}
-
+// The owning document's answer for a layer, or the default of an absent document.
 Value DocIsLayerVisibleInDesign(const Value& document, int64_t layer) {
   if (TDocument* doc = document.As<TDocument>()) return doc->IsLayerVisibleInDesign(Value::Int(layer));
   return Value(true);
 }
+
+// Blank as AllTrim sees it.
+bool IsBlankText(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
@@ -250,12 +233,25 @@ Value TObjectBase::EvaluarColor(const Value& context, const Value& formula, cons
 
 // ---- Visibility --------------------------------------------------------------------------------
 
-Value TObjectBase::Documento() {
-  Value current = oParent;
+// The owning document, found without copying an owner reference: an execution asks once per
+// object drawn.
+TDocument* TObjectBase::DocumentoPropio() const {
+  const Value* current = &oParent;
   // A chain of owners is short (document, or table then document); the bound only guards
   // against an accidental ownership cycle.
   // The document class answers both layer queries and every layout object has an owner, so the
   // responds-to tests are class tests here.
+  for (int depth = 0; depth < 64 && current->IsObject(); ++depth) {
+    if (auto* document = current->As<TDocument>()) return document;
+    TObjectBase* owner = current->As<TObjectBase>();
+    if (owner == nullptr) break;
+    current = &owner->oParent;
+  }
+  return nullptr;
+}
+
+Value TObjectBase::Documento() {
+  Value current = oParent;
   for (int depth = 0; depth < 64 && current.IsObject(); ++depth) {
     if (current.As<TDocument>() != nullptr) return current;
     TObjectBase* owner = current.As<TObjectBase>();
@@ -265,11 +261,14 @@ Value TObjectBase::Documento() {
   return Value();
 }
 
-Value TObjectBase::CondicionCapa() {
-  Value document = Documento();
-  if (document.IsNil()) return Value("");
-  return Value(ValorAString(DocGetLayerCondition(document, ValorAEntero(nLayerId))));
+std::string TObjectBase::CondicionCapaTexto() {
+  TDocument* document = DocumentoPropio();
+  if (document == nullptr) return "";
+  Value condition = document->GetLayerCondition(Value::Int(ValorAEntero(nLayerId)));
+  return condition.IsString() ? condition.AsString() : ValorAString(condition);
 }
+
+Value TObjectBase::CondicionCapa() { return Value(CondicionCapaTexto()); }
 
 Value TObjectBase::EsVisiblePorCapaEnDisenador() {
   Value document = Documento();
@@ -292,13 +291,16 @@ bool TObjectBase::Descartar(const Value& context, std::string_view reason) {
 Value TObjectBase::EsVisibleEnEjecucion(const Value& context) {
   if (!ValorALogico(lVisible)) return Value(Descartar(context, "visible=false"));
 
-  auto capaActiva = [&]() { return CtxCapaActiva(context, Self()); };
-  auto evaluarCondicion = [&](const Value& formula) { return CtxEvaluarCondicion(context, formula); };
+  // The context is cast once for the four questions below; without an execution context each
+  // takes the answer of an absent operation.
+  TContextoEjecucion* ctx = ContextOf(context);
+  auto capaActiva = [&]() { return ctx == nullptr || ValorALogico(ctx->CapaActiva(Self())); };
+  auto evaluarCondicion = [&](const Value& formula) { return ctx != nullptr ? ctx->EvaluarCondicion(formula) : Value(); };
   auto motivo = [](const Value& result) {
     return HHas(result, "cMotivo") ? ValorAString(HGet(result, "cMotivo")) : std::string();
   };
 
-  if (CtxEsModoDisenador(context)) {
+  if (ctx != nullptr && ValorALogico(ctx->EsModoDisenador())) {
     if (!ValorALogico(EsVisiblePorCapaEnDisenador())) return Value(Descartar(context, "capa no visible en diseno"));
     if (!capaActiva()) return Value(Descartar(context, "capa no activa"));
     return Value(true);
@@ -306,7 +308,7 @@ Value TObjectBase::EsVisibleEnEjecucion(const Value& context) {
 
   // The layer condition comes first, so an object on a hidden layer never has its own
   // condition evaluated.
-  std::string layerCondition = ValorAString(CondicionCapa());
+  std::string layerCondition = CondicionCapaTexto();
   if (!layerCondition.empty()) {
     Value result = evaluarCondicion(Value(layerCondition));
     if (!ValorALogico(HashVisible(result))) {
@@ -319,7 +321,10 @@ Value TObjectBase::EsVisibleEnEjecucion(const Value& context) {
     }
   }
 
-  if (!AllTrim(ValorAString(cCondition)).empty()) {
+  // A text condition is read in place; another kind takes its text form.
+  const bool noCondition = cCondition.IsString() ? IsBlankText(cCondition.AsString())
+                                                 : AllTrim(ValorAString(cCondition)).empty();
+  if (!noCondition) {
     Value result = evaluarCondicion(cCondition);
     if (!ValorALogico(HashVisible(result))) {
       std::string reason = motivo(result);

@@ -14,6 +14,8 @@
 
 namespace nv {
 
+class TDocument;
+
 /// How EvaluarColor treats colours: Plain passes static colours through and accepts
 /// "transparent" from a formula; Normalise always yields "#" plus six lower-case hex digits.
 enum class ColorMode { Plain, Normalise };
@@ -172,7 +174,10 @@ class TObjectBase : public Object {
 
  private:
   Value Documento();
+  TDocument* DocumentoPropio() const;
   Value CondicionCapa();
+  /// The text of the layer's condition ("" without a document).
+  std::string CondicionCapaTexto();
   Value EsVisiblePorCapaEnDisenador();
   Value LoadIfExists(const Value& data, std::string_view key, Value& member);
   Value HashVisible(const Value& result);

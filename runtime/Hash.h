@@ -81,6 +81,8 @@ class Hash : public tsl::ordered_map<HashKey, Value, StringHash, std::equal_to<>
   }
   /// A new hash equal to shape that keeps the room the shape was made with.
   static HashPtr CopyOfShape(const Hash& shape) {
+    // Without room beyond its keys, the plain copy already has the shape's table and size.
+    if (shape.values_container().capacity() == shape.size()) return std::make_shared<Hash>(shape);
     auto copy = std::make_shared<Hash>();
     copy->max_load_factor(shape.max_load_factor());
     copy->reserve(shape.values_container().capacity());

@@ -419,3 +419,59 @@ TEST(Dates, CalendarArithmeticAndParts) {
   EXPECT_FALSE(Today().IsEmpty());
   EXPECT_LE(MillisecondClock(), MillisecondClock());
 }
+
+TEST(HashShapes, CopiesAreEqualIndependentAndKeepTheRoomOfTheShape) {
+  static constexpr std::string_view kKeys[] = {"a", "bb", "una_clave_bastante_larga_de_mas_de_treinta"};
+  for (size_t room : {size_t{3}, size_t{5}}) {
+    const Hash shape = Hash::Shape(kKeys, room);
+    HashPtr copy = Hash::CopyOfShape(shape);
+    ASSERT_EQ(copy->size(), 3u) << room;
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(copy->nth(i)->first, kKeys[i]) << room;
+      EXPECT_TRUE(copy->nth(i)->second.IsNil()) << room;
+    }
+    EXPECT_GE(copy->values_container().capacity(), room) << room;
+    // Filled by position, found by key; the shape itself stays empty.
+    ShapeFiller put(*copy);
+    put("a", Value(1));
+    put("bb", Value("dos"));
+    put("una_clave_bastante_larga_de_mas_de_treinta", Value(true));
+    EXPECT_TRUE(put.Complete());
+    copy->Put("extra", Value(4));
+    EXPECT_EQ(ValueInt(*copy->Find("a")), 1) << room;
+    EXPECT_EQ(ValueString(*copy->Find("bb")), "dos") << room;
+    EXPECT_TRUE(copy->Find("una_clave_bastante_larga_de_mas_de_treinta")->AsBool()) << room;
+    EXPECT_EQ(copy->nth(3)->first, "extra") << room;
+    EXPECT_TRUE(shape.nth(0)->second.IsNil()) << room;
+    EXPECT_EQ(shape.size(), 3u) << room;
+    EXPECT_EQ(shape.Find("extra"), nullptr) << room;
+  }
+}
+
+TEST(ValueIdentity, SameKindAndSameContentOrSameReference) {
+  EXPECT_TRUE(Value().Identical(Value()));
+  EXPECT_TRUE(Value(true).Identical(Value(true)));
+  EXPECT_FALSE(Value(true).Identical(Value(false)));
+  EXPECT_TRUE(Value(12).Identical(Value::Int(12)));
+  // Numbers that compare equal but print differently are not identical.
+  EXPECT_FALSE(Value(12).Identical(Value::Dbl(12, 1)));
+  EXPECT_FALSE(Value::Dbl(1.5, 1).Identical(Value::Dbl(1.5, 2)));
+  EXPECT_FALSE(Value(0.0).Identical(Value(-0.0)));
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_TRUE(Value::Dbl(nan, 1).Identical(Value::Dbl(nan, 1)));
+  EXPECT_TRUE(Value("abc").Identical(Value(std::string("abc"))));
+  EXPECT_FALSE(Value("abc").Identical(Value("abd")));
+  EXPECT_FALSE(Value("1").Identical(Value(1)));
+  EXPECT_FALSE(Value().Identical(Value("")));
+  EXPECT_TRUE(Value(Date{5}).Identical(Value(Date{5})));
+  EXPECT_FALSE(Value(Date{5}).Identical(Value(Timestamp{5, 0})));
+  EXPECT_FALSE(Value(Timestamp{5, 1}).Identical(Value(Timestamp{5, 2})));
+  // Collections by reference, not by content.
+  Value a = Value::NewHash();
+  Value b = Value::NewHash();
+  EXPECT_TRUE(a.Identical(a));
+  EXPECT_FALSE(a.Identical(b));
+  Value list = Value::NewArray();
+  EXPECT_TRUE(list.Identical(Value(list)));
+  EXPECT_FALSE(list.Identical(Value::NewArray()));
+}
