@@ -595,8 +595,13 @@ Value TContextoEjecucion::InvalidarVariables() {
 
 Value TContextoEjecucion::BuildBaseVariables() {
   Value set = NewCopy(VariablesConector());
-  Value runtime = VariablesDataVarRuntime();
-  if (runtime.Len() > 0) MergeVariablesInto(set, runtime);
+  // Without a change list there is nothing to overlay, and no empty hash is built for it.
+  const HashPtr* options = hOpciones.HashRef();
+  const Value* changes = options != nullptr ? (*options)->Find("aDataVarChangesRuntime") : nullptr;
+  if (changes != nullptr && changes->IsArray()) {
+    Value runtime = VariablesDataVarRuntime();
+    if (runtime.Len() > 0) MergeVariablesInto(set, runtime);
+  }
   Value userVars = HGet(hOpciones, "hUserVars");
   if (const HashPtr* defs = userVars.HashRef()) {
     Hash& target = set.AsHash();
@@ -1124,8 +1129,10 @@ Value TContextoEjecucion::GetModoEjecucion() {
 }
 
 Value TContextoEjecucion::EsModoDisenador() {
-  Value mode = GetModoEjecucion();
-  return Value(mode.AsString() == "disenador");
+  // Read in place: layout objects ask once per render.
+  const HashPtr* options = hOpciones.HashRef();
+  const Value* mode = options != nullptr ? (*options)->Find("modoEjecucion") : nullptr;
+  return Value(mode != nullptr && mode->IsString() && mode->AsString() == "disenador");
 }
 
 Value TContextoEjecucion::TieneProgreso() { return Value(IsTrue(HGet(hOpciones, "lProgressActive"))); }

@@ -250,7 +250,10 @@ Value TDocument::LayerFor(const Value& layerId) const {
 }
 
 Value TDocument::GetLayerCondition(const Value& layerId) const {
-  return ValueString(HGet(LayerFor(layerId), "cCondition", ""));
+  // A normalised entry holds its condition third, as a text: read in place, since an execution
+  // asks once per object drawn.
+  if (const Value* layer = FindNormalisedLayer(ValueInt(layerId))) return (*layer->HashRef())->nth(2)->second;
+  return ValueString(HGet(GetLayer(layerId), "cCondition", ""));
 }
 
 Value TDocument::IsLayerVisibleInDesign(const Value& layerId) const {

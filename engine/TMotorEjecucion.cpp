@@ -334,6 +334,7 @@ Value TMotorEjecucion::EjecutarEtiquetas() {
     Value composed = Value::NewArray();
     if (objetos.IsArray()) {
       const size_t count = objetos.Len();
+      composed.AsArray().reserve(count);  // one render object per layout object, as a rule
       for (size_t k = 0; k < count && k < objetos.Len(); ++k) {
         Value objeto = objetos.AsArray()[k];
         AgregarRenderizableCompuesto(composed, objeto);

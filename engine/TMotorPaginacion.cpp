@@ -123,6 +123,7 @@ double TMotorPaginacion::CalcularAltoContenido(const Value& objetos, const Value
 Value TMotorPaginacion::DividirObjetos(const Value& objetos) {
   std::vector<Value> pages(1, Value::NewArray());
   if (!objetos.IsArray()) return Value::FromArray(std::move(pages));
+  pages[0].AsArray().reserve(objetos.Len());  // every object has a fragment on the first page
   std::vector<Value> fragments;
   for (const Value& object : objetos.AsArray()) {
     if (!object.IsHash()) continue;

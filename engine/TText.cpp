@@ -26,7 +26,7 @@ struct Content {
   std::string message;
 };
 
-Content EvaluarContenido(const Value& context, const Value& plan, const std::string& formula,
+Content EvaluarContenido(const Value& context, const Value& plan, const Value& formula,
                          std::string (*toText)(const Value&)) {
   Content content;
   // A constant formula needs no evaluation and cannot fail, even when its text looks like an
@@ -40,10 +40,10 @@ Content EvaluarContenido(const Value& context, const Value& plan, const std::str
   // The context offers the plan evaluation with failure state, the first of the operations the
   // text can use; anything else evaluates nothing and leaves the text empty.
   if (TContextoEjecucion* ctx = ContextOf(context)) {
-    TContextoEjecucion::EstadoFormula status = ctx->EvaluarPlanFormulaConEstadoTipado(plan, Value(formula));
+    TContextoEjecucion::EstadoFormula status = ctx->EvaluarPlanFormulaConEstadoTipado(plan, formula);
     content.text = toText(status.valor);
     content.error = status.lError;
-    content.message = toText(Value(std::move(status.cError)));
+    content.message = std::move(status.cError);  // already the text of the failure
   }
   return content;
 }
@@ -522,7 +522,9 @@ Value TText::GenerarRenderizable(const Value& context) {
     cTextFormulaPlanSource = cText;
   }
 
-  Content content = EvaluarContenido(context, uTextFormulaPlan, cText, &TObjectBase::ValorAString);
+  // The formula as a Value, built again only when the text changed.
+  if (!formulaText_.IsString() || formulaText_.AsString() != cText) formulaText_ = Value(cText);
+  Content content = EvaluarContenido(context, uTextFormulaPlan, formulaText_, &TObjectBase::ValorAString);
   std::string text = lTrimSpaces ? AllTrim(content.text) : std::move(content.text);
   int64_t count = (!cTextFlowGroup.empty() && !lKeepEmptyParagraphs) ? ContarParrafosVacios(text) : 0;
   if (!lKeepEmptyParagraphs) text = NormalizarParrafosVacios(text);

@@ -140,6 +140,8 @@ class TText : public TObjectBase {
   /// by copies of the object, which is safe because every use compares the members first.
   struct RenderCache;
   std::shared_ptr<RenderCache> renderCache_;
+  /// cText as a Value, for the evaluation calls.
+  Value formulaText_;
   /// True when no style formula has a non-blank text, so the style needs no context.
   bool StyleFormulasBlank() const;
   /// The render of the current members with placeholder per-render values, refreshed when a
