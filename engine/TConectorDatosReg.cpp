@@ -240,14 +240,31 @@ Value TConectorDatosReg::GetRegistrosDetalle() {
       if (records == nullptr) continue;
       const std::string prefix = block.first + ".";
       out.reserve(out.size() + (*records)->size());
+      // The records of a block have the same fields, so the prefixed keys are built and hashed
+      // once: a record whose field names are those of the shape, in its order, is a copy of the
+      // shape filled by position; any other record builds the shape again.
+      std::vector<std::string> shapeFields;
+      Hash shape;
+      bool haveShape = false;
       for (const Value& record : **records) {
         const HashPtr* fields = record.HashRef();
         if (fields == nullptr) continue;
-        Value row = Value::NewHash();
-        Hash& r = row.AsHash();
-        r.reserve((*fields)->size());
-        for (const auto& field : **fields) r.Put(prefix + field.first, ValorDefinicion(field.second));
-        out.push_back(std::move(row));
+        const Hash& f = **fields;
+        bool same = haveShape && f.size() == shapeFields.size();
+        for (size_t i = 0; same && i < f.size(); ++i) same = f.nth(i)->first == shapeFields[i];
+        if (!same) {
+          shapeFields.clear();
+          std::vector<std::string> keys;
+          for (const auto& field : f) {
+            shapeFields.push_back(field.first);
+            keys.push_back(prefix + field.first);
+          }
+          shape = Hash::Shape(keys, keys.size());
+          haveShape = true;
+        }
+        HashPtr row = Hash::CopyOfShape(shape);
+        for (size_t i = 0; i < f.size(); ++i) row->nth(i).value() = ValorDefinicion(f.nth(i)->second);
+        out.push_back(Value(std::move(row)));
       }
     }
   }

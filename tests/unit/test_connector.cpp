@@ -331,3 +331,45 @@ TEST(Connector, ZeroPlaceholderKeepsAMaskNumeric) {
   EXPECT_FALSE(TConectorDatos::EsMascaraNumericaVb12(Value("0.00")));
   EXPECT_EQ(ValueString(TConectorDatos::NormalizarMascaraVb12(Value("#0"))), "@E 99");
 }
+
+TEST(ConnectorReg, RecordsOfABlockKeepTheirOwnFieldsWhateverTheirNeighbours) {
+  // Records usually share their fields and are built from one key shape; records with other
+  // fields, or the same fields in another order, must still get exactly their own keys.
+  auto connector = TConectorDatosReg::New();
+  auto field = [](const char* valor) {
+    Value f = Value::NewHash();
+    f.Set("tipo", "texto");
+    f.Set("valor", valor);
+    return f;
+  };
+  auto record = [](std::initializer_list<std::pair<const char*, Value>> fields) {
+    Value r = Value::NewHash();
+    for (const auto& [name, value] : fields) r.Set(name, value);
+    return r;
+  };
+  Value lineas = Row({record({{"A", field("1")}, {"B", field("2")}}), record({{"A", field("3")}, {"B", field("4")}}),
+                      record({{"B", field("5")}, {"A", field("6")}}), record({{"A", field("7")}}),
+                      record({{"A", field("8")}, {"B", field("9")}, {"C", field("10")}}),
+                      record({{"A", field("11")}, {"B", field("12")}})});
+  Value detalle = Value::NewHash();
+  detalle.Set("L", lineas);
+  connector->hDatos.Set("DetalleVar", detalle);
+  Value records = connector->GetRegistrosDetalle();
+  ASSERT_EQ(records.Len(), 6u);
+  auto describe = [](const Value& r) {
+    std::string out;
+    for (const auto& [key, value] : r.AsHash()) out += key + "=" + ValueString(value) + ";";
+    return out;
+  };
+  EXPECT_EQ(describe(records.Item(1)), "L.A=1;L.B=2;");
+  EXPECT_EQ(describe(records.Item(2)), "L.A=3;L.B=4;");
+  EXPECT_EQ(describe(records.Item(3)), "L.B=5;L.A=6;");
+  EXPECT_EQ(describe(records.Item(4)), "L.A=7;");
+  EXPECT_EQ(describe(records.Item(5)), "L.A=8;L.B=9;L.C=10;");
+  EXPECT_EQ(describe(records.Item(6)), "L.A=11;L.B=12;");
+  // Each record is a hash of its own that finds its keys.
+  records.Item(1).Set("L.A", Value("x"));
+  EXPECT_EQ(Text(records.Item(2)["L.A"]), "3");
+  EXPECT_EQ(Text(records.Item(6)["L.B"]), "12");
+  EXPECT_FALSE(records.Item(2).Has("L.C"));
+}
