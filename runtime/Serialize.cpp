@@ -35,12 +35,18 @@ constexpr size_t kMaxCountBytes = 10;
 
 // Writes into a growing raw buffer through a cursor: a page holds thousands of short keys and
 // numbers, and a capacity check plus a library call per byte or field dominated the cost of
-// spooling. The buffer is not zero-filled as it grows; the result is copied out once.
+// spooling. The buffer is not zero-filled as it grows, and a caller that serializes page after
+// page passes the same buffer each time, so it grows only until it fits the largest page.
 class Writer {
  public:
-  Writer() : buffer_(new char[kInitialCapacity]), capacity_(kInitialCapacity) {}
+  explicit Writer(SerializeBuffer& buffer) : buffer_(buffer.data), capacity_(buffer.capacity) {
+    if (capacity_ < kInitialCapacity) {
+      buffer_.reset(new char[kInitialCapacity]);
+      capacity_ = kInitialCapacity;
+    }
+  }
 
-  std::string Take() const { return std::string(buffer_.get(), pos_); }
+  std::string_view Bytes() const { return std::string_view(buffer_.get(), pos_); }
 
   // Room for n more bytes; returns where they go.
   char* Room(size_t n) {
@@ -120,8 +126,8 @@ class Writer {
   }
 
   static constexpr size_t kInitialCapacity = 256;
-  std::unique_ptr<char[]> buffer_;
-  size_t capacity_;
+  std::unique_ptr<char[]>& buffer_;
+  size_t& capacity_;
   size_t pos_ = 0;
 };
 
@@ -287,10 +293,15 @@ class Reader {
 
 }  // namespace
 
-std::string Serialize(const Value& v) {
-  Writer writer;
+std::string_view Serialize(const Value& v, SerializeBuffer& buffer) {
+  Writer writer(buffer);
   Write(writer, v);
-  return writer.Take();
+  return writer.Bytes();
+}
+
+std::string Serialize(const Value& v) {
+  SerializeBuffer buffer;
+  return std::string(Serialize(v, buffer));
 }
 
 std::optional<Value> Deserialize(std::string_view bytes) {
