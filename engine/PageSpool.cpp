@@ -88,6 +88,7 @@ std::optional<PageSpool::Slice> PageSpool::Overwrite(const Slice& slice, std::st
   const auto size = static_cast<int64_t>(bytes.size());
   if (!Owns(slice.path) || slice.offset < 0 || size > slice.bytes) return std::nullopt;
   const bool current = slice.path == currentPath_;
+  if (current && !CurrentStillNamed()) return std::nullopt;
   int fd = current ? currentFd_ : ::open(slice.path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   // Only a slice inside the file is rewritten: a stub edited to point elsewhere cannot make the
