@@ -7,48 +7,19 @@
 
 #include "PageSpool.h"
 #include "Runtime.h"
+#include "spool_test_support.h"
 
 using namespace nv;
+using nv::testing_support::SpoolDir;
 
 namespace {
-
-// A private temporary directory for one test, made the process's TMPDIR while the test runs.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "norvane_pagespool_XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    path_ = mkdtemp(buffer.data());
-    const char* old = std::getenv("TMPDIR");
-    if (old) old_ = old;
-    hadOld_ = old != nullptr;
-    setenv("TMPDIR", path_.c_str(), 1);
-  }
-  ~TempDir() {
-    if (hadOld_) setenv("TMPDIR", old_.c_str(), 1);
-    else unsetenv("TMPDIR");
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  size_t Files() const {
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(path_)) ++count;
-    return count;
-  }
-
- private:
-  std::string path_;
-  std::string old_;
-  bool hadOld_ = false;
-};
 
 std::string Page(int n) { return "page " + std::to_string(n) + std::string(static_cast<size_t>(n % 7) * 13, '#'); }
 
 }  // namespace
 
 TEST(PageSpool, PagesFillFilesUpToTheLimitAndReadBackExactly) {
-  TempDir dir;
+  SpoolDir dir;
   PageSpool spool("vbk_ir_", 100);
   std::vector<PageSpool::Slice> slices;
   for (int n = 0; n < 40; ++n) {
@@ -58,7 +29,7 @@ TEST(PageSpool, PagesFillFilesUpToTheLimitAndReadBackExactly) {
   }
   // Each file holds whole pages and stays within the limit unless one page alone exceeds it.
   EXPECT_GT(spool.FileCount(), 5u);
-  EXPECT_EQ(dir.Files(), spool.FileCount());
+  EXPECT_EQ(static_cast<size_t>(dir.SpoolFiles()), spool.FileCount());
   for (const auto& slice : slices) {
     EXPECT_TRUE(spool.Owns(slice.path));
     EXPECT_LE(slice.offset + slice.bytes, 100);
@@ -76,12 +47,12 @@ TEST(PageSpool, PagesFillFilesUpToTheLimitAndReadBackExactly) {
   EXPECT_NE(after->path, bigSlice->path);
 
   spool.DeleteAll();
-  EXPECT_EQ(dir.Files(), 0u);
+  EXPECT_EQ(dir.SpoolFiles(), 0);
   EXPECT_FALSE(spool.Read(slices[0]));
 }
 
 TEST(PageSpool, OverwriteOnlyInsideItsOwnSliceAndFiles) {
-  TempDir dir;
+  SpoolDir dir;
   PageSpool spool("vbk_ir_");
   auto a = spool.Append("aaaaaaaa");
   auto b = spool.Append("bbbbbbbb");
@@ -109,7 +80,7 @@ TEST(PageSpool, OverwriteOnlyInsideItsOwnSliceAndFiles) {
     PageSpool other("vbk_ir_");
     ASSERT_TRUE(other.Append("z"));
   }
-  EXPECT_EQ(dir.Files(), 2u);
+  EXPECT_EQ(dir.SpoolFiles(), 1);
   spool.DeleteAll();
   EXPECT_FALSE(FileExists(path));
   EXPECT_TRUE(FileExists(foreign));
