@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::string_view kPageFileKey = "__vbPageFile";
 constexpr std::string_view kPatchesKey = "__vbTextPatches";
+constexpr std::string_view kOffsetKey = "__vbPageOffset";
+constexpr std::string_view kBytesKey = "__vbPageBytes";
 
 Value EmptyPage() {
   Value page = Value::NewHash();
@@ -31,7 +33,7 @@ std::shared_ptr<TDocumentoRenderizable> TDocumentoRenderizable::New(const Value&
   return document;
 }
 
-TDocumentoRenderizable::~TDocumentoRenderizable() { DeleteAllSpoolFiles(); }
+TDocumentoRenderizable::~TDocumentoRenderizable() = default;
 
 bool TDocumentoRenderizable::RespondsTo(std::string_view name) const {
   return NameIn(name, {"New", "Init", "Create", "End", "SetTamano", "SetPaperHeightMode", "EnablePageSpooling",
@@ -45,18 +47,13 @@ bool TDocumentoRenderizable::RespondsTo(std::string_view name) const {
 
 void TDocumentoRenderizable::ResetContent() {
   // Files of the pages being dropped would otherwise stay on disk until the document dies.
-  DeleteAllSpoolFiles();
+  spool_.DeleteAll();
   aPaginas = Value::NewArray();
   lPageSpooling = false;
   nTotalObjects = 0;
   nAutoSpoolObjectLimit = 0;
   cSpoolError.clear();
   aDataTables = Value::NewArray();
-}
-
-void TDocumentoRenderizable::DeleteAllSpoolFiles() {
-  for (const std::string& path : spoolFiles_) DeleteFile(path);
-  spoolFiles_.clear();
 }
 
 std::shared_ptr<TDocumentoRenderizable> TDocumentoRenderizable::Init(const Value& ancho, const Value& alto) {
@@ -95,7 +92,7 @@ std::shared_ptr<TDocumentoRenderizable> TDocumentoRenderizable::EnablePageSpooli
   if (!lPageSpooling) {
     lPageSpooling = true;
     for (Value& entry : aPaginas.AsArray()) {
-      if (!IsSpoolStub(entry)) entry = StorePage(entry, Value());
+      if (!SpoolSlice(entry)) entry = StorePage(entry, Value());
     }
   }
   return std::static_pointer_cast<TDocumentoRenderizable>(shared_from_this());
@@ -132,23 +129,25 @@ int64_t TDocumentoRenderizable::PageIndex(const Value& n) const {
   return ValueInt(n) - 1;
 }
 
+void TDocumentoRenderizable::ReplaceEntry(size_t index, const Value& page) {
+  Value& entry = aPaginas.AsArray()[index];
+  Value old = entry;
+  entry = lPageSpooling ? StorePage(page, IsStoredPage(old).AsBool() ? old : Value()) : page;
+}
+
 Value TDocumentoRenderizable::SetPagina(const Value& n, const Value& page) {
   int64_t index = PageIndex(n);
   if (index < 0 || !page.IsHash()) return false;
-  Value& entry = aPaginas.AsArray()[static_cast<size_t>(index)];
-  Value old = LoadPage(entry);
-  Value path = IsStoredPage(entry).AsBool() ? HGet(entry, kPageFileKey) : Value("");
+  Value old = LoadPage(aPaginas.AsArray()[static_cast<size_t>(index)]);
   nTotalObjects = nTotalObjects - static_cast<int64_t>(ObjectCount(old)) + static_cast<int64_t>(ObjectCount(page));
-  entry = lPageSpooling ? StorePage(page, path) : page;
+  ReplaceEntry(static_cast<size_t>(index), page);
   return true;
 }
 
 Value TDocumentoRenderizable::ActualizarContenidoPagina(const Value& n, const Value& page) {
   int64_t index = PageIndex(n);
   if (index < 0 || !page.IsHash()) return false;
-  Value& entry = aPaginas.AsArray()[static_cast<size_t>(index)];
-  Value path = IsStoredPage(entry).AsBool() ? HGet(entry, kPageFileKey) : Value("");
-  entry = lPageSpooling ? StorePage(page, path) : page;
+  ReplaceEntry(static_cast<size_t>(index), page);
   return true;
 }
 
@@ -193,42 +192,47 @@ Value TDocumentoRenderizable::GetDataTable(const Value& id) const {
   return Value();
 }
 
-bool TDocumentoRenderizable::IsSpoolStub(const Value& entry) const {
+std::optional<PageSpool::Slice> TDocumentoRenderizable::SpoolSlice(const Value& entry) const {
   const HashPtr* hash = entry.HashRef();
-  if (!hash) return false;
+  if (!hash) return std::nullopt;
   const Value* path = (*hash)->Find(kPageFileKey);
-  return path && path->IsString() && spoolFiles_.count(path->AsString()) > 0;
+  if (!path || !path->IsString() || !spool_.Owns(path->AsString())) return std::nullopt;
+  const Value* offset = (*hash)->Find(kOffsetKey);
+  const Value* bytes = (*hash)->Find(kBytesKey);
+  PageSpool::Slice slice{path->AsString(), -1, -1};
+  // A stub whose position was tampered with keeps naming an owned file but reads as a lost page.
+  if (offset && offset->IsNumber() && offset->AsNumber().isInteger) slice.offset = offset->AsNumber().i;
+  if (bytes && bytes->IsNumber() && bytes->AsNumber().isInteger) slice.bytes = bytes->AsNumber().i;
+  return slice;
 }
 
 Value TDocumentoRenderizable::IsStoredPage(const Value& entry) const {
-  return IsSpoolStub(entry) && FileExists(HGet(entry, kPageFileKey).AsString());
+  std::optional<PageSpool::Slice> slice = SpoolSlice(entry);
+  return slice.has_value() && FileExists(slice->path);
 }
 
-Value TDocumentoRenderizable::StorePage(const Value& page, const Value& path) {
-  std::string file = path.IsString() ? path.AsString() : std::string();
-  if (file.empty()) {
-    file = CreateTempFile(kSpoolPrefix, "");
-    if (!file.empty()) spoolFiles_.insert(file);
+Value TDocumentoRenderizable::StorePage(const Value& page, const Value& replacing) {
+  std::string_view bytes = Serialize(page, serialized_);
+  std::optional<PageSpool::Slice> slice;
+  if (std::optional<PageSpool::Slice> old = SpoolSlice(replacing)) slice = spool_.Overwrite(*old, bytes);
+  if (!slice) slice = spool_.Append(bytes);
+  if (!slice) {
+    cSpoolError = kErrorGuardar;
+    return page;
   }
-  if (!file.empty() && WriteFile(file, Serialize(page))) {
-    Value stub = Value::NewHash();
-    stub.Set(kPageFileKey, file);
-    return stub;
-  }
-  if (!file.empty() && spoolFiles_.count(file) > 0) {
-    DeleteFile(file);
-    spoolFiles_.erase(file);
-  }
-  cSpoolError = kErrorGuardar;
-  return page;
+  Value stub = Value::NewHash();
+  stub.Set(kPageFileKey, std::move(slice->path));
+  stub.Set(kOffsetKey, Value::Int(slice->offset));
+  stub.Set(kBytesKey, Value::Int(slice->bytes));
+  return stub;
 }
 
 Value TDocumentoRenderizable::LoadPage(const Value& entry) {
-  if (!IsSpoolStub(entry)) return entry.IsHash() ? entry : EmptyPage();
+  std::optional<PageSpool::Slice> slice = SpoolSlice(entry);
+  if (!slice) return entry.IsHash() ? entry : EmptyPage();
   // A stub whose file has gone is a page lost, not a page: report it and read it as empty.
-  std::string file = HGet(entry, kPageFileKey).AsString();
   std::optional<Value> page;
-  if (FileExists(file)) page = Deserialize(ReadBinaryFile(file));
+  if (std::optional<std::string> bytes = spool_.Read(*slice)) page = Deserialize(*bytes);
   if (!page || !page->IsHash() || !HGet(*page, "objetos").IsArray()) {
     cSpoolError = kErrorRecuperar;
     return EmptyPage();
@@ -245,15 +249,6 @@ Value TDocumentoRenderizable::LoadPage(const Value& entry) {
     }
   }
   return *page;
-}
-
-Value TDocumentoRenderizable::DeleteStoredPage(const Value& entry) {
-  if (IsStoredPage(entry).AsBool()) {
-    std::string file = HGet(entry, kPageFileKey).AsString();
-    DeleteFile(file);
-    spoolFiles_.erase(file);
-  }
-  return Value();
 }
 
 }  // namespace nv

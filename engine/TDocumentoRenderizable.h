@@ -1,14 +1,19 @@
 #pragma once
 // The result of an execution: paper size, height mode and the ordered list of rendered pages.
-// Large documents can move their pages into temporary spool files, read back transparently.
+// Large documents can move their pages into temporary spool files, read back transparently. A
+// spooled page is a stub {"__vbPageFile": path, "__vbPageOffset": n, "__vbPageBytes": n} naming
+// where its bytes lie: pages are appended one after another to a few large spool files, since a
+// file per page costs more to create and delete than the page costs to write.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <optional>
 
 #include "Object.h"
+#include "PageSpool.h"
+#include "Runtime.h"
 #include "Value.h"
 
 namespace nv {
@@ -83,22 +88,24 @@ class TDocumentoRenderizable : public Object {
   Value aDataTables = Value::NewArray();
 
  private:
-  Value StorePage(const Value& page, const Value& path);
+  /// The stub of page once written to the spool: over the slice of `replacing` (a stored page)
+  /// when it fits there, else appended. When it cannot be written, page itself (it stays in memory).
+  Value StorePage(const Value& page, const Value& replacing);
   Value LoadPage(const Value& entry);
-  Value DeleteStoredPage(const Value& entry);
   Value IsStoredPage(const Value& entry) const;
 
   /// Index (0-based) of page n when n is a number from 1 to the page count, else -1.
   int64_t PageIndex(const Value& n) const;
-  /// True when entry is a stub naming a spool file this document created (present or not).
-  bool IsSpoolStub(const Value& entry) const;
+  /// Where a stub of this document says its page lies; nothing for anything else. Only files this
+  /// document created are ever read, rewritten or deleted, so a page hash supplied by a caller
+  /// that happens to carry "__vbPageFile" can never make it touch a file it does not own.
+  std::optional<PageSpool::Slice> SpoolSlice(const Value& entry) const;
   void ResetContent();
-  void DeleteAllSpoolFiles();
+  /// Replaces entry n by page, spooled when spooling is on; drops the old entry's patches.
+  void ReplaceEntry(size_t index, const Value& page);
 
-  // Paths of the spool files this document created and has not deleted. Only these are ever read
-  // back or deleted, so a page hash supplied by a caller that happens to carry "__vbPageFile" can
-  // never make the document read or remove a file it does not own.
-  std::unordered_set<std::string> spoolFiles_;
+  PageSpool spool_{kSpoolPrefix};
+  SerializeBuffer serialized_;
 };
 
 }  // namespace nv

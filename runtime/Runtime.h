@@ -4,6 +4,7 @@
 // operation raises RuntimeError only for the failures named on it.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -191,6 +192,13 @@ std::string_view LineTerminator();
 /// Serializes nil, logicals, numbers with their decimals, strings, dates, timestamps, arrays and
 /// hashes (in key order) losslessly. Objects and code blocks become nil.
 std::string Serialize(const Value& v);
+/// A growable byte buffer Serialize can reuse from one call to the next.
+struct SerializeBuffer {
+  std::unique_ptr<char[]> data;
+  size_t capacity = 0;
+};
+/// Serializes into buffer, growing it when needed; the bytes stay valid until the buffer is used again.
+std::string_view Serialize(const Value& v, SerializeBuffer& buffer);
 /// Reads Serialize's bytes back; malformed input gives std::nullopt.
 std::optional<Value> Deserialize(std::string_view bytes);
 

@@ -1,6 +1,10 @@
 // A compact binary form of Value for pages spooled to temporary files by the same process.
 // Each value is one tag byte followed by its payload; integers are little-endian, lengths and
 // counts are unsigned LEB128, so the form is independent of the host's struct layout.
+// A page holds many render objects with the same keys in the same order. Both sides number the
+// first hashes of at least kMinShapeKeys keys in the order they end (after their contents); a
+// later hash with exactly the keys of one of them is written as that number and its values only,
+// and read back as a copy of the remembered keys filled in by position, without hashing a key.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -24,7 +28,13 @@ enum Tag : char {
   kTimestamp = 'T',
   kArray = 'A',
   kHash = 'H',
+  kHashOfShape = 'K',
 };
+
+// Hashes with fewer keys are written whole: matching them would save little.
+constexpr size_t kMinShapeKeys = 4;
+// Key shapes remembered per serialized value; a page has a handful of object kinds.
+constexpr size_t kMaxShapes = 16;
 
 // Nesting deeper than this is not produced by the engine; the bound keeps malformed input from
 // exhausting the stack.
@@ -35,12 +45,33 @@ constexpr size_t kMaxCountBytes = 10;
 
 // Writes into a growing raw buffer through a cursor: a page holds thousands of short keys and
 // numbers, and a capacity check plus a library call per byte or field dominated the cost of
-// spooling. The buffer is not zero-filled as it grows; the result is copied out once.
+// spooling. The buffer is not zero-filled as it grows, and a caller that serializes page after
+// page passes the same buffer each time, so it grows only until it fits the largest page.
 class Writer {
  public:
-  Writer() : buffer_(new char[kInitialCapacity]), capacity_(kInitialCapacity) {}
+  explicit Writer(SerializeBuffer& buffer) : buffer_(buffer.data), capacity_(buffer.capacity) {
+    if (capacity_ < kInitialCapacity) {
+      buffer_.reset(new char[kInitialCapacity]);
+      capacity_ = kInitialCapacity;
+    }
+  }
 
-  std::string Take() const { return std::string(buffer_.get(), pos_); }
+  std::string_view Bytes() const { return std::string_view(buffer_.get(), pos_); }
+
+  // The number of a remembered hash with exactly the keys of hash, or -1.
+  int ShapeOf(const Hash& hash) {
+    if (hash.size() < kMinShapeKeys) return -1;
+    // Consecutive objects of a page are mostly of one kind: try the last match first.
+    if (lastShape_ >= 0 && SameKeys(*shapes_[static_cast<size_t>(lastShape_)], hash)) return lastShape_;
+    for (size_t i = 0; i < shapes_.size(); ++i) {
+      if (static_cast<int>(i) != lastShape_ && SameKeys(*shapes_[i], hash)) return lastShape_ = static_cast<int>(i);
+    }
+    return -1;
+  }
+  // Remembers a hash written whole, once its contents are written.
+  void Remember(const Hash& hash) {
+    if (hash.size() >= kMinShapeKeys && shapes_.size() < kMaxShapes) shapes_.push_back(&hash);
+  }
 
   // Room for n more bytes; returns where they go.
   char* Room(size_t n) {
@@ -70,6 +101,19 @@ class Writer {
     } else {
       for (int i = 0; i < bytes; ++i) *p++ = static_cast<char>((bits >> (8 * i)) & 0xff);
     }
+    Advance(p);
+  }
+  // A number: its tag, its 8 bytes and its decimals, with one check for room.
+  void NumberField(char tag, uint64_t bits, uint8_t decimals) {
+    char* p = Room(1 + 8 + 1);
+    *p++ = tag;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(p, &bits, 8);
+      p += 8;
+    } else {
+      for (int i = 0; i < 8; ++i) *p++ = static_cast<char>((bits >> (8 * i)) & 0xff);
+    }
+    *p++ = static_cast<char>(decimals);
     Advance(p);
   }
   // The LEB128 length, then the bytes.
@@ -103,6 +147,10 @@ class Writer {
   }
 
   static char* EncodeCount(char* p, uint64_t n) {
+    if (n < 0x80) {  // every key and nearly every text
+      *p++ = static_cast<char>(n);
+      return p;
+    }
     do {
       uint8_t byte = n & 0x7f;
       n >>= 7;
@@ -119,30 +167,46 @@ class Writer {
     capacity_ = capacity;
   }
 
+  static bool SameKeys(const Hash& a, const Hash& b) {
+    if (a.size() != b.size()) return false;
+    const auto& left = a.values_container();
+    const auto& right = b.values_container();
+    for (size_t i = 0; i < left.size(); ++i) {
+      if (left[i].first != right[i].first) return false;
+    }
+    return true;
+  }
+
   static constexpr size_t kInitialCapacity = 256;
-  std::unique_ptr<char[]> buffer_;
-  size_t capacity_;
+  std::unique_ptr<char[]>& buffer_;
+  size_t& capacity_;
   size_t pos_ = 0;
+  // Hashes of the value being serialized: it outlives the writer's use of them.
+  std::vector<const Hash*> shapes_;
+  int lastShape_ = -1;
 };
 
-void Write(Writer& out, const Value& v) {
+void WriteContainer(Writer& out, const Value& v);
+
+// Scalars are written in line: a page is mostly scalars, and a call per value cost more than
+// writing most of them.
+inline void Write(Writer& out, const Value& v) {
   switch (v.kind()) {
     case Kind::Logical: out.Byte(v.AsBool() ? kTrue : kFalse); return;
     case Kind::Number: {
-      const Number& n = v.AsNumber();
+      const Number& n = *v.NumberRef();
       uint64_t bits;
       if (n.isInteger) {
         bits = static_cast<uint64_t>(n.i);
       } else {
         std::memcpy(&bits, &n.d, sizeof bits);
       }
-      out.TagFixed(n.isInteger ? kInteger : kDouble, bits, 8);
-      out.Byte(static_cast<char>(n.decimals));
+      out.NumberField(n.isInteger ? kInteger : kDouble, bits, n.decimals);
       return;
     }
     case Kind::String:
       out.Byte(kString);
-      out.Text(v.AsString());
+      out.Text(*v.StringRef());
       return;
     case Kind::Date:
       out.TagFixed(kDate, static_cast<uint32_t>(v.AsDate().day), 4);
@@ -154,21 +218,33 @@ void Write(Writer& out, const Value& v) {
       return;
     }
     case Kind::Array:
-      out.TagCount(kArray, v.AsArray().size());
-      for (const Value& item : v.AsArray()) Write(out, item);
-      return;
-    case Kind::Hash:
-      out.TagCount(kHash, v.AsHash().size());
-      for (const auto& [key, item] : v.AsHash()) {
-        out.Text(key);
-        Write(out, item);
-      }
-      return;
+    case Kind::Hash: WriteContainer(out, v); return;
     default:
       // Objects and code blocks live only in memory; a page never carries them.
       out.Byte(kNil);
       return;
   }
+}
+
+void WriteContainer(Writer& out, const Value& v) {
+  if (const ArrayPtr* array = v.ArrayRef()) {
+    out.TagCount(kArray, (*array)->size());
+    for (const Value& item : **array) Write(out, item);
+    return;
+  }
+  const Hash& hash = **v.HashRef();
+  const int shape = out.ShapeOf(hash);
+  if (shape >= 0) {
+    out.TagCount(kHashOfShape, static_cast<uint64_t>(shape));
+    for (const auto& entry : hash.values_container()) Write(out, entry.second);
+    return;
+  }
+  out.TagCount(kHash, hash.size());
+  for (const auto& [key, item] : hash.values_container()) {
+    out.Text(key);
+    Write(out, item);
+  }
+  out.Remember(hash);
 }
 
 class Reader {
@@ -242,6 +318,20 @@ class Reader {
           if (!String(key) || !Read(item, depth + 1)) return false;
           hash->Put(key, std::move(item));
         }
+        // A repeated key makes fewer entries than written: such a hash is never a shape.
+        if (hash->size() == count) Remember(*hash);
+        out = Value(std::move(hash));
+        return true;
+      }
+      case kHashOfShape: {
+        uint64_t shape;
+        if (!Count(shape) || shape >= shapes_.size()) return false;
+        HashPtr hash = Hash::CopyOfShape(shapes_[shape]);
+        // Every value takes at least one byte, which bounds what a forged stream can make.
+        if (hash->size() > bytes_.size() - pos_) return false;
+        for (size_t i = 0; i < hash->size(); ++i) {
+          if (!Read(hash->nth(i).value(), depth + 1)) return false;
+        }
         out = Value(std::move(hash));
         return true;
       }
@@ -281,16 +371,31 @@ class Reader {
     return true;
   }
 
+  // Keeps the keys of a hash read whole, numbered as the writer numbered it.
+  void Remember(const Hash& hash) {
+    if (hash.size() < kMinShapeKeys || shapes_.size() >= kMaxShapes) return;
+    std::vector<std::string_view> keys;
+    keys.reserve(hash.size());
+    for (const auto& entry : hash.values_container()) keys.push_back(entry.first.view());
+    shapes_.push_back(Hash::Shape(keys, hash.size()));
+  }
+
   std::string_view bytes_;
   size_t pos_ = 0;
+  std::vector<Hash> shapes_;
 };
 
 }  // namespace
 
-std::string Serialize(const Value& v) {
-  Writer writer;
+std::string_view Serialize(const Value& v, SerializeBuffer& buffer) {
+  Writer writer(buffer);
   Write(writer, v);
-  return writer.Take();
+  return writer.Bytes();
+}
+
+std::string Serialize(const Value& v) {
+  SerializeBuffer buffer;
+  return std::string(Serialize(v, buffer));
 }
 
 std::optional<Value> Deserialize(std::string_view bytes) {

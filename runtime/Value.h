@@ -158,6 +158,9 @@ class Value {
   /// Returns the shared pointer of an array / hash / object, or null for another kind.
   const ArrayPtr* ArrayRef() const { return std::get_if<ArrayPtr>(&data_); }
   const HashPtr* HashRef() const { return std::get_if<HashPtr>(&data_); }
+  /// Returns the number / string held, or null for another kind: inline access for hot loops.
+  const Number* NumberRef() const { return std::get_if<Number>(&data_); }
+  const std::string* StringRef() const { return std::get_if<std::string>(&data_); }
   Object* ObjectRaw() const;
   /// Returns the object cast to T, or null when this is not an object of that class.
   template <typename T>

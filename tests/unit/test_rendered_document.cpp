@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -10,45 +12,12 @@
 #include "Runtime.h"
 #include "TDocumentoRenderizable.h"
 #include "Value.h"
+#include "spool_test_support.h"
 
 using namespace nv;
+using nv::testing_support::SpoolDir;
 
 namespace {
-
-// Points TMPDIR at a fresh private directory for one test, so spool files can be counted exactly.
-class SpoolDir {
- public:
-  SpoolDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "norvane_spool_XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    path_ = mkdtemp(buffer.data());
-    const char* old = std::getenv("TMPDIR");
-    hadOld_ = old != nullptr;
-    if (old) old_ = old;
-    setenv("TMPDIR", path_.c_str(), 1);
-  }
-  ~SpoolDir() {
-    if (hadOld_) setenv("TMPDIR", old_.c_str(), 1);
-    else unsetenv("TMPDIR");
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& Path() const { return path_; }
-  int SpoolFiles() const {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-      if (entry.path().filename().string().rfind("vbk_ir_", 0) == 0) ++count;
-    }
-    return count;
-  }
-
- private:
-  std::string path_;
-  std::string old_;
-  bool hadOld_ = false;
-};
 
 Value Text(const std::string& id, const std::string& texto) {
   Value o = Value::NewHash();
@@ -137,8 +106,13 @@ TEST(RenderedDocument, AutomaticSpoolingAtLimitStoresAllPagesLosslessly) {
   doc->AddPagina(Objects(1, "b"));
   EXPECT_TRUE(doc->IsPageSpooling().AsBool());
   EXPECT_EQ(ValueInt(doc->TotalObjetos()), 3);
-  EXPECT_EQ(dir.SpoolFiles(), 2);
+  // Both pages lie one after the other in one spool file.
+  EXPECT_EQ(dir.SpoolFiles(), 1);
   EXPECT_FALSE(doc->HasPageSpoolError().AsBool());
+  EXPECT_EQ(SpoolPath(*doc, 1), SpoolPath(*doc, 2));
+  EXPECT_EQ(ValueInt(HGet(doc->aPaginas.Item(1), "__vbPageOffset")), 0);
+  EXPECT_EQ(ValueInt(HGet(doc->aPaginas.Item(2), "__vbPageOffset")),
+            ValueInt(HGet(doc->aPaginas.Item(1), "__vbPageBytes")));
   for (size_t i = 1; i <= 2; ++i) {
     const Value& stub = doc->aPaginas.Item(i);
     EXPECT_FALSE(stub.Has("objetos"));
@@ -162,7 +136,8 @@ TEST(RenderedDocument, AutomaticSpoolingAtLimitStoresAllPagesLosslessly) {
 
   // Pages added after the switch go straight to disk.
   doc->AddPagina(Objects(1, "c"));
-  EXPECT_EQ(dir.SpoolFiles(), 3);
+  EXPECT_EQ(dir.SpoolFiles(), 1);
+  EXPECT_EQ(ValueString(doc->GetPagina(Value::Int(3))["objetos"].Item(1)["id"]), "c1");
   doc->End();
   EXPECT_EQ(dir.SpoolFiles(), 0);
   EXPECT_EQ(ValueInt(doc->TotalPaginas()), 0);
@@ -213,16 +188,75 @@ TEST(RenderedDocument, TextPatchesApplyOnlyToStoredPagesAtEveryLoad) {
   }
   EXPECT_FALSE(doc->HasPageSpoolError().AsBool());
 
-  // Replacing the page rewrites its file in place and drops its patches.
+  // Replacing the page with a smaller one rewrites its bytes in place and drops its patches.
   std::string path = SpoolPath(*doc, 1);
   Value replacement = Value::NewHash();
   replacement.Set("objetos", Objects(1, "r"));
   EXPECT_TRUE(doc->SetPagina(Value::Int(1), replacement).AsBool());
   EXPECT_EQ(SpoolPath(*doc, 1), path);
+  EXPECT_EQ(ValueInt(HGet(doc->aPaginas.Item(1), "__vbPageOffset")), 0);
   EXPECT_FALSE(doc->aPaginas.Item(1).Has("__vbTextPatches"));
   EXPECT_EQ(ValueInt(doc->TotalObjetos()), 1);
   EXPECT_EQ(ValueString(doc->GetPagina(Value::Int(1))["objetos"].Item(1)["texto"]), "texto 1");
   EXPECT_EQ(dir.SpoolFiles(), 1);
+}
+
+TEST(RenderedDocument, ReplacedPagesNeverOverwriteTheirNeighbours) {
+  SpoolDir dir;
+  auto doc = TDocumentoRenderizable::New(Value::Int(10), Value::Int(10));
+  doc->Create()->EnablePageSpooling();
+  for (const char* prefix : {"a", "b", "c"}) doc->AddPagina(Objects(2, prefix));
+
+  // A page that grows no longer fits its old place: it goes to the end, its neighbours stay whole.
+  Value larger = Value::NewHash();
+  larger.Set("objetos", Objects(6, "g"));
+  ASSERT_TRUE(doc->ActualizarContenidoPagina(Value::Int(2), larger).AsBool());
+  EXPECT_GT(ValueInt(HGet(doc->aPaginas.Item(2), "__vbPageOffset")),
+            ValueInt(HGet(doc->aPaginas.Item(3), "__vbPageOffset")));
+  // Shrinking it again reuses its new place.
+  Value smaller = Value::NewHash();
+  smaller.Set("objetos", Objects(1, "s"));
+  const int64_t grownAt = ValueInt(HGet(doc->aPaginas.Item(2), "__vbPageOffset"));
+  ASSERT_TRUE(doc->SetPagina(Value::Int(2), smaller).AsBool());
+  EXPECT_EQ(ValueInt(HGet(doc->aPaginas.Item(2), "__vbPageOffset")), grownAt);
+
+  Value pages = doc->GetPaginas();
+  ASSERT_EQ(pages.Len(), 3u);
+  EXPECT_EQ(LiteralText(pages.Item(1)["objetos"]), LiteralText(Objects(2, "a")));
+  EXPECT_EQ(LiteralText(pages.Item(2)["objetos"]), LiteralText(Objects(1, "s")));
+  EXPECT_EQ(LiteralText(pages.Item(3)["objetos"]), LiteralText(Objects(2, "c")));
+  // ActualizarContenidoPagina left the total at 6; SetPagina then took the 6 objects of the grown page.
+  EXPECT_EQ(ValueInt(doc->TotalObjetos()), 1);
+  EXPECT_FALSE(doc->HasPageSpoolError().AsBool());
+}
+
+TEST(RenderedDocument, EditedStubPositionsReadAsLostPages) {
+  SpoolDir dir;
+  auto doc = TDocumentoRenderizable::New(Value::Int(10), Value::Int(10));
+  doc->Create()->EnablePageSpooling();
+  doc->AddPagina(Objects(2, "a"));
+  doc->AddPagina(Objects(2, "b"));
+  const Value& stub = doc->aPaginas.Item(1);
+  const int64_t bytes = ValueInt(HGet(stub, "__vbPageBytes"));
+
+  struct Edit {
+    Value offset, bytes;
+  };
+  for (const Edit& edit : {Edit{Value::Int(0), Value::Int(int64_t{1} << 50)}, Edit{Value::Int(-1), Value::Int(bytes)},
+                           Edit{Value::Int(int64_t{1} << 40), Value::Int(bytes)}, Edit{Value("0"), Value::Int(bytes)},
+                           Edit{Value::Int(0), Value(2.5)}, Edit{Value::Int(1), Value::Int(bytes)}}) {
+    stub.Set("__vbPageOffset", edit.offset);
+    stub.Set("__vbPageBytes", edit.bytes);
+    doc->cSpoolError.clear();
+    EXPECT_EQ(doc->GetPagina(Value::Int(1))["objetos"].Len(), 0u) << LiteralText(stub);
+    EXPECT_EQ(ValueString(doc->GetPageSpoolError()), "No se ha podido recuperar una pagina temporal del informe.");
+    // Replacing the page through an edited stub writes the new page elsewhere, never over page 2.
+    Value page = Value::NewHash();
+    page.Set("objetos", Objects(1, "n"));
+    ASSERT_TRUE(doc->ActualizarContenidoPagina(Value::Int(1), page).AsBool());
+    EXPECT_EQ(LiteralText(doc->GetPagina(Value::Int(1))["objetos"]), LiteralText(Objects(1, "n")));
+    EXPECT_EQ(LiteralText(doc->GetPagina(Value::Int(2))["objetos"]), LiteralText(Objects(2, "b")));
+  }
 }
 
 TEST(RenderedDocument, DroppedDocumentLeavesNoSpoolFile) {
@@ -231,7 +265,7 @@ TEST(RenderedDocument, DroppedDocumentLeavesNoSpoolFile) {
     auto doc = TDocumentoRenderizable::New(Value::Int(10), Value::Int(10));
     doc->Create()->EnablePageSpooling();
     for (int i = 0; i < 5; ++i) doc->AddPagina(Objects(2));
-    EXPECT_EQ(dir.SpoolFiles(), 5);
+    EXPECT_EQ(dir.SpoolFiles(), 1);
   }
   EXPECT_EQ(dir.SpoolFiles(), 0);
 
@@ -258,13 +292,21 @@ TEST(RenderedDocument, VanishedSpoolFileIsAFailedRecovery) {
   EXPECT_TRUE(doc->HasPageSpoolError().AsBool());
   EXPECT_EQ(ValueString(doc->GetPageSpoolError()), "No se ha podido recuperar una pagina temporal del informe.");
   EXPECT_FALSE(doc->SetParchesTextoPagina(Value::Int(1), Value::NewArray()).AsBool());
-  EXPECT_EQ(doc->GetPagina(Value::Int(2))["objetos"].Len(), 1u);
-
-  // A file that no longer holds a page reads back the same way.
-  ASSERT_TRUE(WriteFile(SpoolPath(*doc, 2), "garbage"));
+  // The second page lay in the same file: it is gone with it.
   doc->cSpoolError.clear();
   EXPECT_EQ(doc->GetPagina(Value::Int(2))["objetos"].Len(), 0u);
   EXPECT_TRUE(doc->HasPageSpoolError().AsBool());
+
+  // A file that no longer holds the page where its stub says reads back the same way.
+  ASSERT_TRUE(WriteFile(SpoolPath(*doc, 2), "garbage that is long enough to cover both pages....."));
+  doc->cSpoolError.clear();
+  EXPECT_EQ(doc->GetPagina(Value::Int(2))["objetos"].Len(), 0u);
+  EXPECT_TRUE(doc->HasPageSpoolError().AsBool());
+
+  // Pages added after the loss go to a new file and read back whole.
+  doc->AddPagina(Objects(3, "n"));
+  EXPECT_NE(SpoolPath(*doc, 3), SpoolPath(*doc, 2));
+  EXPECT_EQ(LiteralText(doc->GetPagina(Value::Int(3))["objetos"]), LiteralText(Objects(3, "n")));
 }
 
 TEST(RenderedDocument, UnwritableSpoolDirectoryKeepsPagesInMemory) {
@@ -282,6 +324,56 @@ TEST(RenderedDocument, UnwritableSpoolDirectoryKeepsPagesInMemory) {
   ASSERT_EQ(pages.Len(), 2u);
   EXPECT_EQ(pages.Item(1)["objetos"].Len(), 2u);
   EXPECT_EQ(pages.Item(2)["objetos"].Len(), 3u);
+  EXPECT_EQ(dir.SpoolFiles(), 0);
+}
+
+// Lowers the largest file size this process may write, as a full disk would stop a write midway.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);  // report EFBIG instead of ending the process
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*previousHandler_)(int) = nullptr;
+};
+
+TEST(RenderedDocument, PageCutOffByAFullFileStaysInMemoryAndLosesNoOtherPage) {
+  SpoolDir dir;
+  auto doc = TDocumentoRenderizable::New(Value::Int(10), Value::Int(10));
+  doc->Create()->EnablePageSpooling();
+  doc->AddPagina(Objects(2, "a"));
+  doc->AddPagina(Objects(2, "b"));
+  const std::string first = SpoolPath(*doc, 1);
+  const auto twoPages = static_cast<rlim_t>(ValueInt(HGet(doc->aPaginas.Item(2), "__vbPageOffset")) +
+                                            ValueInt(HGet(doc->aPaginas.Item(2), "__vbPageBytes")));
+  {
+    FileSizeLimit limit(twoPages + 10);
+    doc->AddPagina(Objects(3, "c"));  // only its first ten bytes fit
+    EXPECT_EQ(ValueString(doc->GetPageSpoolError()), "No se ha podido guardar una pagina temporal del informe.");
+    EXPECT_TRUE(doc->aPaginas.Item(3).Has("objetos"));
+    EXPECT_EQ(static_cast<rlim_t>(std::filesystem::file_size(first)), twoPages);  // the partial page is cut off
+    doc->AddPagina(Objects(1, "d"));  // goes to a fresh file, where it fits
+  }
+  EXPECT_EQ(dir.SpoolFiles(), 2);
+  EXPECT_NE(SpoolPath(*doc, 4), first);
+  Value pages = doc->GetPaginas();
+  ASSERT_EQ(pages.Len(), 4u);
+  EXPECT_EQ(LiteralText(pages.Item(1)["objetos"]), LiteralText(Objects(2, "a")));
+  EXPECT_EQ(LiteralText(pages.Item(2)["objetos"]), LiteralText(Objects(2, "b")));
+  EXPECT_EQ(LiteralText(pages.Item(3)["objetos"]), LiteralText(Objects(3, "c")));
+  EXPECT_EQ(LiteralText(pages.Item(4)["objetos"]), LiteralText(Objects(1, "d")));
+  EXPECT_EQ(ValueInt(doc->TotalObjetos()), 8);
+  doc->End();
   EXPECT_EQ(dir.SpoolFiles(), 0);
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "Accessors.h"
 #include "Hash.h"
@@ -125,6 +127,77 @@ TEST(Serialize, KeysAndTextsOfEveryShortLengthAndLargeValues) {
   EXPECT_EQ(ValueString(HGet(back, "grande")), big);
   // The same value always gives the same bytes.
   EXPECT_EQ(Serialize(back), bytes);
+}
+
+namespace {
+
+// A hash with keys k0..k(n-1), in the order given by `order` when not empty, valued by `seed`.
+Value KeyedHash(size_t n, int seed, const std::vector<size_t>& order = {}) {
+  Value h = Value::NewHash();
+  for (size_t i = 0; i < n; ++i) {
+    size_t k = order.empty() ? i : order[i];
+    h.Set("k" + std::to_string(k), (k + seed) % 3 == 0 ? Value("t" + std::to_string(seed)) : Value::Int(seed * 100 + k));
+  }
+  return h;
+}
+
+}  // namespace
+
+TEST(Serialize, HashesSharingKeysComeBackWithTheirOwnValuesAndOrder) {
+  Value list = Value::NewArray();
+  for (int seed = 0; seed < 5; ++seed) list.Append(KeyedHash(8, seed));         // one shape, repeated
+  list.Append(KeyedHash(3, 1));                                                 // too small to share
+  list.Append(KeyedHash(3, 2));
+  list.Append(KeyedHash(4, 1));                                                 // the smallest shared
+  list.Append(KeyedHash(4, 2));
+  list.Append(KeyedHash(8, 9, {1, 0, 2, 3, 4, 5, 6, 7}));                       // same keys, other order
+  list.Append(KeyedHash(9, 3));                                                 // one key more
+  Value renamed = KeyedHash(8, 4);
+  renamed.Remove("k7");
+  renamed.Set("k7x", Value::Int(1));
+  list.Append(renamed);                                                         // one key differs
+  // A hash holding a hash of its own keys, then more of both.
+  Value outer = KeyedHash(8, 5);
+  outer.Set("k3", KeyedHash(8, 6));
+  list.Append(outer);
+  list.Append(KeyedHash(8, 7, {1, 0, 2, 3, 4, 5, 6, 7}));
+  // More distinct shapes than are remembered: the later ones are written whole every time.
+  for (int shape = 0; shape < 20; ++shape) {
+    for (int copy = 0; copy < 2; ++copy) {
+      Value h = KeyedHash(8, copy);
+      h.Set("extra" + std::to_string(shape), Value::Int(copy));
+      list.Append(h);
+    }
+  }
+  list.Append(KeyedHash(8, 8));
+  Value back = RoundTrip(list);
+  EXPECT_TRUE(SameTree(list, back)) << LiteralText(back);
+  // Copies made from a remembered shape are independent of each other.
+  back.Item(1).Set("k0", "changed");
+  EXPECT_EQ(ValueInt(back.Item(2)["k0"]), 100);
+  back.Item(2).Set("new", Value::Int(1));
+  EXPECT_FALSE(back.Item(3).Has("new"));
+
+  // Repeated keys are written once.
+  Value two = Value::FromArray({KeyedHash(20, 1), KeyedHash(20, 2)});
+  const size_t keyBytes = 10 * 3 + 10 * 4;  // "k0".."k9", "k10".."k19" with their lengths
+  EXPECT_EQ(Serialize(two).size() + keyBytes, Serialize(two.Item(1)).size() + Serialize(two.Item(2)).size() + 2);
+}
+
+TEST(Serialize, ForgedShapeReferencesAreRejected) {
+  Value two = Value::FromArray({KeyedHash(8, 1), KeyedHash(8, 2)});
+  std::string bytes = Serialize(two);
+  for (size_t cut = 0; cut < bytes.size(); ++cut) {
+    EXPECT_FALSE(Deserialize(bytes.substr(0, cut)).has_value()) << "cut at " << cut;
+  }
+  // A reference to a shape not seen yet, and one beyond the last.
+  EXPECT_FALSE(Deserialize(std::string("K\x00", 2)).has_value());
+  std::string lone = Serialize(Value::FromArray({KeyedHash(8, 1)}));
+  EXPECT_FALSE(Deserialize(lone.substr(0, 1) + "\x02" + lone.substr(2) + "K\x01UUUUUUUU").has_value());
+  // A reference whose values run short of the shape's keys.
+  std::string arrayOfTwo = std::string("A\x02") + lone.substr(2);
+  EXPECT_FALSE(Deserialize(arrayOfTwo + std::string("K\x00UUUUUUU", 9)).has_value());
+  EXPECT_TRUE(Deserialize(arrayOfTwo + std::string("K\x00UUUUUUUU", 10)).has_value());
 }
 
 TEST(Serialize, ObjectsAndBlocksBecomeNil) {
