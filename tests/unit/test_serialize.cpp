@@ -136,7 +136,10 @@ Value KeyedHash(size_t n, int seed, const std::vector<size_t>& order = {}) {
   Value h = Value::NewHash();
   for (size_t i = 0; i < n; ++i) {
     size_t k = order.empty() ? i : order[i];
-    h.Set("k" + std::to_string(k), (k + seed) % 3 == 0 ? Value("t" + std::to_string(seed)) : Value::Int(seed * 100 + k));
+    std::string key = "k", text = "t";
+    key += std::to_string(k);
+    text += std::to_string(seed);
+    h.Set(key, (k + seed) % 3 == 0 ? Value(text) : Value::Int(static_cast<int64_t>(seed * 100 + k)));
   }
   return h;
 }
