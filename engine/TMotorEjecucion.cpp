@@ -434,7 +434,9 @@ Value TMotorEjecucion::DesplazarRenderizableEtiqueta(const Value& objeto, double
   put("nSlot", Value::Int(cell));
   put("nOffsetX", Value(dx));
   put("nOffsetY", Value(dy));
-  hash.Put("debugEtiqueta", Value(std::move(tag)));
+  // The key is made once: the insertion copies its bytes instead of building it from the text.
+  static const HashKey kTagKey("debugEtiqueta");
+  hash.insert_or_assign(kTagKey, Value(std::move(tag)));
   return objeto;
 }
 

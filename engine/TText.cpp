@@ -1,6 +1,7 @@
 #include "TText.h"
 
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <string_view>
@@ -597,6 +598,17 @@ bool CacheableKind(const Value& v) {
   return kind == Kind::Nil || kind == Kind::Logical || kind == Kind::Number || kind == Kind::String;
 }
 
+// Value::Identical with the number case first and in line: most members the render reads are
+// numbers, and the general comparison dispatches on the kind.
+bool SameMember(const Value& a, const Value& b) {
+  if (const Number* x = a.NumberRef()) {
+    const Number* y = b.NumberRef();
+    return y != nullptr && x->i == y->i && std::bit_cast<uint64_t>(x->d) == std::bit_cast<uint64_t>(y->d) &&
+           x->isInteger == y->isInteger && x->decimals == y->decimals;
+  }
+  return a.Identical(b);
+}
+
 // Blank as AllTrim sees it.
 bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
@@ -641,7 +653,7 @@ struct TText::RenderCache {
       if (text.*kRenderStringMembers[i] != strings[i]) return false;
     }
     for (size_t i = 0; i < values.size(); ++i) {
-      if (!(text.*kRenderValueMembers[i]).Identical(values[i])) return false;
+      if (!SameMember(text.*kRenderValueMembers[i], values[i])) return false;
     }
     return true;
   }
@@ -670,15 +682,19 @@ bool TText::StyleFormulasBlank() const {
 }
 
 const Hash* TText::RenderPrototype() {
+  // The copies are taken only while every style formula is blank, and the formulas are among the
+  // members compared: members equal to the copies have blank formulas, so a match needs no
+  // separate test of the formulas.
+  if (renderCache_ != nullptr && renderCache_->captured && renderCache_->Matches(*this)) {
+    return renderCache_->prototype.get();
+  }
   if (!StyleFormulasBlank()) return nullptr;
   if (renderCache_ == nullptr) renderCache_ = std::make_shared<RenderCache>();
   RenderCache& cache = *renderCache_;
-  if (!cache.captured || !cache.Matches(*this)) {
-    cache.prototype = nullptr;
-    cache.captured = true;
-    // With every style formula blank the style needs no context.
-    if (cache.Capture(*this)) cache.prototype = *BuildRender(EvaluarEstilo(Value()), "", 0, true, false, "").HashRef();
-  }
+  cache.prototype = nullptr;
+  cache.captured = true;
+  // With every style formula blank the style needs no context.
+  if (cache.Capture(*this)) cache.prototype = *BuildRender(EvaluarEstilo(Value()), "", 0, true, false, "").HashRef();
   return cache.prototype.get();
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -447,4 +448,69 @@ TEST(Text, CachedRenderStepsAsideForStyleFormulasAndCollectionMembers) {
   text->End();
   EXPECT_EQ(RenderLines(text->RenderDesdeCache("b", 0, true, "x")),
             RenderLines(text->RenderCompleto(Value(), "b", 0, true, "x")));
+}
+
+TEST(Text, CachedRenderSeesEveryStyleFormulaSetAfterTheCapture) {
+  // The kept render is trusted without a separate test of the style formulas: each one set on a
+  // text whose render was kept must still rule the kept render out, and clearing it brings it back.
+  auto text = TextAccess::Make();
+  text->Load(HashOf({{"cId", "t1"}, {"nWidth", 40}, {"nHeight", 8}, {"lFontBold", true}}));
+  const std::vector<std::pair<const char*, std::function<void(bool)>>> formulas = {
+      {"cTextColorFormula", [&](bool on) { text->cTextColorFormula = on ? "DATOS.C" : ""; }},
+      {"cFontSizeFormula", [&](bool on) { text->cFontSizeFormula = on ? "DATOS.T" : ""; }},
+      {"cFontBoldFormula", [&](bool on) { text->cFontBoldFormula = on ? "DATOS.B" : ""; }},
+      {"cFontItalicFormula", [&](bool on) { text->cFontItalicFormula = on ? "DATOS.I" : ""; }},
+      {"cFontUnderlineFormula", [&](bool on) { text->cFontUnderlineFormula = on ? "DATOS.U" : ""; }},
+      {"cFontStrikeoutFormula", [&](bool on) { text->cFontStrikeoutFormula = on ? "DATOS.S" : ""; }},
+      {"cBackgroundColorFormula", [&](bool on) { text->cBackgroundColorFormula = on ? Value("DATOS.F") : Value(); }},
+      {"cBorderColorFormula", [&](bool on) { text->cBorderColorFormula = on ? Value("DATOS.R") : Value(""); }},
+      {"cShadowColorFormula", [&](bool on) { text->cShadowColorFormula = on ? Value(2) : Value(" "); }},
+  };
+  for (const auto& [member, set] : formulas) {
+    ASSERT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsHash()) << member;
+    set(true);
+    EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil()) << member;
+    // Twice: the second look finds the copies taken before the formula was set, not a match.
+    EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil()) << member;
+    EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())),
+              RenderLines(text->RenderCompleto(Value(), "", 0, false, "")))
+        << member;
+    set(false);
+    EXPECT_EQ(RenderLines(text->RenderDesdeCache("b", 0, true, "x")),
+              RenderLines(text->RenderCompleto(Value(), "b", 0, true, "x")))
+        << member;
+  }
+}
+
+TEST(Text, CachedRenderKeepsNumbersThatAreEqualButNotIdentical) {
+  // Numbers equal in value but different in kind, decimals or the sign of zero must each reach the
+  // next render as the member holds them.
+  auto text = TextAccess::Make();
+  text->Load(HashOf({{"cId", "t1"}, {"nLeft", 3}, {"nTop", 2.5}, {"nWidth", 40}, {"nHeight", 8}, {"nRounded", 0.0}}));
+  auto identical = [](const Value& a, const Value& b) { return a.Identical(b); };
+  ASSERT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsHash());
+
+  text->nLeft = Value(3.0);
+  Value render = text->RenderDesdeCache("a", 0, false, "");
+  EXPECT_TRUE(identical(render["x"], Value(3.0)));
+  EXPECT_FALSE(identical(render["x"], Value::Int(3)));
+
+  text->nTop = Value::Dbl(2.5, 3);
+  render = text->RenderDesdeCache("a", 0, false, "");
+  EXPECT_EQ(render["y"].AsNumber().decimals, 3);
+
+  text->nRounded = Value(-0.0);
+  render = text->RenderDesdeCache("a", 0, false, "");
+  EXPECT_TRUE(std::signbit(render["redondeo"].AsDouble()));
+  text->nRounded = Value(0.0);
+  render = text->RenderDesdeCache("a", 0, false, "");
+  EXPECT_FALSE(std::signbit(render["redondeo"].AsDouble()));
+
+  // A number member turned into a text of the same digits, and back.
+  text->nHeight = Value("8");
+  EXPECT_TRUE(identical(text->RenderDesdeCache("a", 0, false, "")["alto"], Value("8")));
+  text->nHeight = Value::Int(8);
+  EXPECT_TRUE(identical(text->RenderDesdeCache("a", 0, false, "")["alto"], Value::Int(8)));
+  EXPECT_EQ(RenderLines(text->RenderDesdeCache("a", 0, false, "")),
+            RenderLines(text->RenderCompleto(Value(), "a", 0, false, "")));
 }
