@@ -5,6 +5,8 @@
 // first hashes of at least kMinShapeKeys keys in the order they end (after their contents); a
 // later hash with exactly the keys of one of them is written as that number and its values only,
 // and read back as a copy of the remembered keys filled in by position, without hashing a key.
+// In such a hash, a scalar equal to the one at the same position of the previous hash of that
+// shape is written as the single byte kSame: objects of one kind mostly share their style values.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -29,7 +31,21 @@ enum Tag : char {
   kArray = 'A',
   kHash = 'H',
   kHashOfShape = 'K',
+  kSame = 'S',
 };
+
+// Values that kSame may stand for: copying them shares nothing between hashes.
+bool IsScalar(const Value& v) {
+  switch (v.kind()) {
+    case Kind::Nil:
+    case Kind::Logical:
+    case Kind::Number:
+    case Kind::String:
+    case Kind::Date:
+    case Kind::Timestamp: return true;
+    default: return false;
+  }
+}
 
 // Hashes with fewer keys are written whole: matching them would save little.
 constexpr size_t kMinShapeKeys = 4;
@@ -70,8 +86,14 @@ class Writer {
   }
   // Remembers a hash written whole, once its contents are written.
   void Remember(const Hash& hash) {
-    if (hash.size() >= kMinShapeKeys && shapes_.size() < kMaxShapes) shapes_.push_back(&hash);
+    if (hash.size() >= kMinShapeKeys && shapes_.size() < kMaxShapes) {
+      shapes_.push_back(&hash);
+      lastOfShape_.push_back(&hash);
+    }
   }
+  // The hash last written with a remembered shape; then its successor.
+  const Hash& LastOfShape(int shape) const { return *lastOfShape_[static_cast<size_t>(shape)]; }
+  void SetLastOfShape(int shape, const Hash& hash) { lastOfShape_[static_cast<size_t>(shape)] = &hash; }
 
   // Room for n more bytes; returns where they go.
   char* Room(size_t n) {
@@ -183,6 +205,7 @@ class Writer {
   size_t pos_ = 0;
   // Hashes of the value being serialized: it outlives the writer's use of them.
   std::vector<const Hash*> shapes_;
+  std::vector<const Hash*> lastOfShape_;
   int lastShape_ = -1;
 };
 
@@ -236,7 +259,17 @@ void WriteContainer(Writer& out, const Value& v) {
   const int shape = out.ShapeOf(hash);
   if (shape >= 0) {
     out.TagCount(kHashOfShape, static_cast<uint64_t>(shape));
-    for (const auto& entry : hash.values_container()) Write(out, entry.second);
+    const auto& before = out.LastOfShape(shape).values_container();
+    const auto& entries = hash.values_container();
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const Value& value = entries[i].second;
+      if (IsScalar(value) && value.Identical(before[i].second)) {
+        out.Byte(kSame);
+      } else {
+        Write(out, value);
+      }
+    }
+    out.SetLastOfShape(shape, hash);
     return;
   }
   out.TagCount(kHash, hash.size());
@@ -319,7 +352,7 @@ class Reader {
           hash->Put(key, std::move(item));
         }
         // A repeated key makes fewer entries than written: such a hash is never a shape.
-        if (hash->size() == count) Remember(*hash);
+        if (hash->size() == count) Remember(hash);
         out = Value(std::move(hash));
         return true;
       }
@@ -329,9 +362,19 @@ class Reader {
         HashPtr hash = Hash::CopyOfShape(shapes_[shape]);
         // Every value takes at least one byte, which bounds what a forged stream can make.
         if (hash->size() > bytes_.size() - pos_) return false;
+        const Hash& previous = *lastOfShape_[shape];
         for (size_t i = 0; i < hash->size(); ++i) {
-          if (!Read(hash->nth(i).value(), depth + 1)) return false;
+          Value& value = hash->nth(i).value();
+          if (pos_ < bytes_.size() && bytes_[pos_] == kSame) {
+            const Value& before = previous.nth(i)->second;
+            if (!IsScalar(before)) return false;
+            ++pos_;
+            value = before;
+          } else if (!Read(value, depth + 1)) {
+            return false;
+          }
         }
+        lastOfShape_[shape] = hash;
         out = Value(std::move(hash));
         return true;
       }
@@ -372,17 +415,20 @@ class Reader {
   }
 
   // Keeps the keys of a hash read whole, numbered as the writer numbered it.
-  void Remember(const Hash& hash) {
-    if (hash.size() < kMinShapeKeys || shapes_.size() >= kMaxShapes) return;
+  void Remember(const HashPtr& hash) {
+    if (hash->size() < kMinShapeKeys || shapes_.size() >= kMaxShapes) return;
     std::vector<std::string_view> keys;
-    keys.reserve(hash.size());
-    for (const auto& entry : hash.values_container()) keys.push_back(entry.first.view());
-    shapes_.push_back(Hash::Shape(keys, hash.size()));
+    keys.reserve(hash->size());
+    for (const auto& entry : hash->values_container()) keys.push_back(entry.first.view());
+    shapes_.push_back(Hash::Shape(keys, hash->size()));
+    lastOfShape_.push_back(hash);
   }
 
   std::string_view bytes_;
   size_t pos_ = 0;
   std::vector<Hash> shapes_;
+  // The hash last read with each shape: what kSame refers to.
+  std::vector<HashPtr> lastOfShape_;
 };
 
 }  // namespace

@@ -173,8 +173,33 @@ TEST(Serialize, HashesSharingKeysComeBackWithTheirOwnValuesAndOrder) {
     }
   }
   list.Append(KeyedHash(8, 8));
+  // Runs of equal values, and positions whose kind changes from one hash to the next.
+  list.Append(KeyedHash(8, 8));
+  list.Append(KeyedHash(8, 8));
+  Value odd = KeyedHash(8, 8);
+  odd.Set("k0", Value::FromArray({Value::Int(1)}));
+  odd.Set("k1", Value::Dbl(801.0, 2));  // equal as a number, not in its decimals
+  odd.Set("k2", Value());
+  odd.Set("k4", MakeDate(2024, 1, 2));
+  list.Append(odd);
+  Value again = KeyedHash(8, 8);
+  again.Set("k0", Value::FromArray({Value::Int(1)}));  // an equal array is still its own copy
+  again.Set("k2", Value());
+  list.Append(again);
+  list.Append(KeyedHash(8, 8));
   Value back = RoundTrip(list);
   EXPECT_TRUE(SameTree(list, back)) << LiteralText(back);
+  const size_t n = list.Len();
+  EXPECT_FALSE(back.Item(n - 1)["k0"].SameRef(back.Item(n - 2)["k0"]));
+  // Objects and blocks become nil, so a later nil at their place is written, not taken over.
+  Value withObject = KeyedHash(8, 1);
+  withObject.Set("k3", Value(std::make_shared<Object>()));
+  Value withNil = KeyedHash(8, 1);
+  withNil.Set("k3", Value());
+  Value pair = RoundTrip(Value::FromArray({withObject, withNil, KeyedHash(8, 1)}));
+  EXPECT_TRUE(pair.Item(1)["k3"].IsNil());
+  EXPECT_TRUE(pair.Item(2)["k3"].IsNil());
+  EXPECT_EQ(ValueInt(pair.Item(3)["k3"]), 103);
   // Copies made from a remembered shape are independent of each other.
   back.Item(1).Set("k0", "changed");
   EXPECT_EQ(ValueInt(back.Item(2)["k0"]), 100);
@@ -197,6 +222,13 @@ TEST(Serialize, ForgedShapeReferencesAreRejected) {
   EXPECT_FALSE(Deserialize(std::string("K\x00", 2)).has_value());
   std::string lone = Serialize(Value::FromArray({KeyedHash(8, 1)}));
   EXPECT_FALSE(Deserialize(lone.substr(0, 1) + "\x02" + lone.substr(2) + "K\x01UUUUUUUU").has_value());
+  // A repeat marker outside a shaped hash, or standing for a collection, is refused.
+  EXPECT_FALSE(Deserialize("S").has_value());
+  Value nested = KeyedHash(8, 1);
+  nested.Set("k0", Value::NewArray());
+  std::string withArray = Serialize(Value::FromArray({nested}));
+  EXPECT_FALSE(Deserialize(std::string("A\x02") + withArray.substr(2) + std::string("K\x00SUUUUUUU", 10)).has_value());
+  EXPECT_TRUE(Deserialize(std::string("A\x02") + withArray.substr(2) + std::string("K\x00USUUUUUU", 10)).has_value());
   // A reference whose values run short of the shape's keys.
   std::string arrayOfTwo = std::string("A\x02") + lone.substr(2);
   EXPECT_FALSE(Deserialize(arrayOfTwo + std::string("K\x00UUUUUUU", 9)).has_value());
