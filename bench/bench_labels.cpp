@@ -9,7 +9,8 @@
 // Counters: labels_per_s (labels over the processor time of the timed part: the label runs and
 // handing their sheets to the spooling document; registering the records is not timed), with the
 // spooling case split into label_runs_cpu_s and spooling_cpu_s; readback_cpu_s (every spooled page
-// read back once afterwards, as a printer would; not part of the rate); peak_rss_MB (getrusage
+// read back once afterwards, as a printer would; not part of the rate); spooled_MB (bytes of the
+// serialized pages); peak_rss_MB (getrusage
 // ru_maxrss, the process peak: run one case per process, e.g. --benchmark_filter=Spooling/100000,
 // for a clean figure); peak_heap_MB (highest live heap seen after a run, above the heap before the
 // case); heap_growth_MB (live heap the finished document holds, above the heap before the case).
@@ -238,6 +239,9 @@ void BM_EtiquetasSpooling(benchmark::State& state) {
     for (int64_t p = 1; p <= spooledPages; ++p) readObjects += HGet(spooled->GetPagina(Value::Int(p)), "objetos").Len();
     state.counters["readback_cpu_s"] = CpuSeconds() - readStart;
     state.counters["readback_objects"] = static_cast<double>(readObjects);
+    double spooledBytes = 0.0;
+    for (const Value& stub : spooled->aPaginas.AsArray()) spooledBytes += ValueDouble(HGet(stub, "__vbPageBytes"));
+    state.counters["spooled_MB"] = spooledBytes / (1024.0 * 1024.0);
     state.counters["peak_rss_MB"] = PeakRssMb();
     state.counters["pages"] = static_cast<double>(spooled->aPaginas.Len());
     state.counters["objects"] = static_cast<double>(spooled->nTotalObjects);
