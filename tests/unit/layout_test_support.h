@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,20 @@ inline std::vector<std::string> Keys(const Value& hash) {
     for (const auto& entry : hash.AsHash()) keys.push_back(entry.first);
   }
   return keys;
+}
+
+/// The keys of a hash in order, each with the printed form of its value ("not a hash" for
+/// anything else). The printed form tells integers from doubles and shows the decimals, so two
+/// hashes with the same lines are the same hash, and a failing comparison names the keys.
+inline std::vector<std::string> KeyValueLines(const Value& hash) {
+  if (!hash.IsHash()) return {"not a hash"};
+  std::vector<std::string> lines;
+  for (const auto& [key, value] : hash.AsHash()) {
+    std::ostringstream line;
+    line << key.view() << " = " << value;
+    lines.push_back(line.str());
+  }
+  return lines;
 }
 
 }  // namespace nv::testing_support

@@ -10,6 +10,9 @@
 #include "TContextoEjecucion.h"
 #include "TEvaluadorFormulas.h"
 #include "Value.h"
+#include "layout_test_support.h"
+
+using nv::testing_support::KeyValueLines;
 
 using namespace nv;
 
@@ -587,21 +590,6 @@ TEST(Context, FramesMatchNamesInAnyCaseWhateverTheirSize) {
   }
 }
 
-namespace {
-
-// The keys of a hash in order with the printed form of each value.
-std::vector<std::string> Lines(const Value& hash) {
-  std::vector<std::string> lines;
-  for (const auto& [key, value] : hash.AsHash()) {
-    std::ostringstream line;
-    line << key.view() << " = " << value;
-    lines.push_back(line.str());
-  }
-  return lines;
-}
-
-}  // namespace
-
 TEST(Context, RecordFramesGiveTheKeysOfAFreshMergeWhereverTheirFieldsStand) {
   // The connector's variables start with the first record's fields, so a record frame usually
   // overlays the tail of the set exactly; the other cases must merge as before.
@@ -624,10 +612,10 @@ TEST(Context, RecordFramesGiveTheKeysOfAFreshMergeWhereverTheirFieldsStand) {
   };
   for (size_t i = 0; i < frames.size(); ++i) {
     ctx.PushRegistroDetalle(frames[i], Value(0), Value(2));
-    EXPECT_EQ(Lines(ctx.GetVariables()), Lines(TContextoEjecucion::HashMergeVariables(base, frames[i]))) << i;
+    EXPECT_EQ(KeyValueLines(ctx.GetVariables()), KeyValueLines(TContextoEjecucion::HashMergeVariables(base, frames[i]))) << i;
     ctx.PopRegistroDetalle();
     // The connector's own hash is never the one refilled.
-    EXPECT_EQ(Lines(run.connector->GetVariables()), Lines(base)) << i;
+    EXPECT_EQ(KeyValueLines(run.connector->GetVariables()), KeyValueLines(base)) << i;
   }
   // A frame that is exactly the tail while an earlier variable has one of its names in another
   // case: both go, as in any merge.
@@ -640,14 +628,14 @@ TEST(Context, RecordFramesGiveTheKeysOfAFreshMergeWhereverTheirFieldsStand) {
     ASSERT_EQ(start.Len(), 2u);
     Value frame = H({{"LINEAS.CODIGO", Value(2)}});
     second.PushRegistroDetalle(frame, Value(0), Value(1));
-    EXPECT_EQ(Lines(second.GetVariables()), Lines(TContextoEjecucion::HashMergeVariables(start, frame)));
+    EXPECT_EQ(KeyValueLines(second.GetVariables()), KeyValueLines(TContextoEjecucion::HashMergeVariables(start, frame)));
     EXPECT_EQ(second.GetVariables().Len(), 1u);
   }
   // Two frames: the second overlays the tail the first left.
   ctx.PushVariablesLocales(frames[1]);
   ctx.PushVariablesLocales(frames[0]);
-  EXPECT_EQ(Lines(ctx.GetVariables()),
-            Lines(TContextoEjecucion::HashMergeVariables(TContextoEjecucion::HashMergeVariables(base, frames[1]),
+  EXPECT_EQ(KeyValueLines(ctx.GetVariables()),
+            KeyValueLines(TContextoEjecucion::HashMergeVariables(TContextoEjecucion::HashMergeVariables(base, frames[1]),
                                                          frames[0])));
 }
 
@@ -672,8 +660,8 @@ TEST(Context, LabelRecordStepEqualsPageStateThenRecord) {
     EXPECT_TRUE(b.hRegistroAnterior.SameRef(previous));
     EXPECT_EQ(b.hRegistroSiguiente.Len(), 0u);
     EXPECT_TRUE(b.lEvaluatorStateSynchronized);
-    EXPECT_EQ(Lines(stepwise.evaluator->hEstadoEjecucion), Lines(combined.evaluator->hEstadoEjecucion));
-    EXPECT_EQ(Lines(a.GetVariables()), Lines(b.GetVariables()));
+    EXPECT_EQ(KeyValueLines(stepwise.evaluator->hEstadoEjecucion), KeyValueLines(combined.evaluator->hEstadoEjecucion));
+    EXPECT_EQ(KeyValueLines(a.GetVariables()), KeyValueLines(b.GetVariables()));
     EXPECT_EQ(Text(b.EvaluarFormula(Value("LINEAS.NOMBRE"))), "Luis");
     a.PopRegistroDetalle();
     b.PopRegistroDetalle();

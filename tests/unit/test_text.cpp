@@ -55,19 +55,6 @@ const std::vector<std::string> kRenderKeys = {
     "sombraTransparencia", "sombraColor", "ordenOriginal", "capa", "zIndex", "paddingSuperior", "paddingDerecho",
     "paddingInferior", "paddingIzquierdo"};
 
-// Every key in order with the printed form of its value, which tells integers from doubles and
-// shows the decimals: two renders with the same lines are the same render.
-std::vector<std::string> RenderLines(const Value& render) {
-  std::vector<std::string> lines;
-  if (!render.IsHash()) return {"not a hash"};
-  for (const auto& [key, value] : render.AsHash()) {
-    std::ostringstream line;
-    line << key.view() << " = " << value;
-    lines.push_back(line.str());
-  }
-  return lines;
-}
-
 }  // namespace
 
 TEST(Text, DefaultsAfterNew) {
@@ -337,19 +324,19 @@ TEST(Text, CachedRenderEqualsTheRenderBuiltFromScratch) {
                      {"nTextOpacity", "0,5"}, {"cTextFlowGroup", "g"}, {"nTextFlowLineHeight", 4.25}}));
   const std::string kText = "Cliente con un nombre largo";
   auto scratch = [&](const std::string& content, int64_t count, bool error, const std::string& message) {
-    return RenderLines(text->RenderCompleto(Value(), content, count, error, message));
+    return KeyValueLines(text->RenderCompleto(Value(), content, count, error, message));
   };
 
-  EXPECT_EQ(RenderLines(text->RenderDesdeCache(kText, 2, true, "fallo")), scratch(kText, 2, true, "fallo"));
+  EXPECT_EQ(KeyValueLines(text->RenderDesdeCache(kText, 2, true, "fallo")), scratch(kText, 2, true, "fallo"));
   // The second render is copied from the kept one, with its own text and failure state.
-  EXPECT_EQ(RenderLines(text->RenderDesdeCache("otro", 0, false, "")), scratch("otro", 0, false, ""));
-  EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())), scratch("", 0, false, ""));
+  EXPECT_EQ(KeyValueLines(text->RenderDesdeCache("otro", 0, false, "")), scratch("otro", 0, false, ""));
+  EXPECT_EQ(KeyValueLines(text->GenerarRenderizable(Value())), scratch("", 0, false, ""));
 
   // Each render is a hash of its own: changing one (as the label road shifts it) leaves the next.
   Value first = text->GenerarRenderizable(Value());
   first.Set("x", Value(99));
   first.Set("debugEtiqueta", Value::NewHash());
-  EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())), scratch("", 0, false, ""));
+  EXPECT_EQ(KeyValueLines(text->GenerarRenderizable(Value())), scratch("", 0, false, ""));
 
   // Any member the render reads, changed between renders, is seen by the next one; numbers also
   // by their kind and decimals.
@@ -407,10 +394,10 @@ TEST(Text, CachedRenderEqualsTheRenderBuiltFromScratch) {
   };
   for (const auto& [member, change] : changes) {
     change();
-    EXPECT_EQ(RenderLines(text->RenderDesdeCache(kText, 1, false, "")), scratch(kText, 1, false, "")) << member;
+    EXPECT_EQ(KeyValueLines(text->RenderDesdeCache(kText, 1, false, "")), scratch(kText, 1, false, "")) << member;
     // Without a context the content is empty, which counts as one blank paragraph in a group.
     const int64_t blank = (!text->cTextFlowGroup.empty() && !text->lKeepEmptyParagraphs) ? 1 : 0;
-    EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())), scratch("", blank, false, "")) << member;
+    EXPECT_EQ(KeyValueLines(text->GenerarRenderizable(Value())), scratch("", blank, false, "")) << member;
   }
 }
 
@@ -422,8 +409,8 @@ TEST(Text, CachedRenderStepsAsideForStyleFormulasAndCollectionMembers) {
   // A style formula needs the context on every render.
   text->cFontBoldFormula = "DATOS.NEGRITA";
   EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil());
-  EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())),
-            RenderLines(text->RenderCompleto(Value(), "", 0, false, "")));
+  EXPECT_EQ(KeyValueLines(text->GenerarRenderizable(Value())),
+            KeyValueLines(text->RenderCompleto(Value(), "", 0, false, "")));
   text->cFontBoldFormula.clear();
   text->cShadowColorFormula = Value(1);  // a number is a formula text "1"
   EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil());
@@ -437,17 +424,17 @@ TEST(Text, CachedRenderStepsAsideForStyleFormulasAndCollectionMembers) {
   EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil());
   Value render = text->GenerarRenderizable(Value());
   EXPECT_TRUE(render["grosorBorde"].SameRef(width));
-  EXPECT_EQ(RenderLines(render), RenderLines(text->RenderCompleto(Value(), "", 0, false, "")));
+  EXPECT_EQ(KeyValueLines(render), KeyValueLines(text->RenderCompleto(Value(), "", 0, false, "")));
   text->nBorderWidth = Value(0.2);
   EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsHash());
 
   // Load and End drop what was kept; the next render builds it again.
   text->Load(HashOf({{"cId", "t3"}, {"cFontFamily", "Courier"}}));
-  EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())),
-            RenderLines(text->RenderCompleto(Value(), "", 0, false, "")));
+  EXPECT_EQ(KeyValueLines(text->GenerarRenderizable(Value())),
+            KeyValueLines(text->RenderCompleto(Value(), "", 0, false, "")));
   text->End();
-  EXPECT_EQ(RenderLines(text->RenderDesdeCache("b", 0, true, "x")),
-            RenderLines(text->RenderCompleto(Value(), "b", 0, true, "x")));
+  EXPECT_EQ(KeyValueLines(text->RenderDesdeCache("b", 0, true, "x")),
+            KeyValueLines(text->RenderCompleto(Value(), "b", 0, true, "x")));
 }
 
 TEST(Text, CachedRenderSeesEveryStyleFormulaSetAfterTheCapture) {
@@ -472,12 +459,12 @@ TEST(Text, CachedRenderSeesEveryStyleFormulaSetAfterTheCapture) {
     EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil()) << member;
     // Twice: the second look finds the copies taken before the formula was set, not a match.
     EXPECT_TRUE(text->RenderDesdeCache("a", 0, false, "").IsNil()) << member;
-    EXPECT_EQ(RenderLines(text->GenerarRenderizable(Value())),
-              RenderLines(text->RenderCompleto(Value(), "", 0, false, "")))
+    EXPECT_EQ(KeyValueLines(text->GenerarRenderizable(Value())),
+              KeyValueLines(text->RenderCompleto(Value(), "", 0, false, "")))
         << member;
     set(false);
-    EXPECT_EQ(RenderLines(text->RenderDesdeCache("b", 0, true, "x")),
-              RenderLines(text->RenderCompleto(Value(), "b", 0, true, "x")))
+    EXPECT_EQ(KeyValueLines(text->RenderDesdeCache("b", 0, true, "x")),
+              KeyValueLines(text->RenderCompleto(Value(), "b", 0, true, "x")))
         << member;
   }
 }
@@ -511,6 +498,6 @@ TEST(Text, CachedRenderKeepsNumbersThatAreEqualButNotIdentical) {
   EXPECT_TRUE(identical(text->RenderDesdeCache("a", 0, false, "")["alto"], Value("8")));
   text->nHeight = Value::Int(8);
   EXPECT_TRUE(identical(text->RenderDesdeCache("a", 0, false, "")["alto"], Value::Int(8)));
-  EXPECT_EQ(RenderLines(text->RenderDesdeCache("a", 0, false, "")),
-            RenderLines(text->RenderCompleto(Value(), "a", 0, false, "")));
+  EXPECT_EQ(KeyValueLines(text->RenderDesdeCache("a", 0, false, "")),
+            KeyValueLines(text->RenderCompleto(Value(), "a", 0, false, "")));
 }
