@@ -416,9 +416,6 @@ Value TContextoEjecucion::HashMergeVariables(const Value& base, const Value& ove
 
 namespace {
 
-// HashMergeVariables applied in place to a set this context owns: the entries whose names an
-// overlay key matches are removed, then the overlay entries are appended, which gives the same
-// keys in the same order without copying the whole set for every frame.
 // True when two variable names are the same under the trimmed, upper-cased comparison of frames.
 bool SameVariableName(std::string_view a, std::string_view b) {
   a = TrimmedName(a);
@@ -453,6 +450,9 @@ bool ReplaceFrameTail(Hash& target, const Hash& frame) {
   return true;
 }
 
+// HashMergeVariables applied in place to a set this context owns: the entries whose names an
+// overlay key matches are removed, then the overlay entries are appended, which gives the same
+// keys in the same order without copying the whole set for every frame.
 void MergeVariablesInto(Value& set, const Value& overlay) {
   const HashPtr* over = overlay.HashRef();
   if (over == nullptr || (*over)->empty()) return;

@@ -130,9 +130,9 @@ int64_t TDocumentoRenderizable::PageIndex(const Value& n) const {
 }
 
 void TDocumentoRenderizable::ReplaceEntry(size_t index, const Value& page) {
+  // StorePage rewrites the old entry's place only when that is still a slice of its own file.
   Value& entry = aPaginas.AsArray()[index];
-  Value old = entry;
-  entry = lPageSpooling ? StorePage(page, IsStoredPage(old).AsBool() ? old : Value()) : page;
+  entry = lPageSpooling ? StorePage(page, entry) : page;
 }
 
 Value TDocumentoRenderizable::SetPagina(const Value& n, const Value& page) {

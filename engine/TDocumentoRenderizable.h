@@ -7,9 +7,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <optional>
 
 #include "Object.h"
 #include "PageSpool.h"

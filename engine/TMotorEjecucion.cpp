@@ -505,9 +505,8 @@ Value TMotorEjecucion::RecolocarFlujoTexto(const Value& list) const {
     // text form.
     const HashPtr* elementHash = element.HashRef();
     const Value* groupValue = elementHash != nullptr ? (*elementHash)->Find("grupoFlujoTexto") : nullptr;
-    const bool noGroup = groupValue == nullptr || groupValue->IsNil() ||
-                         (groupValue->IsString() &&
-                          groupValue->AsString().find_first_not_of(" \t\r\n") == std::string::npos);
+    const bool noGroup =
+        groupValue == nullptr || groupValue->IsNil() || (groupValue->IsString() && IsBlankText(groupValue->AsString()));
     std::string group = noGroup ? std::string() : AllTrim(ValueString(*groupValue));
     if (group.empty()) {
       // Left as it is, so no copy is needed, unless the part is also held outside the list (an

@@ -90,9 +90,6 @@ Value DocIsLayerVisibleInDesign(const Value& document, int64_t layer) {
   return Value(true);
 }
 
-// Blank as AllTrim sees it.
-bool IsBlankText(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
-
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 }  // namespace
@@ -251,13 +248,8 @@ TDocument* TObjectBase::DocumentoPropio() const {
 }
 
 Value TObjectBase::Documento() {
-  Value current = oParent;
-  for (int depth = 0; depth < 64 && current.IsObject(); ++depth) {
-    if (current.As<TDocument>() != nullptr) return current;
-    TObjectBase* owner = current.As<TObjectBase>();
-    if (owner == nullptr) break;
-    current = owner->oParent;
-  }
+  // The document is held by its owner as a shared object, so it can hand out a reference.
+  if (TDocument* document = DocumentoPropio()) return Value(document->shared_from_this());
   return Value();
 }
 

@@ -542,8 +542,7 @@ Value TText::GenerarRenderizable(const Value& context) {
   if (const Hash* prototype = RenderPrototype()) {
     return FillRender(*prototype, std::move(text), AlturaSuprimida(count), content.error, std::move(content.message));
   }
-  Style style = EvaluarEstilo(context);
-  return BuildRender(style, text, count, true, content.error, content.message);
+  return RenderCompleto(context, text, count, content.error, content.message);
 }
 
 Value TText::RenderCompleto(const Value& context, const std::string& text, int64_t count, bool error,
@@ -609,12 +608,9 @@ bool SameMember(const Value& a, const Value& b) {
   return a.Identical(b);
 }
 
-// Blank as AllTrim sees it.
-bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
-
 // A colour formula member the style ignores: nil (no text) or a blank text.
 bool IsBlankFormula(const Value& formula) {
-  return formula.IsNil() || (formula.IsString() && IsBlank(formula.AsString()));
+  return formula.IsNil() || (formula.IsString() && IsBlankText(formula.AsString()));
 }
 
 constexpr size_t RenderKeyIndex(std::string_view key) {
@@ -675,7 +671,7 @@ struct TText::RenderCache {
 bool TText::StyleFormulasBlank() const {
   for (const std::string* formula : {&cTextColorFormula, &cFontSizeFormula, &cFontBoldFormula, &cFontItalicFormula,
                                      &cFontUnderlineFormula, &cFontStrikeoutFormula}) {
-    if (!IsBlank(*formula)) return false;
+    if (!IsBlankText(*formula)) return false;
   }
   return IsBlankFormula(cBackgroundColorFormula) && IsBlankFormula(cBorderColorFormula) &&
          IsBlankFormula(cShadowColorFormula);

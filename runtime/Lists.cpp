@@ -11,7 +11,7 @@ bool IsEmpty(const Value& v) {
     case Kind::Nil: return true;
     case Kind::Logical: return !v.AsBool();
     case Kind::Number: return v.AsDouble() == 0;
-    case Kind::String: return v.AsString().find_first_not_of(" \t\r\n") == std::string::npos;
+    case Kind::String: return IsBlankText(v.AsString());
     case Kind::Date: return v.AsDate().IsEmpty();
     case Kind::Timestamp: return v.AsTimestamp().day == 0 && v.AsTimestamp().ms == 0;
     case Kind::Array:

@@ -71,6 +71,8 @@ std::string LTrim(std::string_view text);
 std::string RTrim(std::string_view text);
 /// True for nil, blank strings, 0, false, empty arrays and hashes and the empty date.
 bool IsEmpty(const Value& v);
+/// True when AllTrim leaves nothing: the text holds only blanks, tabs, CR and LF.
+inline bool IsBlankText(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
 // ---- String operations (bytes, 1-based) ------------------------------------------------------------
 

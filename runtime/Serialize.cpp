@@ -74,22 +74,20 @@ class Writer {
 
   std::string_view Bytes() const { return std::string_view(buffer_.get(), pos_); }
 
-  // The number of a remembered hash with exactly the keys of hash, or -1.
+  // The number of a remembered shape with exactly the keys of hash, or -1. The last hash written
+  // with a shape has its keys, so it stands for the shape.
   int ShapeOf(const Hash& hash) {
     if (hash.size() < kMinShapeKeys) return -1;
     // Consecutive objects of a page are mostly of one kind: try the last match first.
-    if (lastShape_ >= 0 && SameKeys(*shapes_[static_cast<size_t>(lastShape_)], hash)) return lastShape_;
-    for (size_t i = 0; i < shapes_.size(); ++i) {
-      if (static_cast<int>(i) != lastShape_ && SameKeys(*shapes_[i], hash)) return lastShape_ = static_cast<int>(i);
+    if (lastShape_ >= 0 && SameKeys(LastOfShape(lastShape_), hash)) return lastShape_;
+    for (size_t i = 0; i < lastOfShape_.size(); ++i) {
+      if (static_cast<int>(i) != lastShape_ && SameKeys(*lastOfShape_[i], hash)) return lastShape_ = static_cast<int>(i);
     }
     return -1;
   }
-  // Remembers a hash written whole, once its contents are written.
+  // Remembers the shape of a hash written whole, once its contents are written.
   void Remember(const Hash& hash) {
-    if (hash.size() >= kMinShapeKeys && shapes_.size() < kMaxShapes) {
-      shapes_.push_back(&hash);
-      lastOfShape_.push_back(&hash);
-    }
+    if (hash.size() >= kMinShapeKeys && lastOfShape_.size() < kMaxShapes) lastOfShape_.push_back(&hash);
   }
   // The hash last written with a remembered shape; then its successor.
   const Hash& LastOfShape(int shape) const { return *lastOfShape_[static_cast<size_t>(shape)]; }
@@ -203,8 +201,8 @@ class Writer {
   std::unique_ptr<char[]>& buffer_;
   size_t& capacity_;
   size_t pos_ = 0;
-  // Hashes of the value being serialized: it outlives the writer's use of them.
-  std::vector<const Hash*> shapes_;
+  // Per shape, the hash of the value being serialized last written with it (the value outlives
+  // the writer's use of them).
   std::vector<const Hash*> lastOfShape_;
   int lastShape_ = -1;
 };
