@@ -1642,14 +1642,11 @@ const Value* TEvaluadorFormulas::FindPlanVariable(const PlanNode& n, const Value
   const Hash& h = **vh;
   // Keys are unique, so the entry at the hinted position is the one a lookup would find when its
   // key is the name; any other outcome takes the lookup.
-  if (n.hint < h.size()) {
-    const auto& entry = h.data()[n.hint];
-    if (entry.first == n.name) return &entry.second;
-  }
-  auto it = h.find(n.name);
-  if (it == h.end()) return nullptr;
-  n.hint = static_cast<uint32_t>(it - h.begin());
-  return &it->second;
+  if (n.hint < h.size() && h.KeyAt(n.hint) == n.name) return &h.ValueAt(n.hint);
+  const size_t position = h.IndexOf(n.name);
+  if (position == HashKeyTable::npos) return nullptr;
+  n.hint = static_cast<uint32_t>(position);
+  return &h.ValueAt(position);
 }
 
 // The operand's value: a constant, or a plain variable when inPlace allows it, read where it

@@ -1,72 +1,141 @@
 #pragma once
 // The insertion-ordered hash of Value: iteration follows insertion order, assignment to an
 // existing key keeps its place, lookup is O(1) on average.
-
-#include <tsl/ordered_map.h>
+//
+// A hash keeps its values in one array and its keys in a HashKeyTable that copies share: copying
+// a hash copies its values only. Render objects, records and the pages read back from a spool file
+// are copies of a few shapes each, so a label run holds every key of a render object once instead
+// of once per label.
 
 #include <cassert>
-#include <cstdint>
-#include <cstring>
+#include <cstddef>
+#include <iterator>
 #include <memory>
-#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "HashKey.h"
+#include "HashKeyTable.h"
 #include "Value.h"
 
 namespace nv {
 
-/// String hash usable with std::string_view lookups. Keys are short names ("x", "texto",
-/// "alturaSuprimidaFlujoTexto"), so the hash is inlined and reads eight bytes at a time, mixing
-/// each word with one multiplication; the final mix spreads the high bits into the low ones the
-/// table masks with.
-struct StringHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const noexcept {
-    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t h = 0x243F6A8885A308D3ull ^ (s.size() * kMul);
-    const char* p = s.data();
-    size_t n = s.size();
-    for (; n >= 8; p += 8, n -= 8) {
-      uint64_t word;
-      std::memcpy(&word, p, 8);
-      h = (h ^ word) * kMul;
-      h ^= h >> 29;
-    }
-    if (n > 0) {
-      uint64_t word = 0;
-      std::memcpy(&word, p, n);
-      h = (h ^ word) * kMul;
-      h ^= h >> 29;
-    }
-    h *= 0xBF58476D1CE4E5B9ull;
-    return static_cast<size_t>(h ^ (h >> 32));
+/// An iterator over the entries of a Hash in order. Dereferencing gives a pair of references, the
+/// key and the value, so entries read as `it->first`, `it->second` or `auto&& [key, value]`.
+template <bool Const>
+class HashIterator {
+ public:
+  using HashType = std::conditional_t<Const, const Hash, Hash>;
+  using ValueRef = std::conditional_t<Const, const Value&, Value&>;
+  using reference = std::pair<const HashKey&, ValueRef>;
+  using value_type = reference;
+  using difference_type = std::ptrdiff_t;
+  using iterator_category = std::forward_iterator_tag;
+
+  struct Arrow {
+    reference entry;
+    const reference* operator->() const { return &entry; }
+  };
+
+  HashIterator() = default;
+  HashIterator(HashType* hash, size_t position) : hash_(hash), position_(position) {}
+  /// A mutable iterator converts to a constant one.
+  template <bool Other>
+    requires(Const && !Other)
+  HashIterator(const HashIterator<Other>& other) : hash_(other.hash_), position_(other.position_) {}
+
+  reference operator*() const { return reference(key(), value()); }
+  Arrow operator->() const { return Arrow{**this}; }
+  const HashKey& key() const;
+  ValueRef value() const;
+  /// The place of the entry in insertion order, from 0.
+  size_t position() const { return position_; }
+
+  HashIterator& operator++() {
+    ++position_;
+    return *this;
   }
+  HashIterator operator++(int) {
+    HashIterator before = *this;
+    ++position_;
+    return before;
+  }
+  friend bool operator==(const HashIterator& a, const HashIterator& b) { return a.position_ == b.position_; }
+
+ private:
+  template <bool>
+  friend class HashIterator;
+  HashType* hash_ = nullptr;
+  size_t position_ = 0;
 };
 
-class Hash : public tsl::ordered_map<HashKey, Value, StringHash, std::equal_to<>,
-                                     std::allocator<std::pair<HashKey, Value>>,
-                                     std::vector<std::pair<HashKey, Value>>> {
+class Hash {
  public:
-  using ordered_map::ordered_map;
+  using iterator = HashIterator<false>;
+  using const_iterator = HashIterator<true>;
+
+  Hash() = default;
+
+  size_t size() const noexcept { return values_.size(); }
+  bool empty() const noexcept { return values_.empty(); }
+
+  iterator begin() { return iterator(this, 0); }
+  iterator end() { return iterator(this, values_.size()); }
+  const_iterator begin() const { return const_iterator(this, 0); }
+  const_iterator end() const { return const_iterator(this, values_.size()); }
+
+  /// The entry at a place in insertion order, from 0; the place must be below size().
+  iterator nth(size_t position) { return iterator(this, position); }
+  const_iterator nth(size_t position) const { return const_iterator(this, position); }
+  const HashKey& KeyAt(size_t position) const { return keys_->Key(position); }
+  Value& ValueAt(size_t position) { return values_[position]; }
+  const Value& ValueAt(size_t position) const { return values_[position]; }
+
+  /// Returns the place of the key in insertion order, or HashKeyTable::npos when it is absent.
+  size_t IndexOf(std::string_view key) const noexcept {
+    return keys_ == nullptr ? HashKeyTable::npos : keys_->Find(key);
+  }
+  iterator find(std::string_view key) { return Found(IndexOf(key)); }
+  const_iterator find(std::string_view key) const { return Found(IndexOf(key)); }
+  bool contains(std::string_view key) const noexcept { return IndexOf(key) != HashKeyTable::npos; }
+  size_t count(std::string_view key) const noexcept { return contains(key) ? 1 : 0; }
 
   /// Returns the stored value or null when the key is absent.
   const Value* Find(std::string_view key) const {
-    auto it = find(key);
-    return it == end() ? nullptr : &it->second;
+    const size_t position = IndexOf(key);
+    return position == HashKeyTable::npos ? nullptr : &values_[position];
   }
   Value* Find(std::string_view key) {
-    auto it = find(key);
-    return it == end() ? nullptr : &it.value();
+    const size_t position = IndexOf(key);
+    return position == HashKeyTable::npos ? nullptr : &values_[position];
   }
   /// Adds or replaces, keeping the position of an existing key.
-  void Put(std::string_view key, Value v) { insert_or_assign(HashKey(key), std::move(v)); }
+  void Put(std::string_view key, Value v) {
+    const size_t position = IndexOf(key);
+    if (position != HashKeyTable::npos) {
+      values_[position] = std::move(v);
+      return;
+    }
+    AddKey(key);
+    values_.push_back(std::move(v));
+  }
+  void insert_or_assign(std::string_view key, Value v) { Put(key, std::move(v)); }
   /// Removes a key, keeping the order of the others.
-  void Erase(std::string_view key) { erase(HashKey(key)); }
+  void Erase(std::string_view key);
+  void erase(std::string_view key) { Erase(key); }
+  void clear() noexcept {
+    keys_.reset();
+    values_.clear();
+  }
+  /// Makes room for `count` entries in all, so that adding them allocates nothing more.
+  void reserve(size_t count);
+  /// The number of entries the hash holds before it allocates again.
+  size_t capacity() const noexcept { return values_.capacity(); }
 
-  /// Shapes are filled completely, so their table runs at the highest load the map allows: half
-  /// the buckets of the default for a render object's 58 keys.
-  static constexpr float kShapeLoadFactor = 0.95f;
+  /// True when both have the same keys in the same order; copies of one hash answer at once.
+  bool SameKeys(const Hash& other) const noexcept;
 
   /// A hash with the given keys in order and nil values, with room for `room` keys in all. Hot
   /// paths that always build hashes of the same keys copy such a shape (CopyOfShape) and assign
@@ -74,33 +143,60 @@ class Hash : public tsl::ordered_map<HashKey, Value, StringHash, std::equal_to<>
   template <typename Keys>
   static Hash Shape(const Keys& keys, size_t room) {
     Hash shape;
-    shape.max_load_factor(kShapeLoadFactor);
     shape.reserve(room);
     for (std::string_view key : keys) shape.Put(key, Value());
     return shape;
   }
-  /// A new hash equal to shape that keeps the room the shape was made with.
+  /// A hash with the keys of `other`, shared with it, and nil values.
+  static Hash WithKeysOf(const Hash& other) {
+    Hash shape;
+    shape.keys_ = other.keys_;
+    shape.values_.resize(other.size());
+    return shape;
+  }
+  /// A new hash equal to shape that keeps the room the shape was made with; it shares the shape's
+  /// keys.
   static HashPtr CopyOfShape(const Hash& shape) {
-    // Without room beyond its keys, the plain copy already has the shape's table and size.
-    if (shape.values_container().capacity() == shape.size()) return std::make_shared<Hash>(shape);
     auto copy = std::make_shared<Hash>();
-    copy->max_load_factor(shape.max_load_factor());
-    copy->reserve(shape.values_container().capacity());
-    *copy = shape;  // the assignment reuses the reserved storage
+    copy->keys_ = shape.keys_;
+    copy->values_.reserve(shape.values_.capacity());
+    copy->values_.insert(copy->values_.end(), shape.values_.begin(), shape.values_.end());
     return copy;
   }
   /// The hash in `held` when nobody else holds it and it has exactly the shape's keys in order, to
   /// be refilled in place; otherwise a new copy of the shape.
   static HashPtr RefillableOrCopyOfShape(const Value& held, const Hash& shape) {
     const HashPtr* hash = held.HashRef();
-    if (hash != nullptr && hash->use_count() == 1 && (*hash)->size() == shape.size()) {
-      bool sameKeys = true;
-      for (size_t i = 0; i < shape.size() && sameKeys; ++i) sameKeys = (*hash)->nth(i)->first == shape.nth(i)->first;
-      if (sameKeys) return *hash;
-    }
+    if (hash != nullptr && hash->use_count() == 1 && (*hash)->SameKeys(shape)) return *hash;
     return CopyOfShape(shape);
   }
+
+ private:
+  const_iterator Found(size_t position) const {
+    return const_iterator(this, position == HashKeyTable::npos ? values_.size() : position);
+  }
+  iterator Found(size_t position) { return iterator(this, position == HashKeyTable::npos ? values_.size() : position); }
+  // Adds a key that is absent: in place when this hash alone holds its table, else by moving to a
+  // grown copy of the table.
+  void AddKey(std::string_view key);
+  // The table of this hash, made its own first when another hash shares it or it is frozen.
+  HashKeyTable& OwnKeys();
+  // True when this hash may change its table in place.
+  bool OwnsKeys() const noexcept;
+
+  std::shared_ptr<HashKeyTable> keys_;  // null until the first key
+  std::vector<Value> values_;           // in key order
 };
+
+template <bool Const>
+const HashKey& HashIterator<Const>::key() const {
+  return hash_->KeyAt(position_);
+}
+
+template <bool Const>
+typename HashIterator<Const>::ValueRef HashIterator<Const>::value() const {
+  return hash_->ValueAt(position_);
+}
 
 /// Assigns the values of a copied shape position by position, in key order. Debug builds check
 /// that each value goes to the key it is meant for.
@@ -108,8 +204,8 @@ class ShapeFiller {
  public:
   explicit ShapeFiller(Hash& hash) : hash_(hash) {}
   void operator()([[maybe_unused]] std::string_view key, Value value) {
-    assert(index_ < hash_.size() && hash_.nth(index_)->first == key);
-    hash_.nth(index_++).value() = std::move(value);
+    assert(index_ < hash_.size() && hash_.KeyAt(index_) == key);
+    hash_.ValueAt(index_++) = std::move(value);
   }
   /// True when every key of the shape got its value.
   bool Complete() const { return index_ == hash_.size(); }

@@ -79,9 +79,9 @@ class Writer {
   int ShapeOf(const Hash& hash) {
     if (hash.size() < kMinShapeKeys) return -1;
     // Consecutive objects of a page are mostly of one kind: try the last match first.
-    if (lastShape_ >= 0 && SameKeys(LastOfShape(lastShape_), hash)) return lastShape_;
+    if (lastShape_ >= 0 && LastOfShape(lastShape_).SameKeys(hash)) return lastShape_;
     for (size_t i = 0; i < lastOfShape_.size(); ++i) {
-      if (static_cast<int>(i) != lastShape_ && SameKeys(*lastOfShape_[i], hash)) return lastShape_ = static_cast<int>(i);
+      if (static_cast<int>(i) != lastShape_ && lastOfShape_[i]->SameKeys(hash)) return lastShape_ = static_cast<int>(i);
     }
     return -1;
   }
@@ -187,16 +187,6 @@ class Writer {
     capacity_ = capacity;
   }
 
-  static bool SameKeys(const Hash& a, const Hash& b) {
-    if (a.size() != b.size()) return false;
-    const auto& left = a.values_container();
-    const auto& right = b.values_container();
-    for (size_t i = 0; i < left.size(); ++i) {
-      if (left[i].first != right[i].first) return false;
-    }
-    return true;
-  }
-
   static constexpr size_t kInitialCapacity = 256;
   std::unique_ptr<char[]>& buffer_;
   size_t& capacity_;
@@ -257,11 +247,10 @@ void WriteContainer(Writer& out, const Value& v) {
   const int shape = out.ShapeOf(hash);
   if (shape >= 0) {
     out.TagCount(kHashOfShape, static_cast<uint64_t>(shape));
-    const auto& before = out.LastOfShape(shape).values_container();
-    const auto& entries = hash.values_container();
-    for (size_t i = 0; i < entries.size(); ++i) {
-      const Value& value = entries[i].second;
-      if (IsScalar(value) && value.Identical(before[i].second)) {
+    const Hash& before = out.LastOfShape(shape);
+    for (size_t i = 0; i < hash.size(); ++i) {
+      const Value& value = hash.ValueAt(i);
+      if (IsScalar(value) && value.Identical(before.ValueAt(i))) {
         out.Byte(kSame);
       } else {
         Write(out, value);
@@ -271,7 +260,7 @@ void WriteContainer(Writer& out, const Value& v) {
     return;
   }
   out.TagCount(kHash, hash.size());
-  for (const auto& [key, item] : hash.values_container()) {
+  for (const auto& [key, item] : hash) {
     out.Text(key);
     Write(out, item);
   }
@@ -362,9 +351,9 @@ class Reader {
         if (hash->size() > bytes_.size() - pos_) return false;
         const Hash& previous = *lastOfShape_[shape];
         for (size_t i = 0; i < hash->size(); ++i) {
-          Value& value = hash->nth(i).value();
+          Value& value = hash->ValueAt(i);
           if (pos_ < bytes_.size() && bytes_[pos_] == kSame) {
-            const Value& before = previous.nth(i)->second;
+            const Value& before = previous.ValueAt(i);
             if (!IsScalar(before)) return false;
             ++pos_;
             value = before;
@@ -415,10 +404,7 @@ class Reader {
   // Keeps the keys of a hash read whole, numbered as the writer numbered it.
   void Remember(const HashPtr& hash) {
     if (hash->size() < kMinShapeKeys || shapes_.size() >= kMaxShapes) return;
-    std::vector<std::string_view> keys;
-    keys.reserve(hash->size());
-    for (const auto& entry : hash->values_container()) keys.push_back(entry.first.view());
-    shapes_.push_back(Hash::Shape(keys, hash->size()));
+    shapes_.push_back(Hash::WithKeysOf(*hash));
     lastOfShape_.push_back(hash);
   }
 

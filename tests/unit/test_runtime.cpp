@@ -430,7 +430,7 @@ TEST(HashShapes, CopiesAreEqualIndependentAndKeepTheRoomOfTheShape) {
       EXPECT_EQ(copy->nth(i)->first, kKeys[i]) << room;
       EXPECT_TRUE(copy->nth(i)->second.IsNil()) << room;
     }
-    EXPECT_GE(copy->values_container().capacity(), room) << room;
+    EXPECT_GE(copy->capacity(), room) << room;
     // Filled by position, found by key; the shape itself stays empty.
     ShapeFiller put(*copy);
     put("a", Value(1));
