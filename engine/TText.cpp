@@ -602,8 +602,7 @@ bool CacheableKind(const Value& v) {
 bool SameMember(const Value& a, const Value& b) {
   if (const Number* x = a.NumberRef()) {
     const Number* y = b.NumberRef();
-    return y != nullptr && x->i == y->i && std::bit_cast<uint64_t>(x->d) == std::bit_cast<uint64_t>(y->d) &&
-           x->isInteger == y->isInteger && x->decimals == y->decimals;
+    return y != nullptr && x->Bits() == y->Bits() && x->isInteger == y->isInteger && x->decimals == y->decimals;
   }
   return a.Identical(b);
 }

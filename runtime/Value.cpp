@@ -128,6 +128,14 @@ Value::Value(double d) {
   data_ = Number::Double(d, decimals);
 }
 
+StringPtr Value::MakeString(std::string s) {
+  if (s.empty()) {
+    static const StringPtr empty = std::make_shared<const std::string>();
+    return empty;
+  }
+  return std::make_shared<const std::string>(std::move(s));
+}
+
 Value Value::NewHash() { return Value(std::make_shared<Hash>()); }
 Value Value::NewArray(size_t n) { return Value(std::make_shared<Array>(n)); }
 Value Value::FromArray(Array items) { return Value(std::make_shared<Array>(std::move(items))); }
@@ -147,7 +155,7 @@ const Number& Value::AsNumber() const {
   ThrowWrongKind("number", Kind::Number, kind());
 }
 const std::string& Value::AsString() const {
-  if (auto* s = std::get_if<std::string>(&data_)) return *s;
+  if (auto* s = std::get_if<StringPtr>(&data_)) return **s;
   ThrowWrongKind("string", Kind::String, kind());
 }
 Date Value::AsDate() const {
@@ -206,7 +214,7 @@ size_t Value::Len() const {
   switch (kind()) {
     case Kind::Array: return std::get<ArrayPtr>(data_)->size();
     case Kind::Hash: return std::get<HashPtr>(data_)->size();
-    case Kind::String: return std::get<std::string>(data_).size();
+    case Kind::String: return std::get<StringPtr>(data_)->size();
     default: return 0;
   }
 }

@@ -28,6 +28,9 @@ using HashPtr = std::shared_ptr<Hash>;
 using ObjectPtr = std::shared_ptr<Object>;
 using CodeBlock = std::function<Value(std::span<const Value>)>;
 using BlockPtr = std::shared_ptr<const CodeBlock>;
+/// Texts are immutable and shared by the copies of a value, which keeps a value at 24 bytes: a
+/// render object holds dozens of values and is copied once per label.
+using StringPtr = std::shared_ptr<const std::string>;
 
 /// The kinds of Value, in the order of their one-letter codes "U L N C D T A H O B".
 enum class Kind : uint8_t { Nil, Logical, Number, String, Date, Timestamp, Array, Hash, Object, Block };
@@ -35,18 +38,32 @@ enum class Kind : uint8_t { Nil, Logical, Number, String, Date, Timestamp, Array
 /// Returns the readable name of a kind ("nil", "number", ...), used in error messages.
 std::string_view to_string(Kind kind);
 
-/// A number: an int64 or a double, plus the count of decimals its text form shows.
+/// A number: an int64 or a double, plus the count of decimals its text form shows. `i` holds an
+/// integer and `d` a double; the two share their storage, so only the one `isInteger` names holds
+/// the number.
 struct Number {
+  union {
+    int64_t i = 0;
+    double d;
+  };
   bool isInteger = true;
   uint8_t decimals = 0;
-  int64_t i = 0;
-  double d = 0.0;
 
   /// Returns the value as a double (exact for integers up to 2^53).
   double AsDouble() const { return isInteger ? static_cast<double>(i) : d; }
-  static Number Integer(int64_t v) { return Number{true, 0, v, 0.0}; }
+  /// The 8 bytes of the stored integer or double, for exact comparisons.
+  uint64_t Bits() const { return std::bit_cast<uint64_t>(i); }
+  static Number Integer(int64_t v) {
+    Number n;
+    n.i = v;
+    return n;
+  }
   static Number Double(double v, int decimals) {
-    return Number{false, static_cast<uint8_t>(decimals < 0 ? 0 : (decimals > 30 ? 30 : decimals)), 0, v};
+    Number n;
+    n.d = v;
+    n.isInteger = false;
+    n.decimals = static_cast<uint8_t>(decimals < 0 ? 0 : (decimals > 30 ? 30 : decimals));
+    return n;
   }
 };
 
@@ -105,10 +122,10 @@ class Value {
   /// 2.822 has 3), as a decimal literal written in engine code would.
   Value(double d);
   Value(Number n) : data_(n) {}
-  Value(const char* s) : data_(std::string(s)) {}
-  Value(std::string s) : data_(std::move(s)) {}
-  Value(std::string_view s) : data_(std::string(s)) {}
-  Value(const HashKey& key) : data_(key.str()) {}
+  Value(const char* s) : data_(MakeString(std::string(s))) {}
+  Value(std::string s) : data_(MakeString(std::move(s))) {}
+  Value(std::string_view s) : data_(MakeString(std::string(s))) {}
+  Value(const HashKey& key) : data_(MakeString(key.str())) {}
   Value(Date d) : data_(d) {}
   Value(Timestamp t) : data_(t) {}
   Value(ArrayPtr a) : data_(std::move(a)) {}
@@ -160,7 +177,10 @@ class Value {
   const HashPtr* HashRef() const { return std::get_if<HashPtr>(&data_); }
   /// Returns the number / string held, or null for another kind: inline access for hot loops.
   const Number* NumberRef() const { return std::get_if<Number>(&data_); }
-  const std::string* StringRef() const { return std::get_if<std::string>(&data_); }
+  const std::string* StringRef() const {
+    const StringPtr* s = std::get_if<StringPtr>(&data_);
+    return s != nullptr ? s->get() : nullptr;
+  }
   Object* ObjectRaw() const;
   /// Returns the object cast to T, or null when this is not an object of that class.
   template <typename T>
@@ -204,10 +224,13 @@ class Value {
       case Kind::Number: {
         const Number& a = *std::get_if<Number>(&data_);
         const Number& b = *std::get_if<Number>(&other.data_);
-        return a.isInteger == b.isInteger && a.decimals == b.decimals && a.i == b.i &&
-               std::bit_cast<uint64_t>(a.d) == std::bit_cast<uint64_t>(b.d);
+        return a.isInteger == b.isInteger && a.decimals == b.decimals && a.Bits() == b.Bits();
       }
-      case Kind::String: return *std::get_if<std::string>(&data_) == *std::get_if<std::string>(&other.data_);
+      case Kind::String: {
+        const StringPtr& a = *std::get_if<StringPtr>(&data_);
+        const StringPtr& b = *std::get_if<StringPtr>(&other.data_);
+        return a == b || *a == *b;
+      }
       case Kind::Date: return std::get_if<Date>(&data_)->day == std::get_if<Date>(&other.data_)->day;
       case Kind::Timestamp: {
         const Timestamp& a = *std::get_if<Timestamp>(&data_);
@@ -223,10 +246,16 @@ class Value {
   }
 
  private:
-  std::variant<std::monostate, bool, Number, std::string, Date, Timestamp, ArrayPtr, HashPtr, ObjectPtr,
+  // The empty text is shared by every value that holds it.
+  static StringPtr MakeString(std::string s);
+
+  std::variant<std::monostate, bool, Number, StringPtr, Date, Timestamp, ArrayPtr, HashPtr, ObjectPtr,
                BlockPtr>
       data_;
 };
+
+static_assert(sizeof(Number) == 16, "a number fits the 16 bytes of a value's payload");
+static_assert(sizeof(Value) == 24, "values are copied in bulk: keep them small");
 
 /// Writes a readable form for test failures and logs: the literal-expression text, with numbers
 /// marked as integer or as double with their display decimals.

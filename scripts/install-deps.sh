@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make
-  rapidjson-dev libtsl-ordered-map-dev
+  rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libzxing-dev
 )

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -36,6 +37,32 @@ TEST(Value, CopyIsReferenceCloneIsDeep) {
   h["list"].Append(2);
   EXPECT_EQ(shared["list"].Len(), 2u);
   EXPECT_EQ(copy["list"].Len(), 1u);
+}
+
+TEST(Value, TextsKeepTheirBytesThroughCopiesAndReplacement) {
+  // Texts are shared by the copies of a value: replacing one copy never reaches another.
+  const std::string bytes = "con\0nul y m\xC3\xA1s de quince bytes"s;
+  Value text(bytes);
+  Value copy = text;
+  Value hash = Value::NewHash();
+  hash.Set("t", copy);
+  copy = Value("otro");
+  hash.Set("t", Value(""));
+  EXPECT_EQ(text.AsString(), bytes);
+  EXPECT_EQ(text.Len(), bytes.size());
+  EXPECT_EQ(copy.AsString(), "otro");
+  EXPECT_TRUE(hash["t"].IsString());
+  EXPECT_EQ(hash["t"].Len(), 0u);
+  EXPECT_TRUE(Value("").Identical(Value(std::string())));
+  EXPECT_TRUE(text.Identical(Value(bytes)));
+
+  // Integers and doubles share their storage; the kind flag and the decimals keep them apart.
+  EXPECT_EQ(Value::Int(-7).AsNumber().i, -7);
+  EXPECT_EQ(Value::Dbl(2.25, 2).AsNumber().d, 2.25);
+  EXPECT_EQ(Value::Int(3).AsNumber().AsDouble(), 3.0);
+  const int64_t bitsOfOneAndAHalf = std::bit_cast<int64_t>(1.5);
+  EXPECT_FALSE(Value::Int(bitsOfOneAndAHalf).Identical(Value::Dbl(1.5, 0)));
+  EXPECT_NE(ValueString(Value::Int(bitsOfOneAndAHalf)), ValueString(Value::Dbl(1.5, 1)));
 }
 
 TEST(Accessors, DisplayDecimalsReachText) {
