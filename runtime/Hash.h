@@ -119,6 +119,7 @@ class Hash {
       return;
     }
     AddKey(key);
+    if (values_.capacity() == 0) values_.reserve(4);  // as the key table does with its first key
     values_.push_back(std::move(v));
   }
   void insert_or_assign(std::string_view key, Value v) { Put(key, std::move(v)); }

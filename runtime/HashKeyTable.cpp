@@ -22,31 +22,29 @@ size_t SlotsFor(size_t count) {
 }  // namespace
 
 HashKeyTable::HashKeyTable(const HashKeyTable& other)
-    : keys_(other.keys_), hashes_(other.hashes_), index_(other.index_) {}
+    : entries_(other.entries_), index_(other.index_) {}
 
 void HashKeyTable::Append(std::string_view key) {
   Changed();
-  keys_.emplace_back(key);
-  hashes_.push_back(static_cast<uint32_t>(StringHash{}(key)));
-  if (index_.empty() && keys_.size() <= kScanLimit) return;
-  if (index_.size() < keys_.size() * 2) {
-    Rebuild(SlotsFor(keys_.size()));
+  if (entries_.capacity() == 0) entries_.reserve(kFirstRoom);
+  entries_.push_back(Entry{HashKey(key), static_cast<uint32_t>(StringHash{}(key))});
+  if (index_.empty() && entries_.size() <= kScanLimit) return;
+  if (index_.size() < entries_.size() * 2) {
+    Rebuild(SlotsFor(entries_.size()));
   } else {
-    Place(keys_.size() - 1);
+    Place(entries_.size() - 1);
   }
 }
 
 void HashKeyTable::Remove(size_t position) {
   Changed();
-  keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(position));
-  hashes_.erase(hashes_.begin() + static_cast<std::ptrdiff_t>(position));
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(position));
   // Every later position moved, so the index is built again (removing keys is rare).
-  Rebuild(keys_.size() <= kScanLimit ? 0 : index_.size());
+  Rebuild(entries_.size() <= kScanLimit ? 0 : index_.size());
 }
 
 void HashKeyTable::Reserve(size_t count) {
-  keys_.reserve(count);
-  hashes_.reserve(count);
+  entries_.reserve(count);
   if (count > kScanLimit && index_.size() < count * 2) Rebuild(SlotsFor(count));
 }
 
@@ -72,12 +70,12 @@ void HashKeyTable::Changed() noexcept {
 void HashKeyTable::Rebuild(size_t slots) {
   index_.assign(slots, 0);
   if (slots == 0) return;
-  for (size_t position = 0; position < keys_.size(); ++position) Place(position);
+  for (size_t position = 0; position < entries_.size(); ++position) Place(position);
 }
 
 void HashKeyTable::Place(size_t position) noexcept {
   const size_t mask = index_.size() - 1;
-  size_t slot = hashes_[position] & mask;
+  size_t slot = entries_[position].hash & mask;
   while (index_[slot] != 0) slot = (slot + 1) & mask;
   index_[slot] = static_cast<uint32_t>(position + 1);
 }

@@ -55,15 +55,16 @@ class HashKeyTable {
   HashKeyTable(const HashKeyTable& other);
   HashKeyTable& operator=(const HashKeyTable&) = delete;
 
-  size_t size() const noexcept { return keys_.size(); }
-  const HashKey& Key(size_t position) const noexcept { return keys_[position]; }
+  size_t size() const noexcept { return entries_.size(); }
+  const HashKey& Key(size_t position) const noexcept { return entries_[position].key; }
 
   /// Returns the position of the key, or npos when it is absent.
   size_t Find(std::string_view key) const noexcept {
     if (index_.empty()) {
       // Small tables are scanned: comparing a few sizes is cheaper than hashing the key.
-      for (size_t i = 0; i < keys_.size(); ++i) {
-        if (keys_[i].size() == key.size() && std::memcmp(keys_[i].data(), key.data(), key.size()) == 0) return i;
+      for (size_t i = 0; i < entries_.size(); ++i) {
+        const HashKey& candidate = entries_[i].key;
+        if (candidate.size() == key.size() && std::memcmp(candidate.data(), key.data(), key.size()) == 0) return i;
       }
       return npos;
     }
@@ -73,7 +74,8 @@ class HashKeyTable {
       const uint32_t entry = index_[slot];
       if (entry == 0) return npos;
       const size_t position = entry - 1;
-      if (hashes_[position] == static_cast<uint32_t>(hash) && keys_[position] == key) return position;
+      const Entry& candidate = entries_[position];
+      if (candidate.hash == static_cast<uint32_t>(hash) && candidate.key == key) return position;
     }
   }
 
@@ -96,13 +98,19 @@ class HashKeyTable {
  private:
   // Below this many keys the table keeps no index and Find scans.
   static constexpr size_t kScanLimit = 8;
+  // The room a table takes with its first key: most hashes hold a few keys, and growing one at a
+  // time from nothing would reallocate at every one of them.
+  static constexpr size_t kFirstRoom = 4;
 
   void Changed() noexcept;
   void Rebuild(size_t slots);
   void Place(size_t position) noexcept;
 
-  std::vector<HashKey> keys_;
-  std::vector<uint32_t> hashes_;  // StringHash of each key, truncated
+  struct Entry {
+    HashKey key;
+    uint32_t hash;  // StringHash of the key, truncated
+  };
+  std::vector<Entry> entries_;    // in insertion order
   std::vector<uint32_t> index_;   // open addressing, linear probing: position + 1, 0 for a free slot
   bool frozen_ = false;
 
