@@ -63,8 +63,7 @@ class HashKeyTable {
     if (index_.empty()) {
       // Small tables are scanned: comparing a few sizes is cheaper than hashing the key.
       for (size_t i = 0; i < entries_.size(); ++i) {
-        const HashKey& candidate = entries_[i].key;
-        if (candidate.size() == key.size() && std::memcmp(candidate.data(), key.data(), key.size()) == 0) return i;
+        if (entries_[i].key == key) return i;
       }
       return npos;
     }

@@ -133,6 +133,12 @@ TEST(HashKeyTables, ACopyGrownKeyByKeyFindsEveryKey) {
   for (int i = 0; i < 18; ++i) shrinking.Put("n" + std::to_string(i), Value(i));
   EXPECT_EQ(shrinking.size(), 20u);
   ExpectEveryKeyFound(shrinking);
+  // The empty key, also asked for with a view that points nowhere, in a scanned and an indexed table.
+  Hash withEmptyKey;
+  withEmptyKey.Put("", Value(1));
+  EXPECT_EQ(withEmptyKey.IndexOf(std::string_view()), 0u);
+  shrinking.Put("", Value(2));
+  EXPECT_EQ(ValueInt(*shrinking.Find(std::string_view())), 2);
   shrinking.clear();
   EXPECT_TRUE(shrinking.empty());
   EXPECT_EQ(shrinking.Find("k19"), nullptr);
