@@ -434,9 +434,7 @@ Value TMotorEjecucion::DesplazarRenderizableEtiqueta(const Value& objeto, double
   put("nSlot", Value::Int(cell));
   put("nOffsetX", Value(dx));
   put("nOffsetY", Value(dy));
-  // The key is made once: the insertion copies its bytes instead of building it from the text.
-  static const HashKey kTagKey("debugEtiqueta");
-  hash.insert_or_assign(kTagKey, Value(std::move(tag)));
+  hash.Put("debugEtiqueta", Value(std::move(tag)));
   return objeto;
 }
 

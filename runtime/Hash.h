@@ -50,9 +50,6 @@ class HashIterator {
   Arrow operator->() const { return Arrow{**this}; }
   const HashKey& key() const;
   ValueRef value() const;
-  /// The place of the entry in insertion order, from 0.
-  size_t position() const { return position_; }
-
   HashIterator& operator++() {
     ++position_;
     return *this;
@@ -99,8 +96,6 @@ class Hash {
   }
   iterator find(std::string_view key) { return Found(IndexOf(key)); }
   const_iterator find(std::string_view key) const { return Found(IndexOf(key)); }
-  bool contains(std::string_view key) const noexcept { return IndexOf(key) != HashKeyTable::npos; }
-  size_t count(std::string_view key) const noexcept { return contains(key) ? 1 : 0; }
 
   /// Returns the stored value or null when the key is absent.
   const Value* Find(std::string_view key) const {
@@ -119,13 +114,11 @@ class Hash {
       return;
     }
     AddKey(key);
-    if (values_.capacity() == 0) values_.reserve(4);  // as the key table does with its first key
+    if (values_.capacity() == 0) values_.reserve(HashKeyTable::kFirstRoom);
     values_.push_back(std::move(v));
   }
-  void insert_or_assign(std::string_view key, Value v) { Put(key, std::move(v)); }
   /// Removes a key, keeping the order of the others.
   void Erase(std::string_view key);
-  void erase(std::string_view key) { Erase(key); }
   void clear() noexcept {
     keys_.reset();
     values_.clear();

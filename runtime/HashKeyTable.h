@@ -49,6 +49,9 @@ struct StringHash {
 class HashKeyTable {
  public:
   static constexpr size_t npos = static_cast<size_t>(-1);
+  /// The room a table, and the values of its hash, take with the first key: most hashes hold a
+  /// few keys, and growing one at a time from nothing would reallocate at every one of them.
+  static constexpr size_t kFirstRoom = 4;
 
   HashKeyTable() = default;
   /// A copy holds the same keys; it is not frozen and remembers no move to a grown table.
@@ -97,9 +100,6 @@ class HashKeyTable {
  private:
   // Below this many keys the table keeps no index and Find scans.
   static constexpr size_t kScanLimit = 8;
-  // The room a table takes with its first key: most hashes hold a few keys, and growing one at a
-  // time from nothing would reallocate at every one of them.
-  static constexpr size_t kFirstRoom = 4;
 
   void Changed() noexcept;
   void Rebuild(size_t slots);

@@ -118,7 +118,7 @@ class ValueBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Valu
       top.array->push_back(std::move(v));
     } else {
       // A repeated key keeps its first position and takes the last value.
-      top.hash->insert_or_assign(std::move(top.key), std::move(v));
+      top.hash->Put(top.key, std::move(v));
       top.key.clear();
     }
     return true;
