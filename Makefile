@@ -21,7 +21,7 @@ build: deps $(BUILD)/CMakeCache.txt
 # `make run` shows only the program's output: the build log appears when the build fails.
 run: deps $(BUILD)/CMakeCache.txt
 	@cmake --build $(BUILD) -j $(JOBS) > $(BUILD)/build.log 2>&1 || { cat $(BUILD)/build.log; exit 1; }
-	@./$(BUILD)/test_motor_ejecucion
+	@./$(BUILD)/tests/test_motor_ejecucion
 
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -34,7 +34,7 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 test: test-release test-asan
 
 bench: build
-	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 PREFIX ?= /usr/local
 install: build

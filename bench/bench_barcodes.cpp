@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "DataMatrix.h"
-#include "QrCode.h"
-#include "TBarcodeUtil.h"
+#include "barcode/DataMatrix.h"
+#include "barcode/QrCode.h"
+#include "barcode/TBarcodeUtil.h"
 #include "Value.h"
 
 using namespace nv;

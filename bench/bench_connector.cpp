@@ -6,8 +6,8 @@
 #include <string>
 
 #include "Runtime.h"
-#include "TConectorDatos.h"
-#include "TConectorDatosReg.h"
+#include "data/TConectorDatos.h"
+#include "data/TConectorDatosReg.h"
 
 using namespace nv;
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "Accessors.h"
-#include "TConectorDatosReg.h"
-#include "TContextoEjecucion.h"
-#include "TEvaluadorFormulas.h"
+#include "data/TConectorDatosReg.h"
+#include "run/TContextoEjecucion.h"
+#include "formula/TEvaluadorFormulas.h"
 
 using namespace nv;
 

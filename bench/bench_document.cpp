@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "TDocument.h"
-#include "TPlantilla.h"
+#include "document/TDocument.h"
+#include "document/TPlantilla.h"
 #include "Value.h"
 
 using namespace nv;

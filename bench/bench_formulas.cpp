@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "Accessors.h"
-#include "TConectorDatosReg.h"
-#include "TContextoEjecucion.h"
-#include "TEvaluadorFormulas.h"
-#include "TFuncFormulas.h"
+#include "data/TConectorDatosReg.h"
+#include "run/TContextoEjecucion.h"
+#include "formula/TEvaluadorFormulas.h"
+#include "formula/TFuncFormulas.h"
 #include "Value.h"
 
 using namespace nv;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "TFuncFormulas.h"
+#include "formula/TFuncFormulas.h"
 #include "Value.h"
 
 namespace {

@@ -26,14 +26,14 @@
 #include <string>
 
 #include "Accessors.h"
-#include "TConectorDatosReg.h"
-#include "TContextoEjecucion.h"
-#include "TDocumentoRenderizable.h"
-#include "TEvaluadorFormulas.h"
-#include "TMotorComposicion.h"
-#include "TMotorEjecucion.h"
-#include "TMotorPaginacion.h"
-#include "TPlantilla.h"
+#include "data/TConectorDatosReg.h"
+#include "run/TContextoEjecucion.h"
+#include "output/TDocumentoRenderizable.h"
+#include "formula/TEvaluadorFormulas.h"
+#include "run/TMotorComposicion.h"
+#include "run/TMotorEjecucion.h"
+#include "run/TMotorPaginacion.h"
+#include "document/TPlantilla.h"
 #include "Value.h"
 
 using namespace nv;

@@ -15,8 +15,8 @@
 #include <string>
 
 #include "Accessors.h"
-#include "TDocumentoRenderizable.h"
-#include "TMotorPaginacion.h"
+#include "output/TDocumentoRenderizable.h"
+#include "run/TMotorPaginacion.h"
 #include "Value.h"
 
 using namespace nv;

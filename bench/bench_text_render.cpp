@@ -4,12 +4,12 @@
 #include <benchmark/benchmark.h>
 
 #include "Accessors.h"
-#include "TConectorDatosReg.h"
-#include "TContextoEjecucion.h"
-#include "TEvaluadorFormulas.h"
-#include "TLine.h"
-#include "TRectangle.h"
-#include "TText.h"
+#include "data/TConectorDatosReg.h"
+#include "run/TContextoEjecucion.h"
+#include "formula/TEvaluadorFormulas.h"
+#include "objects/TLine.h"
+#include "objects/TRectangle.h"
+#include "objects/TText.h"
 
 using namespace nv;
 

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Accessors.h"
 #include "Json.h"
@@ -193,4 +194,43 @@ TEST(CliBadInput, WrongArgumentsExitTwoWithUsage) {
   CliRun version = Norvane({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out.rfind("norvane ", 0), 0u);
+}
+
+// Golden output: the examples and a few evaluations print exactly the bytes they printed when the
+// files under golden/ were written. A change that alters output must update the files on purpose.
+namespace {
+
+std::string Golden(const std::string& name) { return ReadBinaryFile(std::string(NORVANE_GOLDEN) + "/" + name); }
+
+// The timing record ends a render and differs from run to run; everything before it is compared.
+std::string WithoutTiming(const std::string& render) { return render.substr(0, render.find(",\"rendimiento\":")); }
+
+}  // namespace
+
+TEST(CliGolden, ExampleRendersAreByteIdentical) {
+  for (const std::string example : {"labels", "report"}) {
+    CliRun run = Norvane({"render", Example(example + "/template.json"), "--data", Example(example + "/data.json")});
+    ASSERT_EQ(run.exitCode, 0) << example << ": " << run.err;
+    std::string expected = Golden(example + ".render.json");
+    ASSERT_NE(expected.find(",\"rendimiento\":"), std::string::npos) << example;
+    EXPECT_EQ(WithoutTiming(run.out), WithoutTiming(expected)) << example;
+  }
+}
+
+TEST(CliGolden, EvaluationsAndBarcodesAreByteIdentical) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string golden;
+  };
+  const Case cases[] = {
+      {{"eval", "Transform(1234.5, '@E 999,999.99')"}, "eval.txt"},
+      {{"eval", "NoSuchFunction(2)"}, "eval-error.txt"},
+      {{"barcode", "EAN13", "590123412345"}, "barcode-ean13.txt"},
+      {{"barcode", "QR", "https://example.com/norvane"}, "barcode-qr.txt"},
+  };
+  for (const Case& c : cases) {
+    CliRun run = Norvane(c.args);
+    EXPECT_EQ(run.exitCode, 0) << c.golden;
+    EXPECT_EQ(run.out, Golden(c.golden)) << c.golden;
+  }
 }

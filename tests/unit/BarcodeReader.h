@@ -10,12 +10,10 @@
 
 #include "Value.h"
 
-#ifdef NORVANE_HAVE_ZXING
 #ifndef ZX_USE_UTF8
 #define ZX_USE_UTF8
 #endif
 #include <ZXing/ReadBarcode.h>
-#endif
 
 namespace nv::reader {
 
@@ -78,7 +76,6 @@ struct Decoded {
   std::string symbology;
 };
 
-#ifdef NORVANE_HAVE_ZXING
 /// Decodes the single symbol of `format` in the image; nothing when the reader finds none.
 inline std::optional<Decoded> Decode(const Bitmap& image, ZXing::BarcodeFormat format) {
   ZXing::ImageView view(image.pixels.data(), image.width, image.height, ZXing::ImageFormat::Lum);
@@ -90,6 +87,5 @@ inline std::optional<Decoded> Decode(const Bitmap& image, ZXing::BarcodeFormat f
   const ZXing::ByteArray& raw = result.bytes();
   return Decoded{std::string(raw.begin(), raw.end()), result.symbologyIdentifier()};
 }
-#endif
 
 }  // namespace nv::reader

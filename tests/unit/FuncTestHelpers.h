@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "Runtime.h"
-#include "TFuncFormulas.h"
+#include "formula/TFuncFormulas.h"
 #include "Value.h"
 
 namespace nv::testing {

@@ -10,10 +10,10 @@
 
 #include "Accessors.h"
 #include "Object.h"
-#include "TDocumentoRenderizable.h"
-#include "TMotorComposicion.h"
-#include "TMotorEjecucion.h"
-#include "TMotorPaginacion.h"
+#include "output/TDocumentoRenderizable.h"
+#include "run/TMotorComposicion.h"
+#include "run/TMotorEjecucion.h"
+#include "run/TMotorPaginacion.h"
 #include "Value.h"
 
 namespace nv::testing {
