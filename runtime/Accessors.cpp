@@ -31,8 +31,6 @@ Value HashKeys(const Value& hash) {
 
 bool HHas(const Value& hash, std::string_view key) { return hash.Has(key); }
 
-Value AsHash(const Value& v) { return v.IsHash() ? v : Value::NewHash(); }
-Value AsArray(const Value& v) { return v.IsArray() ? v : Value::NewArray(); }
 
 std::string ValueString(const Value& v) {
   switch (v.kind()) {
@@ -177,11 +175,9 @@ bool EsNumerico(const Value& v) {
 }
 
 bool EsTextoNumerico(std::string_view raw) {
-  // AllTrim's blanks (leading blanks, tabs, CR and LF, trailing blanks), without a copy: the
-  // formula evaluator runs this test on every literal it compiles.
-  const size_t begin = raw.find_first_not_of(" \t\r\n");
-  if (begin == std::string_view::npos) return false;
-  const std::string_view text = raw.substr(begin, raw.find_last_not_of(' ') + 1 - begin);
+  // Trimmed without a copy: the formula evaluator runs this test on every literal it compiles.
+  const std::string_view text = AllTrimView(raw);
+  if (text.empty()) return false;
   bool digit = false;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];

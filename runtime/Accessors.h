@@ -17,9 +17,6 @@ const Value& HSet(const Value& hash, std::string_view key, Value value);
 /// The keys of a hash in order (an array of strings), empty for any other kind.
 Value HashKeys(const Value& hash);
 bool HHas(const Value& hash, std::string_view key);
-/// v itself when a hash / array, else a new empty one.
-Value AsHash(const Value& v);
-Value AsArray(const Value& v);
 
 /// nil "", strings unchanged, numbers their trimmed text with their decimals ("5.00"), true "1",
 /// false "", other kinds their trimmed generic text. Layout objects use this as their ValorAString.

@@ -94,8 +94,6 @@ class Hash {
   size_t IndexOf(std::string_view key) const noexcept {
     return keys_ == nullptr ? HashKeyTable::npos : keys_->Find(key);
   }
-  iterator find(std::string_view key) { return Found(IndexOf(key)); }
-  const_iterator find(std::string_view key) const { return Found(IndexOf(key)); }
 
   /// Returns the stored value or null when the key is absent.
   const Value* Find(std::string_view key) const {
@@ -166,10 +164,6 @@ class Hash {
   }
 
  private:
-  const_iterator Found(size_t position) const {
-    return const_iterator(this, position == HashKeyTable::npos ? values_.size() : position);
-  }
-  iterator Found(size_t position) { return iterator(this, position == HashKeyTable::npos ? values_.size() : position); }
   // Adds a key that is absent: in place when this hash alone holds its table, else by moving to a
   // grown copy of the table.
   void AddKey(std::string_view key);

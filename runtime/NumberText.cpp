@@ -139,12 +139,14 @@ Number Val(std::string_view text) {
   return Number::Double(std::strtod(literal.c_str(), nullptr), decimals);
 }
 
-std::string AllTrim(std::string_view text) {
+std::string_view AllTrimView(std::string_view text) {
   size_t begin = text.find_first_not_of(" \t\r\n");
-  if (begin == std::string_view::npos) return "";
+  if (begin == std::string_view::npos) return {};
   size_t end = text.find_last_not_of(' ');
-  return std::string(text.substr(begin, end + 1 - begin));
+  return text.substr(begin, end + 1 - begin);
 }
+
+std::string AllTrim(std::string_view text) { return std::string(AllTrimView(text)); }
 
 std::string LTrim(std::string_view text) {
   size_t begin = text.find_first_not_of(" \t\r\n");

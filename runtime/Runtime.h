@@ -64,6 +64,9 @@ std::string Base64Decode(std::string_view text);
 
 // ---- Trimming and emptiness ---------------------------------------------------------------------
 
+/// The view of text that AllTrim keeps: without leading blanks, tabs, CR and LF and without
+/// trailing blanks. Points into text.
+std::string_view AllTrimView(std::string_view text);
 /// Removes leading blanks, tabs, CR and LF, and trailing blanks only.
 std::string AllTrim(std::string_view text);
 std::string LTrim(std::string_view text);

@@ -159,6 +159,10 @@ class Value {
   bool IsHash() const { return kind() == Kind::Hash; }
   bool IsObject() const { return kind() == Kind::Object; }
   bool IsBlock() const { return kind() == Kind::Block; }
+  /// The strict logical tests: true only for the logical true (false) itself; any other kind,
+  /// however truthy its text, answers false.
+  bool IsTrue() const { return IsLogical() && std::get<bool>(data_); }
+  bool IsFalse() const { return IsLogical() && !std::get<bool>(data_); }
 
   // Checked access: each raises RuntimeError when the kind is wrong.
   bool AsBool() const;

@@ -60,7 +60,9 @@ std::string TempWith(const std::string& content) {
 
 size_t CountObjectsOfKind(const Value& page, const std::string& tipo) {
   size_t count = 0;
-  for (const Value& object : AsArray(HGet(page, "objetos")).AsArray()) {
+  const Value objects = HGet(page, "objetos");
+  if (!objects.IsArray()) return 0;
+  for (const Value& object : objects.AsArray()) {
     if (ValueString(HGet(object, "tipo")) == tipo) ++count;
   }
   return count;

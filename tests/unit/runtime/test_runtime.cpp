@@ -167,6 +167,24 @@ TEST(Trim, LeadingSetAndTrailingBlanksOnly) {
   EXPECT_EQ(LTrim("\t a "), "a ");
   EXPECT_EQ(RTrim(" a \t "), " a \t");
   EXPECT_EQ(RTrim("   "), "");
+  // The view keeps the same bytes and points into its argument.
+  const std::string text = "\n  a b \t  ";
+  const std::string_view view = AllTrimView(text);
+  EXPECT_EQ(view, AllTrim(text));
+  EXPECT_EQ(view.data(), text.data() + 3);
+  EXPECT_TRUE(AllTrimView("\r\n\t ").empty());
+  EXPECT_TRUE(EsTextoNumerico(" \t-12,5 "));
+  EXPECT_FALSE(EsTextoNumerico(" \t "));
+}
+
+TEST(Truthiness, OnlyTheLogicalItselfIsStrictlyTrueOrFalse) {
+  EXPECT_TRUE(Value(true).IsTrue());
+  EXPECT_FALSE(Value(true).IsFalse());
+  EXPECT_TRUE(Value(false).IsFalse());
+  for (const Value& other : {Value(), Value::Int(1), Value::Int(0), Value("true"), Value(".T."), Value::NewHash()}) {
+    EXPECT_FALSE(other.IsTrue());
+    EXPECT_FALSE(other.IsFalse());
+  }
 }
 
 TEST(Emptiness, EmptyValuesOfEveryKind) {
