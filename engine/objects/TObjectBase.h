@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,8 @@
 namespace nv {
 
 class TDocument;
+template <class T>
+struct Field;
 
 /// How EvaluarColor treats colours: Plain passes static colours through and accepts
 /// "transparent" from a formula; Normalise always yields "#" plus six lower-case hex digits.
@@ -22,8 +25,8 @@ enum class ColorMode { Plain, Normalise };
 
 class TObjectBase : public Object {
  public:
-  // Persisted members, in their template order. Each keeps the value exactly as loaded; it is
-  // converted where it is used.
+  // Persisted members, in their template order (the rows of TObjectBaseFields.h). Each keeps the
+  // value exactly as loaded; it is converted where it is used.
   Value cId = Value("");
   Value cName = Value("Objeto");
   Value cType = Value("TObjectBase");
@@ -117,6 +120,10 @@ class TObjectBase : public Object {
   std::string_view ClassName() const override { return "TObjectBase"; }
   bool RespondsTo(std::string_view name) const override;
 
+  /// The rows of the persisted members above, in template order (the text form of each layout
+  /// class lists its own rows after these).
+  static std::span<const Field<TObjectBase>> Fields();
+
  protected:
   /// Switches off all four border flags (kinds that draw no frame by default).
   void SinBordes();
@@ -125,21 +132,6 @@ class TObjectBase : public Object {
   Value PaddingRenderizable();
   /// The four paddings of PaddingRenderizable (top, right, bottom, left) without the hash.
   std::array<Value, 4> PaddingValues() const;
-  /// True when the trimmed text of value is "#" followed by six hexadecimal digits (any case).
-  Value EsColorHexValido(const Value& value);
-  /// The trimmed, lower-cased text of value when it is a valid six-digit colour, else "#000000".
-  Value NormalizarColorTexto(const Value& value);
-
-  // The conversions layout objects use: the text form keeps a number's decimals ("5.00").
-  static std::string ValorAString(const Value& v);
-  static bool ValorALogico(const Value& v);
-  static Value ValorANumero(const Value& v);
-  static int64_t ValorAEntero(const Value& v);
-
-  /// Typed helpers of the colour rules.
-  static bool IsHexColor(std::string_view trimmed);
-  static std::string NormalizeColorText(const Value& value);
-
   /// Returns a new render object holding "id", "tipo", "x", "y", "ancho" and "alto", with room
   /// for keyCount keys in all.
   Value NewRender(std::string_view tipo, size_t keyCount);
@@ -163,11 +155,6 @@ class TObjectBase : public Object {
   static void AddAvisoTo(const Value& context, const std::string& text);
   /// Evaluates a formula through the context's EvaluarFormula; nil when the context has none.
   static Value EvaluarFormulaEn(const Value& context, const Value& formula);
-  /// The font size in points: size unchanged when formula is blank, else the formula's number
-  /// raised to at least 1.
-  static Value EvaluarTamanoFuente(const Value& context, const std::string& formula, const Value& size);
-  /// A font style flag: flag unchanged when formula is blank, else the formula's logical value.
-  static bool EvaluarEstiloFuente(const Value& context, const std::string& formula, bool flag);
 
   /// This object as a Value (an object reference).
   Value Self();
@@ -179,7 +166,6 @@ class TObjectBase : public Object {
   /// The text of the layer's condition ("" without a document).
   std::string CondicionCapaTexto();
   Value EsVisiblePorCapaEnDisenador();
-  Value LoadIfExists(const Value& data, std::string_view key, Value& member);
   Value HashVisible(const Value& result);
   bool Descartar(const Value& context, std::string_view reason);
 };
