@@ -63,32 +63,27 @@ struct Field {
   /// Applied to the member's value before Save writes it; null: written unchanged.
   FieldConversion onSave = nullptr;
 
-  static constexpr Field Of(std::string_view key, Value T::*member) {
+  /// The row of a member of T or of one of its bases, its kind taken from the member's type.
+  template <class M, class Owner>
+  static constexpr Field Of(std::string_view key, M Owner::*ownMember) {
+    static_assert(std::is_base_of_v<Owner, T>, "the member belongs to T or a base of T");
+    M T::*member = ownMember;
     Field row{};
     row.key = key;
-    row.kind = FieldKind::Value;
-    row.value = member;
-    return row;
-  }
-  static constexpr Field Of(std::string_view key, std::string T::*member) {
-    Field row{};
-    row.key = key;
-    row.kind = FieldKind::Text;
-    row.text = member;
-    return row;
-  }
-  static constexpr Field Of(std::string_view key, int64_t T::*member) {
-    Field row{};
-    row.key = key;
-    row.kind = FieldKind::Integer;
-    row.integer = member;
-    return row;
-  }
-  static constexpr Field Of(std::string_view key, bool T::*member) {
-    Field row{};
-    row.key = key;
-    row.kind = FieldKind::Flag;
-    row.flag = member;
+    if constexpr (std::is_same_v<M, Value>) {
+      row.kind = FieldKind::Value;
+      row.value = member;
+    } else if constexpr (std::is_same_v<M, std::string>) {
+      row.kind = FieldKind::Text;
+      row.text = member;
+    } else if constexpr (std::is_same_v<M, int64_t>) {
+      row.kind = FieldKind::Integer;
+      row.integer = member;
+    } else {
+      static_assert(std::is_same_v<M, bool>, "a row holds a Value, std::string, int64_t or bool member");
+      row.kind = FieldKind::Flag;
+      row.flag = member;
+    }
     return row;
   }
 

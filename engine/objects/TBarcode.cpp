@@ -127,10 +127,7 @@ Value TVBBarcode::GenerarRenderizable(const Value& context) {
   h.Put("formula", cContent);
   h.Put("formulaError", Value(formulaError));
   h.Put("formulaErrorMessage", Value(formulaMessage));
-  h.Put("x", nLeft);
-  h.Put("y", nTop);
-  h.Put("ancho", nWidth);
-  h.Put("alto", nHeight);
+  PutPlacementKeys(h);
   h.Put("color", Value(color));
   h.Put("colorFondo", Value(background));
   h.Put("mostrarTexto", Value(lShowText));

@@ -251,11 +251,15 @@ Value TObjectBase::NewRender(std::string_view tipo, size_t keyCount) {
   hash.reserve(keyCount);
   hash.Put("id", cId);
   hash.Put("tipo", Value(tipo));
+  PutPlacementKeys(hash);
+  return render;
+}
+
+void TObjectBase::PutPlacementKeys(Hash& hash) const {
   hash.Put("x", nLeft);
   hash.Put("y", nTop);
   hash.Put("ancho", nWidth);
   hash.Put("alto", nHeight);
-  return render;
 }
 
 Value TObjectBase::BuildBoxRender(const Value& context, std::string_view tipo, const Value& rounded) {
@@ -284,19 +288,6 @@ Value TObjectBase::BuildBoxRender(const Value& context, std::string_view tipo, c
   PutShadowKeys(render, shadow);
   PutOrderKeys(render);
   return render;
-}
-
-void TObjectBase::PutBoxKeys(const Value& render, const std::string& background, const std::string& border,
-                             const Value& rounded) {
-  Hash& hash = render.AsHash();
-  hash.Put("colorFondo", Value(background));
-  hash.Put("colorBorde", Value(border));
-  hash.Put("grosorBorde", nBorderWidth);
-  hash.Put("bordeSuperior", lBorderTop);
-  hash.Put("bordeDerecho", lBorderRight);
-  hash.Put("bordeInferior", lBorderBottom);
-  hash.Put("bordeIzquierdo", lBorderLeft);
-  hash.Put("redondeo", rounded);
 }
 
 void TObjectBase::PutRotationKeys(const Value& render) {

@@ -138,10 +138,8 @@ class TObjectBase : public Object {
   /// The render object of a rectangle-like box ("rectangulo", "elipse") with the given rounding;
   /// the five colours are evaluated in plain mode: background, fill 2, fill 3, border, shadow.
   Value BuildBoxRender(const Value& context, std::string_view tipo, const Value& rounded);
-  /// Appends "colorFondo", "colorBorde", "grosorBorde", the four border sides and "redondeo"
-  /// to a render object, with the colours given.
-  void PutBoxKeys(const Value& render, const std::string& background, const std::string& border,
-                  const Value& rounded);
+  /// Puts "x", "y", "ancho" and "alto" (the geometry members, unconverted).
+  void PutPlacementKeys(Hash& hash) const;
   /// Appends "rotacionOriginal", "rotacion", "opacidad".
   void PutRotationKeys(const Value& render);
   /// Appends "sombraTamano", "sombraTransparencia", "sombraColor".

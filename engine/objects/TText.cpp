@@ -420,16 +420,11 @@ Value TText::BuildStaticRenderPrototype() {
 Value TText::ApplyDynamicRenderValues(const Value& render, const std::string& text, int64_t count) {
   Hash& h = render.AsHash();
   h.Put("id", cId);
-  h.Put("x", nLeft);
-  h.Put("y", nTop);
-  h.Put("ancho", nWidth);
-  h.Put("alto", nHeight);
+  PutPlacementKeys(h);
   h.Put("texto", Value(text));
   h.Put("formula", Value(cText));
   h.Put("alturaSuprimidaFlujoTexto", AlturaSuprimida(count));
-  h.Put("ordenOriginal", nZIndex);
-  h.Put("capa", nZIndex);
-  h.Put("zIndex", nZIndex);
+  PutOrderKeys(render);
   return Value();
 }
 
