@@ -11,48 +11,22 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
-#include "data/TConectorDatosReg.h"
-#include "formula/TEvaluadorFormulas.h"
 #include "objects/Field.h"
 #include "objects/TBarcode.h"
 #include "objects/TEllipse.h"
 #include "objects/TLine.h"
 #include "objects/TRectangle.h"
 #include "objects/TText.h"
-#include "run/TContextoEjecucion.h"
 #include "layout_test_support.h"
+#include "objects/execution_support.h"
 
 using namespace nv;
 using namespace nv::testing_support;
 
 namespace {
 
-// A context whose formulas can read DATOS.COLOR ("#ABCDEF"), so a formula member can change a
-// render too.
-struct Execution {
-  std::shared_ptr<TConectorDatosReg> connector = TConectorDatosReg::New();
-  std::shared_ptr<TEvaluadorFormulas> evaluator = TEvaluadorFormulas::New();
-  std::shared_ptr<TContextoEjecucion> context;
-  Value ctx;
-
-  Execution() {
-    connector->Create();
-    connector->SendDataVar(
-        Value::FromArray({HashOf({{"grupo", "DATOS"}, {"nombre", "COLOR"}, {"tipo", "texto"}})}),
-        Value::FromArray({Value::FromArray({"#ABCDEF"})}));
-    evaluator->Create();
-    context = TContextoEjecucion::New(Value(connector), Value(evaluator), Value::NewHash());
-    context->Create();
-    ctx = Value(context);
-  }
-  ~Execution() {
-    context->End();
-    evaluator->End();
-    connector->End();
-  }
-};
-
-// Values of each kind to try on a member, in order: a formula reading data, a colour, a vertical
+// Values of each kind to try on a member, in order: a formula reading data (DATOS.COLOR of
+// Execution, "#ABCDEF"), a colour, a vertical
 // alignment and a fit mode, a number that is a true formula and a size, and plain numbers. Some
 // member reaches its render with one of them whatever its conversion.
 std::vector<Value> Candidates(FieldKind kind, const Value& current) {
