@@ -120,8 +120,8 @@ class TObjectBase : public Object {
   std::string_view ClassName() const override { return "TObjectBase"; }
   bool RespondsTo(std::string_view name) const override;
 
-  /// The rows of the persisted members above, in template order (the text form of each layout
-  /// class lists its own rows after these).
+  /// The rows of the persisted members above, in template order; each layout class lists its own
+  /// rows after these.
   static std::span<const Field<TObjectBase>> Fields();
 
  protected:

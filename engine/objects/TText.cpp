@@ -91,11 +91,7 @@ std::vector<std::string_view> SplitLines(std::string_view text, std::string& sto
   return lines;
 }
 
-}  // namespace
-
 // ---- Members ---------------------------------------------------------------------------------------
-
-namespace {
 
 Value TextOf(const Value& v) { return Value(ValueString(v)); }
 Value TextColorOf(const Value& v) { return Value(NormalizeTextColor(v)); }
