@@ -12,21 +12,21 @@ bool FieldFlag(const Value& v) { return ValorALogico(v); }
 
 namespace {
 
-bool FindKey(const Value& data, std::string_view key, KeyMatch match, Value& out) {
-  if (match == KeyMatch::Exact) {
-    const Value* found = data.AsHash().Find(key);
-    if (found != nullptr) out = *found;
-    return found != nullptr;
-  }
-  if (!HashHasKeyText(data, key)) return false;
-  out = HashGetText(data, key);
-  return true;
+// Exact keys are read in place; the any-case lookup hands out a copy, kept in holder.
+const Value* FindKey(const Value& data, std::string_view key, KeyMatch match, Value& holder) {
+  if (match == KeyMatch::Exact) return data.AsHash().Find(key);
+  if (!HashHasKeyText(data, key)) return nullptr;
+  holder = HashGetText(data, key);
+  return &holder;
 }
 
 }  // namespace
 
-bool FindFieldKey(const Value& data, std::string_view key, std::string_view alias, KeyMatch match, Value& out) {
-  return FindKey(data, key, match, out) || (!alias.empty() && FindKey(data, alias, match, out));
+const Value* FindFieldKey(const Value& data, std::string_view key, std::string_view alias, KeyMatch match,
+                          Value& holder) {
+  const Value* found = FindKey(data, key, match, holder);
+  if (found == nullptr && !alias.empty()) found = FindKey(data, alias, match, holder);
+  return found;
 }
 
 }  // namespace nv

@@ -171,9 +171,10 @@ constexpr std::array<Field<D>, N> FieldsFor(const std::array<Field<B>, N>& rows)
   return out;
 }
 
-/// Finds key (then the alias) in a template hash (a hash value) and copies its value to out;
-/// false when neither is there.
-bool FindFieldKey(const Value& data, std::string_view key, std::string_view alias, KeyMatch match, Value& out);
+/// Finds key (then the alias) in a template hash (a hash value): the value found, in data or in
+/// holder, or null when neither key is there.
+const Value* FindFieldKey(const Value& data, std::string_view key, std::string_view alias, KeyMatch match,
+                          Value& holder);
 
 /// Appends every saved row's key and value to hash, in row order.
 template <class T>
@@ -188,11 +189,20 @@ void SaveFields(const T& object, std::span<const Field<T>> rows, Hash& hash) {
 /// from nil. data must be a hash.
 template <class T>
 void LoadFields(T& object, std::span<const Field<T>> rows, const Value& data, KeyMatch match) {
+  const Value absent;
+  Value holder;
   for (const Field<T>& row : rows) {
     if (!row.saved) continue;
-    Value loaded;
-    if (!FindFieldKey(data, row.key, row.alias, match, loaded) && !row.resetWhenAbsent) continue;
-    row.Set(object, row.onLoad != nullptr ? row.onLoad(loaded) : loaded);
+    const Value* found = FindFieldKey(data, row.key, row.alias, match, holder);
+    if (found == nullptr) {
+      if (!row.resetWhenAbsent) continue;
+      found = &absent;
+    }
+    if (row.onLoad != nullptr) {
+      row.Set(object, row.onLoad(*found));
+    } else {
+      row.Set(object, *found);
+    }
   }
 }
 
