@@ -12,20 +12,15 @@ bool FieldFlag(const Value& v) { return ValorALogico(v); }
 
 namespace {
 
-// Exact keys are read in place; the any-case lookup hands out a copy, kept in holder.
-const Value* FindKey(const Value& data, std::string_view key, KeyMatch match, Value& holder) {
-  if (match == KeyMatch::Exact) return data.AsHash().Find(key);
-  if (!HashHasKeyText(data, key)) return nullptr;
-  holder = HashGetText(data, key);
-  return &holder;
+const Value* FindKey(const Value& data, std::string_view key, KeyMatch match) {
+  return match == KeyMatch::Exact ? data.AsHash().Find(key) : FindHashKeyText(data, key);
 }
 
 }  // namespace
 
-const Value* FindFieldKey(const Value& data, std::string_view key, std::string_view alias, KeyMatch match,
-                          Value& holder) {
-  const Value* found = FindKey(data, key, match, holder);
-  if (found == nullptr && !alias.empty()) found = FindKey(data, alias, match, holder);
+const Value* FindFieldKey(const Value& data, std::string_view key, std::string_view alias, KeyMatch match) {
+  const Value* found = FindKey(data, key, match);
+  if (found == nullptr && !alias.empty()) found = FindKey(data, alias, match);
   return found;
 }
 

@@ -171,10 +171,8 @@ constexpr std::array<Field<D>, N> FieldsFor(const std::array<Field<B>, N>& rows)
   return out;
 }
 
-/// Finds key (then the alias) in a template hash (a hash value): the value found, in data or in
-/// holder, or null when neither key is there.
-const Value* FindFieldKey(const Value& data, std::string_view key, std::string_view alias, KeyMatch match,
-                          Value& holder);
+/// Finds key (then the alias) in a template hash (a hash value); null when neither is there.
+const Value* FindFieldKey(const Value& data, std::string_view key, std::string_view alias, KeyMatch match);
 
 /// Appends every saved row's key and value to hash, in row order.
 template <class T>
@@ -190,10 +188,9 @@ void SaveFields(const T& object, std::span<const Field<T>> rows, Hash& hash) {
 template <class T>
 void LoadFields(T& object, std::span<const Field<T>> rows, const Value& data, KeyMatch match) {
   const Value absent;
-  Value holder;
   for (const Field<T>& row : rows) {
     if (!row.saved) continue;
-    const Value* found = FindFieldKey(data, row.key, row.alias, match, holder);
+    const Value* found = FindFieldKey(data, row.key, row.alias, match);
     if (found == nullptr) {
       if (!row.resetWhenAbsent) continue;
       found = &absent;
