@@ -116,7 +116,6 @@ Value TVBBarcode::GenerarRenderizable(const Value& context) {
   Value render = ResultadoBarcode(value);
   const std::string color = EvaluarColor(context, cColorFormula, cColor, ColorMode::Normalise);
   const std::string background = EvaluarColor(context, cBackgroundColorFormula, cBackgroundColor, ColorMode::Plain);
-  const Value padding = PaddingRenderizable();
 
   const Value size = EvaluarTamano(context);
   const TFontBlock::Styles font = EvaluarEstilos(context);
@@ -141,7 +140,7 @@ Value TVBBarcode::GenerarRenderizable(const Value& context) {
   h.Put("rotacion", nRotation);
   h.Put("opacidad", nOpacity);
   h.Put("zIndex", nZIndex);
-  for (const auto& [key, v] : padding.AsHash()) h.Put(key, v);
+  PutPaddingKeys(render);
   return render;
 }
 

@@ -63,9 +63,7 @@ Value TLine::GenerarRenderizable(const Value& context) {
   h.Put("grosor", nBorderWidth);
   h.Put("orientacion", cOrientation);
   h.Put("estilo", cLineStyle);
-  PutRotationKeys(render);
-  PutShadowKeys(render, shadow);
-  PutOrderKeys(render);
+  PutRotationShadowAndOrderKeys(render, shadow);
   return render;
 }
 

@@ -284,24 +284,19 @@ Value TObjectBase::BuildBoxRender(const Value& context, std::string_view tipo, c
   hash.Put("opacidadRelleno", nFillOpacity);
   hash.Put("factorGradienteRelleno", nFillGradientFactor);
   hash.Put("redondeo", rounded);
-  PutRotationKeys(render);
-  PutShadowKeys(render, shadow);
-  PutOrderKeys(render);
+  PutRotationShadowAndOrderKeys(render, shadow);
   return render;
 }
 
-void TObjectBase::PutRotationKeys(const Value& render) {
+void TObjectBase::PutRotationShadowAndOrderKeys(const Value& render, const std::string& shadow) {
   Hash& hash = render.AsHash();
   hash.Put("rotacionOriginal", nRotation);
   hash.Put("rotacion", nRotation);
   hash.Put("opacidad", nOpacity);
-}
-
-void TObjectBase::PutShadowKeys(const Value& render, const std::string& shadow) {
-  Hash& hash = render.AsHash();
   hash.Put("sombraTamano", nShadowSize);
   hash.Put("sombraTransparencia", nShadowTransparency);
   hash.Put("sombraColor", Value(shadow));
+  PutOrderKeys(render);
 }
 
 void TObjectBase::PutOrderKeys(const Value& render) {

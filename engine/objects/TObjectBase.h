@@ -140,10 +140,9 @@ class TObjectBase : public Object {
   Value BuildBoxRender(const Value& context, std::string_view tipo, const Value& rounded);
   /// Puts "x", "y", "ancho" and "alto" (the geometry members, unconverted).
   void PutPlacementKeys(Hash& hash) const;
-  /// Appends "rotacionOriginal", "rotacion", "opacidad".
-  void PutRotationKeys(const Value& render);
-  /// Appends "sombraTamano", "sombraTransparencia", "sombraColor".
-  void PutShadowKeys(const Value& render, const std::string& shadow);
+  /// Appends "rotacionOriginal", "rotacion", "opacidad", "sombraTamano", "sombraTransparencia",
+  /// "sombraColor" (the shadow colour given) and the order keys, as boxes and lines end.
+  void PutRotationShadowAndOrderKeys(const Value& render, const std::string& shadow);
   /// Appends "ordenOriginal", "capa", "zIndex".
   void PutOrderKeys(const Value& render);
   /// Appends the four padding keys of PaddingRenderizable.
