@@ -64,10 +64,10 @@ struct Field {
   FieldConversion onSave = nullptr;
 
   /// The row of a member of T or of one of its bases, its kind taken from the member's type.
-  template <class M, class Owner>
-  static constexpr Field Of(std::string_view key, M Owner::*ownMember) {
-    static_assert(std::is_base_of_v<Owner, T>, "the member belongs to T or a base of T");
-    M T::*member = ownMember;
+  template <class M, class Declaring>
+  static constexpr Field Of(std::string_view key, M Declaring::*declared) {
+    static_assert(std::is_base_of_v<Declaring, T>, "the member belongs to T or a base of T");
+    M T::*member = declared;
     Field row{};
     row.key = key;
     if constexpr (std::is_same_v<M, Value>) {
