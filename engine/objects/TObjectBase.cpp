@@ -76,8 +76,6 @@ Value TObjectBase::NRight() { return SumNumbers(ValorANumero(nLeft), ValorANumer
 
 Value TObjectBase::NBottom() { return SumNumbers(ValorANumero(nTop), ValorANumero(nHeight)); }
 
-std::span<const Field<TObjectBase>> TObjectBase::Fields() { return kObjectBaseFields; }
-
 Value TObjectBase::Save() {
   Value data = Value::NewHash();
   Hash& hash = data.AsHash();

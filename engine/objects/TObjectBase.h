@@ -6,7 +6,6 @@
 
 #include <array>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,8 +15,6 @@
 namespace nv {
 
 class TDocument;
-template <class T>
-struct Field;
 
 /// How EvaluarColor treats colours: Plain passes static colours through and accepts
 /// "transparent" from a formula; Normalise always yields "#" plus six lower-case hex digits.
@@ -119,10 +116,6 @@ class TObjectBase : public Object {
 
   std::string_view ClassName() const override { return "TObjectBase"; }
   bool RespondsTo(std::string_view name) const override;
-
-  /// The rows of the persisted members above, in template order; each layout class lists its own
-  /// rows after these.
-  static std::span<const Field<TObjectBase>> Fields();
 
  protected:
   /// Switches off all four border flags (kinds that draw no frame by default).

@@ -6,7 +6,6 @@
 #include <memory>
 #include <set>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "Accessors.h"
@@ -15,6 +14,7 @@
 #include "objects/TBarcode.h"
 #include "objects/TEllipse.h"
 #include "objects/TLine.h"
+#include "objects/TObjectBaseFields.h"
 #include "objects/TRectangle.h"
 #include "objects/TText.h"
 #include "layout_test_support.h"
@@ -47,8 +47,8 @@ std::vector<Value> Candidates(FieldKind kind, const Value& current) {
 // Visits the base rows, then the class's own rows (the shapes have none of their own).
 template <class T, class Visit>
 void ForEachRow(Visit visit) {
-  for (const Field<TObjectBase>& row : TObjectBase::Fields()) visit(row);
-  if constexpr (std::is_same_v<decltype(T::Fields()), std::span<const Field<T>>>) {
+  for (const Field<TObjectBase>& row : kObjectBaseFields) visit(row);
+  if constexpr (requires { T::Fields(); }) {
     for (const Field<T>& row : T::Fields()) visit(row);
   }
 }
