@@ -140,7 +140,9 @@ const Value* FindFormulaKey(const Value& hash, std::string_view key) {
   return nullptr;
 }
 
-const Value* FindTextKey(const Value& hash, std::string_view key) {
+}  // namespace
+
+const Value* FindHashKeyText(const Value& hash, std::string_view key) {
   const HashPtr* h = hash.HashRef();
   if (!h) return nullptr;
   if (const Value* exact = (*h)->Find(key)) return exact;
@@ -152,8 +154,6 @@ const Value* FindTextKey(const Value& hash, std::string_view key) {
   return nullptr;
 }
 
-}  // namespace
-
 Value HashGetExact(const Value& hash, std::string_view key, const Value& def) { return HGet(hash, key, def); }
 bool HashHasKeyExact(const Value& hash, std::string_view key) { return hash.Has(key); }
 
@@ -164,10 +164,10 @@ Value HashGetFormula(const Value& hash, std::string_view key, const Value& def) 
 bool HashHasKeyFormula(const Value& hash, std::string_view key) { return FindFormulaKey(hash, key) != nullptr; }
 
 Value HashGetText(const Value& hash, std::string_view key, const Value& def) {
-  const Value* found = FindTextKey(hash, key);
+  const Value* found = FindHashKeyText(hash, key);
   return found ? *found : def;
 }
-bool HashHasKeyText(const Value& hash, std::string_view key) { return FindTextKey(hash, key) != nullptr; }
+bool HashHasKeyText(const Value& hash, std::string_view key) { return FindHashKeyText(hash, key) != nullptr; }
 
 bool EsNumerico(const Value& v) {
   if (v.IsNumber()) return true;

@@ -57,6 +57,8 @@ bool HashHasKeyFormula(const Value& hash, std::string_view key);
 /// lower-cased wanted key, no trimming (the text object's lookup).
 Value HashGetText(const Value& hash, std::string_view key, const Value& def = Value());
 bool HashHasKeyText(const Value& hash, std::string_view key);
+/// The value HashGetText finds, in place; null when the key is absent.
+const Value* FindHashKeyText(const Value& hash, std::string_view key);
 
 /// The formula library's numeric test: a number, or a trimmed non-empty text of digits, "+"/"-" in
 /// first position, "." and ",", with at least one digit.

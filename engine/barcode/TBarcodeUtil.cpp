@@ -174,7 +174,7 @@ Value TBarcodeUtil::Crear(const Value& content, const Value& type) {
   const std::string_view canonical = CanonicalType(type.IsString() ? type.AsString() : nv::ValorAString(type));
   if (canonical.empty()) return Error(Value("Tipo de codigo de barras no soportado."));
   // A text content is used as it stands; other kinds are converted once.
-  const Value converted = content.IsString() ? Value() : ValorAString(content);
+  const Value converted = content.IsString() ? Value() : ValorComoTexto(content);
   const Value& text = content.IsString() ? content : converted;
   if (canonical == "EAN13") return CrearEAN13(text);
   if (canonical == "EAN8") return CrearEAN8(text);
@@ -193,7 +193,7 @@ Value TBarcodeUtil::Crear(const Value& content, const Value& type) {
 }
 
 Value TBarcodeUtil::NormalizarTipo(const Value& type) {
-  return Value(CanonicalType(TextOf(SoloLetrasNumerosAscii(ValorAString(type)))));
+  return Value(CanonicalType(TextOf(SoloLetrasNumerosAscii(ValorComoTexto(type)))));
 }
 
 int TBarcodeUtil::Ean13CheckDigit(std::string_view digits) {
@@ -356,7 +356,7 @@ std::string TBarcodeUtil::PatternBits(std::string_view widths) { return WidthsTo
 
 Value TBarcodeUtil::Error(const Value& message) { return ErrorResult(TextOf(message)); }
 
-Value TBarcodeUtil::ValorAString(const Value& value) { return Value(nv::ValorAString(value)); }
+Value TBarcodeUtil::ValorComoTexto(const Value& value) { return Value(nv::ValorAString(value)); }
 
 Value TBarcodeUtil::EsDigitos(const Value& text) { return Value(AllDigits(TextOf(text))); }
 

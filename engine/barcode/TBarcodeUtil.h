@@ -67,7 +67,8 @@ class TBarcodeUtil : public Object {
   Value DigitoControlEAN8(const Value& text);
   Value CrearCode128(const Value& text, const Value& gs1);
   Value Error(const Value& message);
-  Value ValorAString(const Value& value);
+  /// The text of value (an integral number as plain digits) as a string value.
+  Value ValorComoTexto(const Value& value);
   Value EsDigitos(const Value& text);
   Value SoloLetrasNumerosAscii(const Value& text);
 };

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Accessors.h"
+#include "Colors.h"
 #include "Runtime.h"
 #include "objects/TBarcode.h"
 #include "objects/TEllipse.h"
@@ -341,7 +342,7 @@ Value TDocument::NormalizarCapas(const Value& layers) {
     // Counted in unsigned arithmetic for non-negative ids so the largest id cannot overflow.
     if (name.empty()) name = "Capa " + (id >= 0 ? std::to_string(static_cast<uint64_t>(id) + 1) : Digits(id + 1));
     std::string color = TrimLower(HGet(entry, "cColor"));
-    if (!IsHexColor(Value(color))) color = "#000000";
+    if (!IsHexColor(color)) color = "#000000";
     // Only the logical false hides a layer; any other value counts as absent, that is visible.
     const Value visible = HGet(entry, "lDesignerVisible");
     const bool designerVisible = !(visible.IsLogical() && !visible.AsBool());
@@ -421,16 +422,6 @@ std::string TDocument::CurrentTimestamp() {
   char time[16];
   std::snprintf(time, sizeof time, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
   return DateToSerial(Date{now.day}) + "T" + time;
-}
-
-bool TDocument::IsHexColor(const Value& v) {
-  const std::string text = ValueString(v);
-  if (text.size() != 7 || text[0] != '#') return false;
-  for (size_t i = 1; i < 7; ++i) {
-    const char c = text[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
-  }
-  return true;
 }
 
 bool TDocument::RespondsTo(std::string_view name) const {

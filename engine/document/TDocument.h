@@ -118,7 +118,6 @@ class TDocument : public Object {
   static std::string InferirPaperFormat(const Value& w, const Value& h);
   static std::string InferirPaperOrientation(const Value& w, const Value& h);
   static std::string CurrentTimestamp();
-  static bool IsHexColor(const Value& v);
   /// Finds the layer entry for an id in hLayers when hLayers is already in normalised form, so the
   /// per-object layer queries of an execution do not rebuild the layers; null otherwise.
   const Value* FindNormalisedLayer(int64_t id) const;

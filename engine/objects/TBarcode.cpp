@@ -17,7 +17,25 @@ const Value* FindKey(const Value& hash, std::string_view key) {
 /// A new hash holding the same entries (nested lists and hashes shared).
 Value CopyHash(const Value& hash) { return Value(std::make_shared<Hash>(hash.AsHash())); }
 
+
+using F = Field<TVBBarcode>;
+
+// The barcode's own members in template order, read under their exact keys. The content, type,
+// colour and font family are kept as loaded; the font formulas are cleared when absent.
+constexpr auto kBarcodeFields = JoinFields(
+    std::to_array<F>({
+        F::Of("cContent", &TVBBarcode::cContent).Drawn(kDrawnByBarcode),
+        F::Of("cBarcodeType", &TVBBarcode::cBarcodeType).Drawn(kDrawnByBarcode),
+        F::Of("lShowText", &TVBBarcode::lShowText).Drawn(kDrawnByBarcode),
+        F::Of("lTrimSpaces", &TVBBarcode::lTrimSpaces).Drawn(kDrawnByBarcode),
+        F::Of("cColor", &TVBBarcode::cColor).Drawn(kDrawnByBarcode),
+        F::Of("cColorFormula", &TVBBarcode::cColorFormula).Drawn(kDrawnByBarcode),
+    }),
+    TFontBlock::SizeFields<TVBBarcode>(nullptr, kDrawnByBarcode), TFontBlock::StyleFields<TVBBarcode>(kDrawnByBarcode));
+
 }  // namespace
+
+std::span<const Field<TVBBarcode>> TVBBarcode::Fields() { return kBarcodeFields; }
 
 std::shared_ptr<TVBBarcode> TVBBarcode::New(const Value& owner) {
   auto barcode = std::make_shared<TVBBarcode>();
@@ -42,73 +60,25 @@ Value TVBBarcode::End() {
 
 Value TVBBarcode::Load(const Value& data) {
   TObjectBase::Load(data);
-  if (!data.IsHash()) return Self();
-  auto keep = [&](std::string_view key, Value& member) {
-    if (const Value* found = FindKey(data, key)) member = *found;
-  };
-  auto logical = [&](std::string_view key, bool& member) {
-    if (const Value* found = FindKey(data, key)) member = ValorALogico(*found);
-  };
-  auto text = [&](std::string_view key, std::string& member) {
-    const Value* found = FindKey(data, key);
-    member = found ? ValorAString(*found) : std::string();
-  };
-  keep("cContent", cContent);
-  keep("cBarcodeType", cBarcodeType);
-  logical("lShowText", lShowText);
-  logical("lTrimSpaces", lTrimSpaces);
-  keep("cColor", cColor);
-  keep("cColorFormula", cColorFormula);
-  if (FindKey(data, "cFontFamily")) {
-    keep("cFontFamily", cFontFamily);
-  } else {
-    keep("cFontName", cFontFamily);
-  }
-  keep("nFontSize", nFontSize);
-  text("cFontSizeFormula", cFontSizeFormula);
-  logical("lFontBold", lFontBold);
-  text("cFontBoldFormula", cFontBoldFormula);
-  logical("lFontItalic", lFontItalic);
-  text("cFontItalicFormula", cFontItalicFormula);
-  logical("lFontUnderline", lFontUnderline);
-  text("cFontUnderlineFormula", cFontUnderlineFormula);
-  logical("lFontStrikeout", lFontStrikeout);
-  text("cFontStrikeoutFormula", cFontStrikeoutFormula);
+  if (data.IsHash()) LoadFields<TVBBarcode>(*this, kBarcodeFields, data, KeyMatch::Exact);
   return Self();
 }
 
 Value TVBBarcode::Save() {
   Value data = TObjectBase::Save();
-  Hash& hash = data.AsHash();
-  hash.Put("cContent", cContent);
-  hash.Put("cBarcodeType", cBarcodeType);
-  hash.Put("lShowText", Value(lShowText));
-  hash.Put("lTrimSpaces", Value(lTrimSpaces));
-  hash.Put("cColor", cColor);
-  hash.Put("cColorFormula", cColorFormula);
-  hash.Put("cFontFamily", cFontFamily);
-  hash.Put("nFontSize", nFontSize);
-  hash.Put("cFontSizeFormula", Value(cFontSizeFormula));
-  hash.Put("lFontBold", Value(lFontBold));
-  hash.Put("cFontBoldFormula", Value(cFontBoldFormula));
-  hash.Put("lFontItalic", Value(lFontItalic));
-  hash.Put("cFontItalicFormula", Value(cFontItalicFormula));
-  hash.Put("lFontUnderline", Value(lFontUnderline));
-  hash.Put("cFontUnderlineFormula", Value(cFontUnderlineFormula));
-  hash.Put("lFontStrikeout", Value(lFontStrikeout));
-  hash.Put("cFontStrikeoutFormula", Value(cFontStrikeoutFormula));
+  SaveFields<TVBBarcode>(*this, kBarcodeFields, data.AsHash());
   return data;
 }
 
 Value TVBBarcode::EvaluarContenido(const Value& context, bool& error, std::string& message) {
   error = false;
   message.clear();
-  const Value formula(ValorAString(cContent));
+  const Value formula(ValueString(cContent));
   if (nv::RespondsTo(context, "EvaluarFormulaConEstado")) {
     if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) {
       const Value status = ctx->EvaluarFormulaConEstado(formula);
       error = ValorALogico(HGet(status, "lError"));
-      message = ValorAString(HGet(status, "cError"));
+      message = ValueString(HGet(status, "cError"));
       return HGet(status, "valor");
     }
   }
@@ -136,7 +106,7 @@ Value TVBBarcode::GenerarRenderizable(const Value& context) {
   if (lTrimSpaces) {
     if (value.IsHash() && value.Has("texto")) {
       value = CopyHash(value);
-      value.Set("texto", Value(AllTrim(ValorAString(value["texto"]))));
+      value.Set("texto", Value(AllTrim(ValueString(value["texto"]))));
     } else if (value.IsString()) {
       value = Value(AllTrim(value.AsString()));
     }
@@ -146,13 +116,9 @@ Value TVBBarcode::GenerarRenderizable(const Value& context) {
   Value render = ResultadoBarcode(value);
   const std::string color = EvaluarColor(context, cColorFormula, cColor, ColorMode::Normalise);
   const std::string background = EvaluarColor(context, cBackgroundColorFormula, cBackgroundColor, ColorMode::Plain);
-  const Value padding = PaddingRenderizable();
 
-  const Value size = EvaluarTamanoFuente(context, cFontSizeFormula, nFontSize);
-  const bool bold = EvaluarEstiloFuente(context, cFontBoldFormula, lFontBold);
-  const bool italic = EvaluarEstiloFuente(context, cFontItalicFormula, lFontItalic);
-  const bool underline = EvaluarEstiloFuente(context, cFontUnderlineFormula, lFontUnderline);
-  const bool strikeout = EvaluarEstiloFuente(context, cFontStrikeoutFormula, lFontStrikeout);
+  const Value size = EvaluarTamano(context);
+  const TFontBlock::Styles font = EvaluarEstilos(context);
 
   Hash& h = render.AsHash();
   h.reserve(h.size() + 27);
@@ -160,33 +126,27 @@ Value TVBBarcode::GenerarRenderizable(const Value& context) {
   h.Put("formula", cContent);
   h.Put("formulaError", Value(formulaError));
   h.Put("formulaErrorMessage", Value(formulaMessage));
-  h.Put("x", nLeft);
-  h.Put("y", nTop);
-  h.Put("ancho", nWidth);
-  h.Put("alto", nHeight);
+  PutPlacementKeys(h);
   h.Put("color", Value(color));
   h.Put("colorFondo", Value(background));
   h.Put("mostrarTexto", Value(lShowText));
   h.Put("optimizarEspacios", Value(lTrimSpaces));
   h.Put("fuente", cFontFamily);
   h.Put("tamano", size);
-  h.Put("negrita", Value(bold));
-  h.Put("cursiva", Value(italic));
-  h.Put("subrayado", Value(underline));
-  h.Put("tachado", Value(strikeout));
+  h.Put("negrita", Value(font.bold));
+  h.Put("cursiva", Value(font.italic));
+  h.Put("subrayado", Value(font.underline));
+  h.Put("tachado", Value(font.strikeout));
   h.Put("rotacion", nRotation);
   h.Put("opacidad", nOpacity);
   h.Put("zIndex", nZIndex);
-  for (const auto& [key, v] : padding.AsHash()) h.Put(key, v);
+  PutPaddingKeys(render);
   return render;
 }
 
 bool TVBBarcode::RespondsTo(std::string_view name) const {
-  return NameIn(name, {"cContent", "cBarcodeType", "lShowText", "lTrimSpaces", "cColor", "cColorFormula",
-                       "cFontFamily", "nFontSize", "cFontSizeFormula", "lFontBold", "cFontBoldFormula", "lFontItalic",
-                       "cFontItalicFormula", "lFontUnderline", "cFontUnderlineFormula", "lFontStrikeout",
-                       "cFontStrikeoutFormula", "New", "Init", "Create", "End", "Save", "Load",
-                       "GenerarRenderizable"}) ||
+  return HasFieldNamed<TVBBarcode>(kBarcodeFields, name) ||
+         NameIn(name, {"New", "Init", "Create", "End", "Save", "Load", "GenerarRenderizable"}) ||
          TObjectBase::RespondsTo(name);
 }
 

@@ -4,14 +4,17 @@
 // formula's error state, the colours and the options of the human-readable text.
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "objects/Field.h"
+#include "objects/TFontBlock.h"
 #include "objects/TObjectBase.h"
 
 namespace nv {
 
-class TVBBarcode : public TObjectBase {
+class TVBBarcode : public TObjectBase, public TFontBlock {
  public:
   /// Content formula, kept as loaded; the default is the text literal "123456789012" with its
   /// double quotes.
@@ -25,18 +28,8 @@ class TVBBarcode : public TObjectBase {
   /// Colour of the bars and dark modules, and the formula that may give it.
   Value cColor = Value("#000000");
   Value cColorFormula = Value("");
-  Value cFontFamily = Value("Arial");
-  /// Font size of the human-readable text in points, kept as loaded.
-  Value nFontSize = Value::Int(12);
-  std::string cFontSizeFormula;
-  bool lFontBold = false;
-  std::string cFontBoldFormula;
-  bool lFontItalic = false;
-  std::string cFontItalicFormula;
-  bool lFontUnderline = false;
-  std::string cFontUnderlineFormula;
-  bool lFontStrikeout = false;
-  std::string cFontStrikeoutFormula;
+  // The font of the human-readable text (cFontFamily, nFontSize, the style flags and their
+  // formulas) comes from TFontBlock.
 
   /// Creates a barcode owned by owner (a document, a table, or nil) with every default set.
   static std::shared_ptr<TVBBarcode> New(const Value& owner = Value());
@@ -54,6 +47,9 @@ class TVBBarcode : public TObjectBase {
 
   std::string_view ClassName() const override { return "TVBBarcode"; }
   bool RespondsTo(std::string_view name) const override;
+
+  /// The rows of the barcode's own members, in template order after the base's.
+  static std::span<const Field<TVBBarcode>> Fields();
 
  private:
   /// Returns the content value with its failure state, evaluated through the context.

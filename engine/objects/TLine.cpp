@@ -4,6 +4,18 @@
 
 namespace nv {
 
+namespace {
+
+// The line's own members, kept as loaded under their exact keys.
+constexpr auto kLineFields = std::to_array<Field<TLine>>({
+    Field<TLine>::Of("cOrientation", &TLine::cOrientation).Drawn(kDrawnByLine),
+    Field<TLine>::Of("cLineStyle", &TLine::cLineStyle).Drawn(kDrawnByLine),
+});
+
+}  // namespace
+
+std::span<const Field<TLine>> TLine::Fields() { return kLineFields; }
+
 std::shared_ptr<TLine> TLine::New(const Value& owner) {
   auto line = std::make_shared<TLine>();
   line->Init(owner);
@@ -31,17 +43,13 @@ Value TLine::End() { return TObjectBase::End(); }
 
 Value TLine::Save() {
   Value data = TObjectBase::Save();
-  data.Set("cOrientation", cOrientation);
-  data.Set("cLineStyle", cLineStyle);
+  SaveFields<TLine>(*this, kLineFields, data.AsHash());
   return data;
 }
 
 Value TLine::Load(const Value& data) {
   TObjectBase::Load(data);
-  if (const HashPtr* hash = data.HashRef()) {
-    if (const Value* v = (*hash)->Find("cOrientation")) cOrientation = *v;
-    if (const Value* v = (*hash)->Find("cLineStyle")) cLineStyle = *v;
-  }
+  if (data.IsHash()) LoadFields<TLine>(*this, kLineFields, data, KeyMatch::Exact);
   return Self();
 }
 
@@ -55,14 +63,12 @@ Value TLine::GenerarRenderizable(const Value& context) {
   h.Put("grosor", nBorderWidth);
   h.Put("orientacion", cOrientation);
   h.Put("estilo", cLineStyle);
-  PutRotationKeys(render);
-  PutShadowKeys(render, shadow);
-  PutOrderKeys(render);
+  PutRotationShadowAndOrderKeys(render, shadow);
   return render;
 }
 
 bool TLine::RespondsTo(std::string_view name) const {
-  return NameIn(name, {"cOrientation", "cLineStyle"}) || TObjectBase::RespondsTo(name);
+  return HasFieldNamed<TLine>(kLineFields, name) || TObjectBase::RespondsTo(name);
 }
 
 }  // namespace nv

@@ -3,8 +3,10 @@
 // stroke style passed to the renderer.
 
 #include <memory>
+#include <span>
 #include <string_view>
 
+#include "objects/Field.h"
 #include "objects/TObjectBase.h"
 
 namespace nv {
@@ -30,6 +32,9 @@ class TLine : public TObjectBase {
 
   std::string_view ClassName() const override { return "TLine"; }
   bool RespondsTo(std::string_view name) const override;
+
+  /// The rows of the line's own members, in template order after the base's.
+  static std::span<const Field<TLine>> Fields();
 };
 
 }  // namespace nv

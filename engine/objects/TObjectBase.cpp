@@ -5,66 +5,15 @@
 #include <utility>
 
 #include "Accessors.h"
+#include "Colors.h"
 #include "Runtime.h"
 #include "run/TContextoEjecucion.h"
 #include "document/TDocument.h"
+#include "objects/TObjectBaseFields.h"
 
 namespace nv {
 
 namespace {
-
-using MemberPtr = Value TObjectBase::*;
-
-// The persisted members in template order; Load and Save walk this table so the key list is
-// written once.
-constexpr std::array<std::pair<std::string_view, MemberPtr>, 46> kPersisted{{
-    {"cId", &TObjectBase::cId},
-    {"cName", &TObjectBase::cName},
-    {"cType", &TObjectBase::cType},
-    {"nLeft", &TObjectBase::nLeft},
-    {"nTop", &TObjectBase::nTop},
-    {"nWidth", &TObjectBase::nWidth},
-    {"nHeight", &TObjectBase::nHeight},
-    {"lVisible", &TObjectBase::lVisible},
-    {"lLocked", &TObjectBase::lLocked},
-    {"lSelected", &TObjectBase::lSelected},
-    {"nLayerId", &TObjectBase::nLayerId},
-    {"nZIndex", &TObjectBase::nZIndex},
-    {"cBorderColor", &TObjectBase::cBorderColor},
-    {"cBorderColorFormula", &TObjectBase::cBorderColorFormula},
-    {"nBorderWidth", &TObjectBase::nBorderWidth},
-    {"lBorderTop", &TObjectBase::lBorderTop},
-    {"lBorderRight", &TObjectBase::lBorderRight},
-    {"lBorderBottom", &TObjectBase::lBorderBottom},
-    {"lBorderLeft", &TObjectBase::lBorderLeft},
-    {"cBackgroundColor", &TObjectBase::cBackgroundColor},
-    {"cBackgroundColorFormula", &TObjectBase::cBackgroundColorFormula},
-    {"cFillStyle", &TObjectBase::cFillStyle},
-    {"nPattern", &TObjectBase::nPattern},
-    {"cFillColor2", &TObjectBase::cFillColor2},
-    {"cFillColor2Formula", &TObjectBase::cFillColor2Formula},
-    {"cFillColor3", &TObjectBase::cFillColor3},
-    {"cFillColor3Formula", &TObjectBase::cFillColor3Formula},
-    {"nFillOpacity", &TObjectBase::nFillOpacity},
-    {"nFillGradientFactor", &TObjectBase::nFillGradientFactor},
-    {"nRounded", &TObjectBase::nRounded},
-    {"nShadowSize", &TObjectBase::nShadowSize},
-    {"nShadowTransparency", &TObjectBase::nShadowTransparency},
-    {"cShadowColor", &TObjectBase::cShadowColor},
-    {"cShadowColorFormula", &TObjectBase::cShadowColorFormula},
-    {"nRotation", &TObjectBase::nRotation},
-    {"nOpacity", &TObjectBase::nOpacity},
-    {"cCondition", &TObjectBase::cCondition},
-    {"nPaddingTop", &TObjectBase::nPaddingTop},
-    {"nPaddingRight", &TObjectBase::nPaddingRight},
-    {"nPaddingBottom", &TObjectBase::nPaddingBottom},
-    {"nPaddingLeft", &TObjectBase::nPaddingLeft},
-    {"nVb12LinkID", &TObjectBase::nVb12LinkID},
-    {"nVb12LinkToID", &TObjectBase::nVb12LinkToID},
-    {"nVb12LinkMode", &TObjectBase::nVb12LinkMode},
-    {"nVb12GroupId", &TObjectBase::nVb12GroupId},
-    {"lVb12WrapBefore", &TObjectBase::lVb12WrapBefore},
-}};
 
 // A call is made only when the context offers the operation; otherwise the documented default of
 // an absent operation applies. The execution context class offers every operation used here, so
@@ -89,8 +38,6 @@ Value DocIsLayerVisibleInDesign(const Value& document, int64_t layer) {
   if (TDocument* doc = document.As<TDocument>()) return doc->IsLayerVisibleInDesign(Value::Int(layer));
   return Value(true);
 }
-
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 }  // namespace
 
@@ -132,21 +79,13 @@ Value TObjectBase::NBottom() { return SumNumbers(ValorANumero(nTop), ValorANumer
 Value TObjectBase::Save() {
   Value data = Value::NewHash();
   Hash& hash = data.AsHash();
-  hash.reserve(kPersisted.size());
-  for (const auto& [key, member] : kPersisted) hash.Put(key, this->*member);
+  hash.reserve(kObjectBaseFields.size());
+  SaveFields<TObjectBase>(*this, kObjectBaseFields, hash);
   return data;
 }
 
-Value TObjectBase::LoadIfExists(const Value& data, std::string_view key, Value& member) {
-  if (const HashPtr* hash = data.HashRef()) {
-    if (const Value* found = (*hash)->Find(key)) member = *found;
-  }
-  return Value();
-}
-
 Value TObjectBase::Load(const Value& data) {
-  if (!data.IsHash()) return Self();
-  for (const auto& [key, member] : kPersisted) LoadIfExists(data, key, this->*member);
+  if (data.IsHash()) LoadFields<TObjectBase>(*this, kObjectBaseFields, data, KeyMatch::Exact);
   return Self();
 }
 
@@ -156,26 +95,7 @@ Value TObjectBase::FromJSON(const Value& data) { return Load(data); }
 
 Value TObjectBase::GenerarRenderizable(const Value& /*context*/) { return Value(); }
 
-// ---- Conversions and colours -------------------------------------------------------------------
-
-std::string TObjectBase::ValorAString(const Value& v) { return ValueString(v); }
-bool TObjectBase::ValorALogico(const Value& v) { return nv::ValorALogico(v); }
-Value TObjectBase::ValorANumero(const Value& v) { return nv::ValorANumero(v); }
-int64_t TObjectBase::ValorAEntero(const Value& v) { return nv::ValorAEntero(v); }
-
-bool TObjectBase::IsHexColor(std::string_view trimmed) {
-  if (trimmed.size() != 7 || trimmed[0] != '#') return false;
-  return std::all_of(trimmed.begin() + 1, trimmed.end(), IsHexDigit);
-}
-
-std::string TObjectBase::NormalizeColorText(const Value& value) {
-  std::string text = Lower(AllTrim(ValorAString(value)));
-  return IsHexColor(text) ? text : std::string("#000000");
-}
-
-Value TObjectBase::EsColorHexValido(const Value& value) { return Value(IsHexColor(AllTrim(ValorAString(value)))); }
-
-Value TObjectBase::NormalizarColorTexto(const Value& value) { return Value(NormalizeColorText(value)); }
+// ---- Padding and colours ------------------------------------------------------------------------
 
 std::array<Value, 4> TObjectBase::PaddingValues() const {
   auto clamp = [](const Value& v) {
@@ -198,28 +118,17 @@ Value TObjectBase::EvaluarFormulaEn(const Value& context, const Value& formula) 
   return CtxEvaluarFormula(context, formula);
 }
 
-Value TObjectBase::EvaluarTamanoFuente(const Value& context, const std::string& formula, const Value& size) {
-  if (AllTrim(formula).empty()) return size;
-  Value evaluated = ValorANumero(EvaluarFormulaEn(context, Value(formula)));
-  return evaluated.AsDouble() < 1 ? Value::Int(1) : evaluated;
-}
-
-bool TObjectBase::EvaluarEstiloFuente(const Value& context, const std::string& formula, bool flag) {
-  if (AllTrim(formula).empty()) return flag;
-  return ValorALogico(EvaluarFormulaEn(context, Value(formula)));
-}
-
 std::string TObjectBase::EvaluarColor(const Value& context, const Value& formula, const Value& staticColor,
                                       ColorMode mode) {
-  std::string cFormula = AllTrim(ValorAString(formula));
+  std::string cFormula = AllTrim(ValueString(formula));
   if (cFormula.empty()) {
-    return mode == ColorMode::Normalise ? NormalizeColorText(staticColor) : ValorAString(staticColor);
+    return mode == ColorMode::Normalise ? NormalizeHexColor(staticColor) : ValueString(staticColor);
   }
-  std::string value = AllTrim(ValorAString(EvaluarFormulaEn(context, Value(cFormula))));
+  std::string value = AllTrim(ValueString(EvaluarFormulaEn(context, Value(cFormula))));
   std::string lowered = Lower(value);
   if (IsHexColor(value) || (mode == ColorMode::Plain && lowered == "transparent")) return lowered;
-  AddAvisoTo(context, "Color no valido en " + ValorAString(cId) + ": " + cFormula);
-  return mode == ColorMode::Normalise ? NormalizeColorText(staticColor) : ValorAString(staticColor);
+  AddAvisoTo(context, "Color no valido en " + ValueString(cId) + ": " + cFormula);
+  return mode == ColorMode::Normalise ? NormalizeHexColor(staticColor) : ValueString(staticColor);
 }
 
 Value TObjectBase::EvaluarColor(const Value& context, const Value& formula, const Value& staticColor,
@@ -257,7 +166,7 @@ std::string TObjectBase::CondicionCapaTexto() {
   TDocument* document = DocumentoPropio();
   if (document == nullptr) return "";
   Value condition = document->GetLayerCondition(Value::Int(ValorAEntero(nLayerId)));
-  return condition.IsString() ? condition.AsString() : ValorAString(condition);
+  return condition.IsString() ? condition.AsString() : ValueString(condition);
 }
 
 Value TObjectBase::CondicionCapa() { return Value(CondicionCapaTexto()); }
@@ -289,7 +198,7 @@ Value TObjectBase::EsVisibleEnEjecucion(const Value& context) {
   auto capaActiva = [&]() { return ctx == nullptr || ValorALogico(ctx->CapaActiva(Self())); };
   auto evaluarCondicion = [&](const Value& formula) { return ctx != nullptr ? ctx->EvaluarCondicion(formula) : Value(); };
   auto motivo = [](const Value& result) {
-    return HHas(result, "cMotivo") ? ValorAString(HGet(result, "cMotivo")) : std::string();
+    return HHas(result, "cMotivo") ? ValueString(HGet(result, "cMotivo")) : std::string();
   };
 
   if (ctx != nullptr && ValorALogico(ctx->EsModoDisenador())) {
@@ -307,7 +216,7 @@ Value TObjectBase::EsVisibleEnEjecucion(const Value& context) {
       std::string reason = motivo(result);
       if (reason.empty()) reason = "condicion de capa falsa";
       if (reason == "condicion no valida") {
-        AddAvisoTo(context, "Condicion de capa no valida en " + ValorAString(cId) + ": " + layerCondition);
+        AddAvisoTo(context, "Condicion de capa no valida en " + ValueString(cId) + ": " + layerCondition);
       }
       return Value(Descartar(context, "capa: " + reason));
     }
@@ -315,14 +224,14 @@ Value TObjectBase::EsVisibleEnEjecucion(const Value& context) {
 
   // A text condition is read in place; another kind takes its text form.
   const bool noCondition = cCondition.IsString() ? IsBlankText(cCondition.AsString())
-                                                 : AllTrim(ValorAString(cCondition)).empty();
+                                                 : AllTrim(ValueString(cCondition)).empty();
   if (!noCondition) {
     Value result = evaluarCondicion(cCondition);
     if (!ValorALogico(HashVisible(result))) {
       std::string reason = motivo(result);
       if (reason.empty()) reason = "condicion falsa";
       if (reason == "condicion no valida") {
-        AddAvisoTo(context, "Condicion no valida en " + ValorAString(cId) + ": " + ValorAString(cCondition));
+        AddAvisoTo(context, "Condicion no valida en " + ValueString(cId) + ": " + ValueString(cCondition));
       }
       return Value(Descartar(context, reason));
     }
@@ -340,11 +249,15 @@ Value TObjectBase::NewRender(std::string_view tipo, size_t keyCount) {
   hash.reserve(keyCount);
   hash.Put("id", cId);
   hash.Put("tipo", Value(tipo));
+  PutPlacementKeys(hash);
+  return render;
+}
+
+void TObjectBase::PutPlacementKeys(Hash& hash) const {
   hash.Put("x", nLeft);
   hash.Put("y", nTop);
   hash.Put("ancho", nWidth);
   hash.Put("alto", nHeight);
-  return render;
 }
 
 Value TObjectBase::BuildBoxRender(const Value& context, std::string_view tipo, const Value& rounded) {
@@ -369,37 +282,19 @@ Value TObjectBase::BuildBoxRender(const Value& context, std::string_view tipo, c
   hash.Put("opacidadRelleno", nFillOpacity);
   hash.Put("factorGradienteRelleno", nFillGradientFactor);
   hash.Put("redondeo", rounded);
-  PutRotationKeys(render);
-  PutShadowKeys(render, shadow);
-  PutOrderKeys(render);
+  PutRotationShadowAndOrderKeys(render, shadow);
   return render;
 }
 
-void TObjectBase::PutBoxKeys(const Value& render, const std::string& background, const std::string& border,
-                             const Value& rounded) {
-  Hash& hash = render.AsHash();
-  hash.Put("colorFondo", Value(background));
-  hash.Put("colorBorde", Value(border));
-  hash.Put("grosorBorde", nBorderWidth);
-  hash.Put("bordeSuperior", lBorderTop);
-  hash.Put("bordeDerecho", lBorderRight);
-  hash.Put("bordeInferior", lBorderBottom);
-  hash.Put("bordeIzquierdo", lBorderLeft);
-  hash.Put("redondeo", rounded);
-}
-
-void TObjectBase::PutRotationKeys(const Value& render) {
+void TObjectBase::PutRotationShadowAndOrderKeys(const Value& render, const std::string& shadow) {
   Hash& hash = render.AsHash();
   hash.Put("rotacionOriginal", nRotation);
   hash.Put("rotacion", nRotation);
   hash.Put("opacidad", nOpacity);
-}
-
-void TObjectBase::PutShadowKeys(const Value& render, const std::string& shadow) {
-  Hash& hash = render.AsHash();
   hash.Put("sombraTamano", nShadowSize);
   hash.Put("sombraTransparencia", nShadowTransparency);
   hash.Put("sombraColor", Value(shadow));
+  PutOrderKeys(render);
 }
 
 void TObjectBase::PutOrderKeys(const Value& render) {
@@ -419,10 +314,8 @@ void TObjectBase::PutPaddingKeys(const Value& render) {
 }
 
 bool TObjectBase::RespondsTo(std::string_view name) const {
-  for (const auto& entry : kPersisted) {
-    if (EqualsIgnoreCase(name, entry.first)) return true;
-  }
-  return NameIn(name, {"oParent", "New", "Init", "Create", "NRight", "NBottom", "Save", "Load", "ToJSON",
+  return HasFieldNamed<TObjectBase>(kObjectBaseFields, name) ||
+         NameIn(name, {"oParent", "New", "Init", "Create", "NRight", "NBottom", "Save", "Load", "ToJSON",
                        "FromJSON", "GenerarRenderizable", "EvaluarColor", "EsVisibleEnEjecucion"}) ||
          Object::RespondsTo(name);
 }

@@ -22,8 +22,8 @@ enum class ColorMode { Plain, Normalise };
 
 class TObjectBase : public Object {
  public:
-  // Persisted members, in their template order. Each keeps the value exactly as loaded; it is
-  // converted where it is used.
+  // Persisted members, in their template order (the rows of TObjectBaseFields.h). Each keeps the
+  // value exactly as loaded; it is converted where it is used.
   Value cId = Value("");
   Value cName = Value("Objeto");
   Value cType = Value("TObjectBase");
@@ -125,35 +125,17 @@ class TObjectBase : public Object {
   Value PaddingRenderizable();
   /// The four paddings of PaddingRenderizable (top, right, bottom, left) without the hash.
   std::array<Value, 4> PaddingValues() const;
-  /// True when the trimmed text of value is "#" followed by six hexadecimal digits (any case).
-  Value EsColorHexValido(const Value& value);
-  /// The trimmed, lower-cased text of value when it is a valid six-digit colour, else "#000000".
-  Value NormalizarColorTexto(const Value& value);
-
-  // The conversions layout objects use: the text form keeps a number's decimals ("5.00").
-  static std::string ValorAString(const Value& v);
-  static bool ValorALogico(const Value& v);
-  static Value ValorANumero(const Value& v);
-  static int64_t ValorAEntero(const Value& v);
-
-  /// Typed helpers of the colour rules.
-  static bool IsHexColor(std::string_view trimmed);
-  static std::string NormalizeColorText(const Value& value);
-
   /// Returns a new render object holding "id", "tipo", "x", "y", "ancho" and "alto", with room
   /// for keyCount keys in all.
   Value NewRender(std::string_view tipo, size_t keyCount);
   /// The render object of a rectangle-like box ("rectangulo", "elipse") with the given rounding;
   /// the five colours are evaluated in plain mode: background, fill 2, fill 3, border, shadow.
   Value BuildBoxRender(const Value& context, std::string_view tipo, const Value& rounded);
-  /// Appends "colorFondo", "colorBorde", "grosorBorde", the four border sides and "redondeo"
-  /// to a render object, with the colours given.
-  void PutBoxKeys(const Value& render, const std::string& background, const std::string& border,
-                  const Value& rounded);
-  /// Appends "rotacionOriginal", "rotacion", "opacidad".
-  void PutRotationKeys(const Value& render);
-  /// Appends "sombraTamano", "sombraTransparencia", "sombraColor".
-  void PutShadowKeys(const Value& render, const std::string& shadow);
+  /// Puts "x", "y", "ancho" and "alto" (the geometry members, unconverted).
+  void PutPlacementKeys(Hash& hash) const;
+  /// Appends "rotacionOriginal", "rotacion", "opacidad", "sombraTamano", "sombraTransparencia",
+  /// "sombraColor" (the shadow colour given) and the order keys, as boxes and lines end.
+  void PutRotationShadowAndOrderKeys(const Value& render, const std::string& shadow);
   /// Appends "ordenOriginal", "capa", "zIndex".
   void PutOrderKeys(const Value& render);
   /// Appends the four padding keys of PaddingRenderizable.
@@ -163,11 +145,6 @@ class TObjectBase : public Object {
   static void AddAvisoTo(const Value& context, const std::string& text);
   /// Evaluates a formula through the context's EvaluarFormula; nil when the context has none.
   static Value EvaluarFormulaEn(const Value& context, const Value& formula);
-  /// The font size in points: size unchanged when formula is blank, else the formula's number
-  /// raised to at least 1.
-  static Value EvaluarTamanoFuente(const Value& context, const std::string& formula, const Value& size);
-  /// A font style flag: flag unchanged when formula is blank, else the formula's logical value.
-  static bool EvaluarEstiloFuente(const Value& context, const std::string& formula, bool flag);
 
   /// This object as a Value (an object reference).
   Value Self();
@@ -179,7 +156,6 @@ class TObjectBase : public Object {
   /// The text of the layer's condition ("" without a document).
   std::string CondicionCapaTexto();
   Value EsVisiblePorCapaEnDisenador();
-  Value LoadIfExists(const Value& data, std::string_view key, Value& member);
   Value HashVisible(const Value& result);
   bool Descartar(const Value& context, std::string_view reason);
 };

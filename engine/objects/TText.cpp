@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "Accessors.h"
+#include "Colors.h"
 #include "Hash.h"
 #include "Runtime.h"
+#include "objects/TObjectBaseFields.h"
 #include "run/TContextoEjecucion.h"
 
 namespace nv {
@@ -27,22 +29,21 @@ struct Content {
   std::string message;
 };
 
-Content EvaluarContenido(const Value& context, const Value& plan, const Value& formula,
-                         std::string (*toText)(const Value&)) {
+Content EvaluarContenido(const Value& context, const Value& plan, const Value& formula) {
   Content content;
   // A constant formula needs no evaluation and cannot fail, even when its text looks like an
   // error value.
   const HashPtr* planHash = plan.HashRef();
   const Value* tipo = planHash != nullptr ? (*planHash)->Find("tipo") : nullptr;
   if (tipo != nullptr && tipo->IsString() && tipo->AsString() == "value") {
-    content.text = toText(HGet(plan, "valor"));
+    content.text = ValueString(HGet(plan, "valor"));
     return content;
   }
   // The context offers the plan evaluation with failure state, the first of the operations the
   // text can use; anything else evaluates nothing and leaves the text empty.
   if (TContextoEjecucion* ctx = ContextOf(context)) {
     TContextoEjecucion::EstadoFormula status = ctx->EvaluarPlanFormulaConEstadoTipado(plan, formula);
-    content.text = toText(status.valor);
+    content.text = ValueString(status.valor);
     content.error = status.lError;
     content.message = std::move(status.cError);  // already the text of the failure
   }
@@ -55,8 +56,6 @@ Value CompilarPlan(const Value& context, const std::string& formula) {
   }
   return Value();
 }
-
-bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
 bool IsBlankLine(std::string_view line) {
   for (char c : line) {
@@ -92,7 +91,62 @@ std::vector<std::string_view> SplitLines(std::string_view text, std::string& sto
   return lines;
 }
 
+// ---- Members ---------------------------------------------------------------------------------------
+
+Value TextOf(const Value& v) { return Value(ValueString(v)); }
+Value TextColorOf(const Value& v) { return Value(NormalizeTextColor(v)); }
+Value VerticalAlignOf(const Value& v) { return Value(TText::NormalizarTextVerticalAlign(v)); }
+// Only the logical true wraps.
+Value StrictFlagOf(const Value& v) { return Value(v.IsLogical() && v.AsBool()); }
+
+using F = Field<TText>;
+
+// The text's own members in template order. Load reads every key in any case; keys marked to
+// reset are cleared when absent, the others keep the member. cText is also read under
+// "cFormula", and cTextFitMode and lTextWrap are made consistent after the rows (see Load).
+constexpr auto kTextFields = JoinFields(
+    std::to_array<F>({F::Of("cText", &TText::cText).Drawn(kDrawnByText)}),
+    TFontBlock::SizeFields<TText>(&TextOf, kDrawnByText),
+    std::to_array<F>({
+        F::Of("nFontOutPrecision", &TText::nFontOutPrecision).ResetWhenAbsent().Drawn(kDrawnByText),
+        F::Of("nFontPitchAndFamily", &TText::nFontPitchAndFamily).ResetWhenAbsent().Drawn(kDrawnByText),
+    }),
+    TFontBlock::StyleFields<TText>(kDrawnByText),
+    std::to_array<F>({
+        F::Of("cTextFitMode", &TText::cTextFitMode).ResetWhenAbsent().Drawn(kDrawnByText),
+        F::Of("lTextWrap", &TText::lTextWrap).OnLoad(&StrictFlagOf).Drawn(kDrawnByText),
+        F::Of("lForceWrap", &TText::lForceWrap).Drawn(kDrawnByText),
+        F::Of("lAllowPageBreak", &TText::lAllowPageBreak).Drawn(kDrawnByText),
+        F::Of("nLineSpacing", &TText::nLineSpacing).OnLoad(&ValorANumero).Drawn(kDrawnByText),
+        F::Of("nParagraphSpacing", &TText::nParagraphSpacing).OnLoad(&ValorANumero).Drawn(kDrawnByText),
+        F::Of("lKeepEmptyParagraphs", &TText::lKeepEmptyParagraphs).Drawn(kDrawnByText),
+        F::Of("lTextAdjusted", &TText::lTextAdjusted).Drawn(kDrawnByText),
+        F::Of("lTrimSpaces", &TText::lTrimSpaces).Drawn(kDrawnByText),
+        F::Of("cTextFlowGroup", &TText::cTextFlowGroup).Drawn(kDrawnByText),
+        F::Of("nTextFlowOrder", &TText::nTextFlowOrder).Drawn(kDrawnByText),
+        F::Of("nTextFlowLineHeight", &TText::nTextFlowLineHeight).OnLoad(&ValorANumero).Drawn(kDrawnByText),
+        F::Of("cTextColor", &TText::cTextColor).Normalised(&TextColorOf).Drawn(kDrawnByText),
+        F::Of("cTextColorFormula", &TText::cTextColorFormula).Drawn(kDrawnByText),
+        F::Of("nTextOpacity", &TText::nTextOpacity).Normalised(&TText::NormalizarOpacity).Drawn(kDrawnByText),
+        F::Of("cTextAlign", &TText::cTextAlign).Drawn(kDrawnByText),
+        F::Of("nTextDecimalPosition", &TText::nTextDecimalPosition).OnLoad(&ValorANumero).Drawn(kDrawnByText),
+        F::Of("cTextVerticalAlign", &TText::cTextVerticalAlign)
+            .Alias("cVerticalAlign")
+            .Normalised(&VerticalAlignOf)
+            .Drawn(kDrawnByText),
+        F::Of("cVb12SourceType", &TText::cVb12SourceType).ResetWhenAbsent(),
+        F::Of("cVb12SourceJson", &TText::cVb12SourceJson).ResetWhenAbsent(),
+        F::Of("uTextFormulaPlan", &TText::uTextFormulaPlan).NotSaved(),
+        F::Of("cTextFormulaPlanSource", &TText::cTextFormulaPlanSource).NotSaved(),
+        F::Of("hStaticRenderPrototype", &TText::hStaticRenderPrototype).NotSaved(),
+    }));
+
+// The base's rows and the text's: every member a text render can read.
+constexpr auto kTextAllFields = JoinFields(FieldsFor<TText>(kObjectBaseFields), kTextFields);
+
 }  // namespace
+
+std::span<const Field<TText>> TText::Fields() { return kTextFields; }
 
 std::shared_ptr<TText> TText::New(const Value& owner) {
   auto text = std::make_shared<TText>();
@@ -112,189 +166,57 @@ std::shared_ptr<TObjectBase> TText::Create() { return TObjectBase::Create(); }
 
 Value TText::End() {
   TObjectBase::End();
+  DescartarCaches();
+  return Value();
+}
+
+void TText::DescartarCaches() {
   uTextFormulaPlan = Value();
   cTextFormulaPlanSource.clear();
   hStaticRenderPrototype = Value();
   renderCache_.reset();
-  return Value();
 }
 
 // ---- Template hash -------------------------------------------------------------------------------
 
-bool TText::HashHasKey(const Value& hash, std::string_view key) { return HashHasKeyText(hash, key); }
-
-Value TText::HashGet(const Value& hash, std::string_view key, const Value& def) {
-  return HashGetText(hash, key, def);
-}
-
 Value TText::Load(const Value& data) {
-  std::string formulaFromCFormula;
-  bool hasCFormula = false;
-  if (const Value* formula = data.IsHash() ? data.AsHash().Find("cFormula") : nullptr) {
-    std::string text = ValorAString(*formula);
-    if (!AllTrim(text).empty()) {
-      formulaFromCFormula = std::move(text);
-      hasCFormula = true;
-    }
-  }
-
   TObjectBase::Load(data);
-
   if (data.IsHash()) {
-    auto present = [&](std::string_view key) { return HashHasKey(data, key); };
-    auto get = [&](std::string_view key) { return HashGet(data, key); };
-    auto readLogical = [&](std::string_view key, bool& member) {
-      if (present(key)) member = ValorALogico(get(key));
-    };
-
-    if (hasCFormula) {
-      cText = formulaFromCFormula;
-    } else if (present("cText")) {
-      cText = ValorAString(get("cText"));
+    LoadFields<TText>(*this, kTextFields, data, KeyMatch::AnyCase);
+    // A formula under the exact key "cFormula" wins over "cText" unless it is blank.
+    if (const Value* formula = data.AsHash().Find("cFormula")) {
+      std::string text = ValueString(*formula);
+      if (!IsBlankText(text)) cText = std::move(text);
     }
-    if (present("cFontFamily")) {
-      cFontFamily = ValorAString(get("cFontFamily"));
-    } else if (present("cFontName")) {
-      cFontFamily = ValorAString(get("cFontName"));
-    }
-    if (present("nFontSize")) nFontSize = get("nFontSize");
-    cFontSizeFormula = ValorAString(get("cFontSizeFormula"));
-    nFontOutPrecision = ValorAEntero(get("nFontOutPrecision"));
-    nFontPitchAndFamily = ValorAEntero(get("nFontPitchAndFamily"));
-    readLogical("lFontBold", lFontBold);
-    cFontBoldFormula = ValorAString(get("cFontBoldFormula"));
-    readLogical("lFontItalic", lFontItalic);
-    cFontItalicFormula = ValorAString(get("cFontItalicFormula"));
-    readLogical("lFontUnderline", lFontUnderline);
-    cFontUnderlineFormula = ValorAString(get("cFontUnderlineFormula"));
-    readLogical("lFontStrikeout", lFontStrikeout);
-    cFontStrikeoutFormula = ValorAString(get("cFontStrikeoutFormula"));
-    if (present("lTextWrap")) {
-      Value wrap = get("lTextWrap");
-      lTextWrap = wrap.IsLogical() && wrap.AsBool();
-    }
-    cTextFitMode = NormalizarTextFitMode(get("cTextFitMode"), lTextWrap);
-    lTextWrap = cTextFitMode == "wrap";
-    readLogical("lForceWrap", lForceWrap);
-    readLogical("lAllowPageBreak", lAllowPageBreak);
-    if (present("nLineSpacing")) nLineSpacing = ValorANumero(get("nLineSpacing"));
-    if (present("nParagraphSpacing")) nParagraphSpacing = ValorANumero(get("nParagraphSpacing"));
-    readLogical("lKeepEmptyParagraphs", lKeepEmptyParagraphs);
-    readLogical("lTextAdjusted", lTextAdjusted);
-    readLogical("lTrimSpaces", lTrimSpaces);
-    if (present("cTextFlowGroup")) cTextFlowGroup = ValorAString(get("cTextFlowGroup"));
-    if (present("nTextFlowOrder")) nTextFlowOrder = ValorAEntero(get("nTextFlowOrder"));
-    if (present("nTextFlowLineHeight")) nTextFlowLineHeight = ValorANumero(get("nTextFlowLineHeight"));
-    if (present("cTextColor")) cTextColor = NormalizarTextColor(get("cTextColor"));
-    if (present("cTextColorFormula")) cTextColorFormula = ValorAString(get("cTextColorFormula"));
-    if (present("nTextOpacity")) nTextOpacity = NormalizarOpacity(get("nTextOpacity"));
-    if (present("cTextAlign")) cTextAlign = ValorAString(get("cTextAlign"));
-    if (present("nTextDecimalPosition")) nTextDecimalPosition = ValorANumero(get("nTextDecimalPosition"));
-    if (present("cTextVerticalAlign")) {
-      cTextVerticalAlign = NormalizarTextVerticalAlign(get("cTextVerticalAlign"));
-    } else if (present("cVerticalAlign")) {
-      cTextVerticalAlign = NormalizarTextVerticalAlign(get("cVerticalAlign"));
-    }
-    cVb12SourceType = ValorAString(get("cVb12SourceType"));
-    cVb12SourceJson = ValorAString(get("cVb12SourceJson"));
+    NormalizarAjuste();
   }
-
-  uTextFormulaPlan = Value();
-  cTextFormulaPlanSource.clear();
-  hStaticRenderPrototype = Value();
-  renderCache_.reset();
+  DescartarCaches();
   return Self();
 }
 
 Value TText::Save() {
   Value data = TObjectBase::Save();
+  NormalizarAjuste();
+  SaveFields<TText>(*this, kTextFields, data.AsHash());
+  return data;
+}
+
+void TText::NormalizarAjuste() {
   cTextFitMode = NormalizarTextFitMode(Value(cTextFitMode), lTextWrap);
   lTextWrap = cTextFitMode == "wrap";
-  Hash& hash = data.AsHash();
-  hash.Put("cText", Value(cText));
-  hash.Put("cFontFamily", Value(cFontFamily));
-  hash.Put("nFontSize", nFontSize);
-  hash.Put("cFontSizeFormula", Value(cFontSizeFormula));
-  hash.Put("nFontOutPrecision", Value::Int(nFontOutPrecision));
-  hash.Put("nFontPitchAndFamily", Value::Int(nFontPitchAndFamily));
-  hash.Put("lFontBold", Value(lFontBold));
-  hash.Put("cFontBoldFormula", Value(cFontBoldFormula));
-  hash.Put("lFontItalic", Value(lFontItalic));
-  hash.Put("cFontItalicFormula", Value(cFontItalicFormula));
-  hash.Put("lFontUnderline", Value(lFontUnderline));
-  hash.Put("cFontUnderlineFormula", Value(cFontUnderlineFormula));
-  hash.Put("lFontStrikeout", Value(lFontStrikeout));
-  hash.Put("cFontStrikeoutFormula", Value(cFontStrikeoutFormula));
-  hash.Put("cTextFitMode", Value(cTextFitMode));
-  hash.Put("lTextWrap", Value(lTextWrap));
-  hash.Put("lForceWrap", Value(lForceWrap));
-  hash.Put("lAllowPageBreak", Value(lAllowPageBreak));
-  hash.Put("nLineSpacing", nLineSpacing);
-  hash.Put("nParagraphSpacing", nParagraphSpacing);
-  hash.Put("lKeepEmptyParagraphs", Value(lKeepEmptyParagraphs));
-  hash.Put("lTextAdjusted", Value(lTextAdjusted));
-  hash.Put("lTrimSpaces", Value(lTrimSpaces));
-  hash.Put("cTextFlowGroup", Value(cTextFlowGroup));
-  hash.Put("nTextFlowOrder", Value::Int(nTextFlowOrder));
-  hash.Put("nTextFlowLineHeight", nTextFlowLineHeight);
-  hash.Put("cTextColor", Value(NormalizarTextColor(Value(cTextColor))));
-  hash.Put("cTextColorFormula", Value(cTextColorFormula));
-  hash.Put("nTextOpacity", NormalizarOpacity(nTextOpacity));
-  hash.Put("cTextAlign", Value(cTextAlign));
-  hash.Put("nTextDecimalPosition", nTextDecimalPosition);
-  hash.Put("cTextVerticalAlign", Value(NormalizarTextVerticalAlign(Value(cTextVerticalAlign))));
-  hash.Put("cVb12SourceType", Value(cVb12SourceType));
-  hash.Put("cVb12SourceJson", Value(cVb12SourceJson));
-  return data;
 }
 
 // ---- Normalisers ------------------------------------------------------------------------------------
 
-bool TText::EsHex6(std::string_view s) {
-  if (s.size() != 7 || s[0] != '#') return false;
-  for (size_t i = 1; i < 7; ++i) {
-    if (!IsLowerHex(s[i])) return false;
-  }
-  return true;
-}
-
-bool TText::EsHex3(std::string_view s) {
-  if (s.size() != 4 || s[0] != '#') return false;
-  for (size_t i = 1; i < 4; ++i) {
-    if (!IsLowerHex(s[i])) return false;
-  }
-  return true;
-}
-
-bool TText::EsHex8Transparente(std::string_view s) {
-  return s.size() == 9 && EsHex6(s.substr(0, 7)) && s.substr(7) == "00";
-}
-
-bool TText::EsRgbaTransparente(std::string_view s) {
-  if (!s.starts_with("rgba(") || !s.ends_with(")")) return false;
-  size_t comma = s.rfind(',');
-  if (comma == std::string_view::npos) return false;
-  std::string alpha = AllTrim(s.substr(comma + 1, s.size() - 1 - (comma + 1)));
-  return alpha == "0" || alpha == "0.0" || alpha == ".0" || alpha == "0.00" || alpha == ".00";
-}
-
-std::string TText::NormalizarTextColor(const Value& value) {
-  std::string s = Lower(AllTrim(ValorAString(value)));
-  if (s.empty() || s == "transparent" || EsHex8Transparente(s) || EsRgbaTransparente(s)) return "#000000";
-  if (EsHex6(s)) return s;
-  if (EsHex3(s)) return std::string{'#', s[1], s[1], s[2], s[2], s[3], s[3]};
-  return "#000000";
-}
-
 std::string TText::NormalizarTextVerticalAlign(const Value& value) {
-  std::string s = Lower(AllTrim(ValorAString(value)));
+  std::string s = Lower(AllTrim(ValueString(value)));
   if (s == "bottom" || s == "inferior") return "bottom";
   if (s == "center" || s == "middle" || s == "centro") return "center";
   return "top";
 }
 
 std::string TText::NormalizarTextFitMode(const Value& value, bool wrap) {
-  std::string s = Lower(AllTrim(ValorAString(value)));
+  std::string s = Lower(AllTrim(ValueString(value)));
   if (s == "truncate" || s == "wrap" || s == "shrink" || s == "condense") return s;
   return wrap ? "wrap" : "truncate";
 }
@@ -304,7 +226,7 @@ Value TText::NormalizarOpacity(const Value& value) {
   if (value.IsNumber()) {
     number = value;
   } else {
-    std::string text = ValorAString(value);
+    std::string text = ValueString(value);
     for (char& c : text) {
       if (c == ',') c = '.';
     }
@@ -355,17 +277,14 @@ Value TText::AlturaSuprimida(int64_t count) {
 
 TText::Style TText::EvaluarEstilo(const Value& context) {
   Style style;
-  style.color = NormalizarTextColor(
+  style.color = NormalizeTextColor(
       Value(EvaluarColor(context, Value(cTextColorFormula), Value(cTextColor), ColorMode::Normalise)));
   style.background = EvaluarColor(context, cBackgroundColorFormula, cBackgroundColor, ColorMode::Plain);
   style.border = EvaluarColor(context, cBorderColorFormula, cBorderColor, ColorMode::Plain);
   style.shadow = EvaluarColor(context, cShadowColorFormula, cShadowColor, ColorMode::Plain);
   style.padding = PaddingValues();
-  style.bold = EvaluarEstiloFuente(context, cFontBoldFormula, lFontBold);
-  style.italic = EvaluarEstiloFuente(context, cFontItalicFormula, lFontItalic);
-  style.underline = EvaluarEstiloFuente(context, cFontUnderlineFormula, lFontUnderline);
-  style.strikeout = EvaluarEstiloFuente(context, cFontStrikeoutFormula, lFontStrikeout);
-  style.size = EvaluarTamanoFuente(context, cFontSizeFormula, nFontSize);
+  style.font = EvaluarEstilos(context);
+  style.size = EvaluarTamano(context);
   return style;
 }
 
@@ -419,7 +338,7 @@ Value TText::BuildRender(const Style& style, const std::string& text, int64_t co
     put("formulaError", Value(error));
     put("formulaErrorMessage", Value(message));
   }
-  put("fuente", Value(cFontFamily));
+  put("fuente", cFontFamily);
   put("tamano", style.size);
   put("precisionFuente", Value::Int(nFontOutPrecision));
   put("familiaPitchFuente", Value::Int(nFontPitchAndFamily));
@@ -428,10 +347,10 @@ Value TText::BuildRender(const Style& style, const std::string& text, int64_t co
   put("alineacion", Value(cTextAlign));
   put("posicionDecimal", nTextDecimalPosition);
   put("alineacionVertical", Value(NormalizarTextVerticalAlign(Value(cTextVerticalAlign))));
-  put("negrita", Value(style.bold));
-  put("cursiva", Value(style.italic));
-  put("subrayado", Value(style.underline));
-  put("tachado", Value(style.strikeout));
+  put("negrita", Value(style.font.bold));
+  put("cursiva", Value(style.font.italic));
+  put("subrayado", Value(style.font.underline));
+  put("tachado", Value(style.font.strikeout));
   put("modoAjusteTexto", Value(cTextFitMode));
   put("ajusteLinea", Value(lTextWrap));
   put("forzarParticionPalabra", Value(lForceWrap));
@@ -474,13 +393,10 @@ Value TText::BuildRender(const Style& style, const std::string& text, int64_t co
 bool TText::CanUseStaticRenderPrototype() {
   // Every layout object has a type tag, so the responds-to test is the class test.
   TObjectBase* owner = oParent.As<TObjectBase>();
-  if (owner == nullptr || ValorAString(owner->cType) != "TTable") return false;
-  for (const std::string* formula : {&cTextColorFormula, &cFontSizeFormula, &cFontBoldFormula, &cFontItalicFormula,
-                                     &cFontUnderlineFormula, &cFontStrikeoutFormula}) {
-    if (!AllTrim(*formula).empty()) return false;
-  }
+  if (owner == nullptr || ValueString(owner->cType) != "TTable") return false;
+  if (!IsBlankText(cTextColorFormula) || !FontFormulasBlank()) return false;
   for (const Value* formula : {&cBackgroundColorFormula, &cBorderColorFormula, &cShadowColorFormula}) {
-    if (!AllTrim(ValorAString(*formula)).empty()) return false;
+    if (!AllTrim(ValueString(*formula)).empty()) return false;
   }
   return true;
 }
@@ -500,16 +416,11 @@ Value TText::BuildStaticRenderPrototype() {
 Value TText::ApplyDynamicRenderValues(const Value& render, const std::string& text, int64_t count) {
   Hash& h = render.AsHash();
   h.Put("id", cId);
-  h.Put("x", nLeft);
-  h.Put("y", nTop);
-  h.Put("ancho", nWidth);
-  h.Put("alto", nHeight);
+  PutPlacementKeys(h);
   h.Put("texto", Value(text));
   h.Put("formula", Value(cText));
   h.Put("alturaSuprimidaFlujoTexto", AlturaSuprimida(count));
-  h.Put("ordenOriginal", nZIndex);
-  h.Put("capa", nZIndex);
-  h.Put("zIndex", nZIndex);
+  PutOrderKeys(render);
   return Value();
 }
 
@@ -525,7 +436,7 @@ Value TText::GenerarRenderizable(const Value& context) {
 
   // The formula as a Value, built again only when the text changed.
   if (!formulaText_.IsString() || formulaText_.AsString() != cText) formulaText_ = Value(cText);
-  Content content = EvaluarContenido(context, uTextFormulaPlan, formulaText_, &TObjectBase::ValorAString);
+  Content content = EvaluarContenido(context, uTextFormulaPlan, formulaText_);
   std::string text = lTrimSpaces ? AllTrim(content.text) : std::move(content.text);
   int64_t count = (!cTextFlowGroup.empty() && !lKeepEmptyParagraphs) ? ContarParrafosVacios(text) : 0;
   if (!lKeepEmptyParagraphs) text = NormalizarParrafosVacios(text);
@@ -565,30 +476,11 @@ Value TText::RenderDesdeCache(std::string text, int64_t count, bool error, std::
 
 namespace {
 
-// Every Value member BuildRender and EvaluarEstilo read.
-constexpr Value TText::*kRenderValueMembers[] = {
-    &TText::cId,          &TText::nLeft,          &TText::nTop,          &TText::nWidth,
-    &TText::nHeight,      &TText::nFontSize,      &TText::nTextOpacity,  &TText::nTextDecimalPosition,
-    &TText::nLineSpacing, &TText::nParagraphSpacing, &TText::nTextFlowLineHeight, &TText::cBackgroundColor,
-    &TText::cBackgroundColorFormula, &TText::cBorderColor, &TText::cBorderColorFormula, &TText::cShadowColor,
-    &TText::cShadowColorFormula, &TText::nPaddingTop, &TText::nPaddingRight, &TText::nPaddingBottom,
-    &TText::nPaddingLeft, &TText::nBorderWidth, &TText::lBorderTop, &TText::lBorderRight,
-    &TText::lBorderBottom, &TText::lBorderLeft, &TText::nRounded, &TText::nRotation,
-    &TText::nOpacity,     &TText::nShadowSize,    &TText::nShadowTransparency, &TText::nZIndex};
-
-constexpr std::string TText::*kRenderStringMembers[] = {
-    &TText::cText,          &TText::cFontFamily,        &TText::cTextAlign,          &TText::cTextVerticalAlign,
-    &TText::cTextFitMode,   &TText::cTextFlowGroup,     &TText::cTextColor,          &TText::cTextColorFormula,
-    &TText::cFontSizeFormula, &TText::cFontBoldFormula, &TText::cFontItalicFormula, &TText::cFontUnderlineFormula,
-    &TText::cFontStrikeoutFormula};
-
-constexpr int64_t TText::*kRenderIntMembers[] = {&TText::nFontOutPrecision, &TText::nFontPitchAndFamily,
-                                                 &TText::nTextFlowOrder};
-
-constexpr bool TText::*kRenderFlagMembers[] = {
-    &TText::lFontBold,       &TText::lFontItalic,     &TText::lFontUnderline,       &TText::lFontStrikeout,
-    &TText::lTextWrap,       &TText::lForceWrap,      &TText::lAllowPageBreak,      &TText::lKeepEmptyParagraphs,
-    &TText::lTextAdjusted,   &TText::lTrimSpaces};
+// Every member BuildRender and EvaluarEstilo read, by kind, gathered from the rows at compile time.
+constexpr auto kRenderValueMembers = DrawnMembers<FieldKind::Value, kDrawnByText, kTextAllFields>();
+constexpr auto kRenderStringMembers = DrawnMembers<FieldKind::Text, kDrawnByText, kTextAllFields>();
+constexpr auto kRenderIntMembers = DrawnMembers<FieldKind::Integer, kDrawnByText, kTextAllFields>();
+constexpr auto kRenderFlagMembers = DrawnMembers<FieldKind::Flag, kDrawnByText, kTextAllFields>();
 
 // The kinds whose render values depend on nothing but the member itself: a collection could
 // change inside without the member changing.
@@ -668,10 +560,7 @@ struct TText::RenderCache {
 };
 
 bool TText::StyleFormulasBlank() const {
-  for (const std::string* formula : {&cTextColorFormula, &cFontSizeFormula, &cFontBoldFormula, &cFontItalicFormula,
-                                     &cFontUnderlineFormula, &cFontStrikeoutFormula}) {
-    if (!IsBlankText(*formula)) return false;
-  }
+  if (!IsBlankText(cTextColorFormula) || !FontFormulasBlank()) return false;
   return IsBlankFormula(cBackgroundColorFormula) && IsBlankFormula(cBorderColorFormula) &&
          IsBlankFormula(cShadowColorFormula);
 }
@@ -704,44 +593,7 @@ Value TText::FillRender(const Hash& prototype, std::string text, Value suppresse
 }
 
 bool TText::RespondsTo(std::string_view name) const {
-  return NameIn(name, {"cText",
-                       "cFontFamily",
-                       "nFontSize",
-                       "cFontSizeFormula",
-                       "nFontOutPrecision",
-                       "nFontPitchAndFamily",
-                       "lFontBold",
-                       "cFontBoldFormula",
-                       "lFontItalic",
-                       "cFontItalicFormula",
-                       "lFontUnderline",
-                       "cFontUnderlineFormula",
-                       "lFontStrikeout",
-                       "cFontStrikeoutFormula",
-                       "cTextFitMode",
-                       "lTextWrap",
-                       "lForceWrap",
-                       "lAllowPageBreak",
-                       "nLineSpacing",
-                       "nParagraphSpacing",
-                       "lKeepEmptyParagraphs",
-                       "lTextAdjusted",
-                       "lTrimSpaces",
-                       "cTextFlowGroup",
-                       "nTextFlowOrder",
-                       "nTextFlowLineHeight",
-                       "cTextColor",
-                       "cTextColorFormula",
-                       "nTextOpacity",
-                       "cTextAlign",
-                       "nTextDecimalPosition",
-                       "cTextVerticalAlign",
-                       "cVb12SourceType",
-                       "cVb12SourceJson",
-                       "uTextFormulaPlan",
-                       "cTextFormulaPlanSource",
-                       "hStaticRenderPrototype"}) ||
-         TObjectBase::RespondsTo(name);
+  return HasFieldNamed<TText>(kTextFields, name) || TObjectBase::RespondsTo(name);
 }
 
 }  // namespace nv

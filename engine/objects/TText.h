@@ -6,32 +6,25 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "objects/Field.h"
+#include "objects/TFontBlock.h"
 #include "objects/TObjectBase.h"
 
 namespace nv {
 
-class TText : public TObjectBase {
+class TText : public TObjectBase, public TFontBlock {
  public:
   /// Content formula; the default is the text literal "Texto" with its double quotes.
   std::string cText = "\"Texto\"";
-  std::string cFontFamily = "Arial";
-  /// Font size in points, kept as loaded.
-  Value nFontSize = Value::Int(12);
-  std::string cFontSizeFormula;
+  // The font members (cFontFamily, nFontSize, the style flags and their formulas) come from
+  // TFontBlock.
   /// Windows logical-font codes, passed through.
   int64_t nFontOutPrecision = 0;
   int64_t nFontPitchAndFamily = 0;
-  bool lFontBold = false;
-  std::string cFontBoldFormula;
-  bool lFontItalic = false;
-  std::string cFontItalicFormula;
-  bool lFontUnderline = false;
-  std::string cFontUnderlineFormula;
-  bool lFontStrikeout = false;
-  std::string cFontStrikeoutFormula;
   /// "truncate", "wrap", "shrink" or "condense".
   std::string cTextFitMode = "wrap";
   /// Lines wrap; Load and Save keep it equal to (cTextFitMode == "wrap").
@@ -87,26 +80,22 @@ class TText : public TObjectBase {
   std::string_view ClassName() const override { return "TText"; }
   bool RespondsTo(std::string_view name) const override;
 
- protected:
-  /// Always "#" plus six lower-case hex digits: #abc doubles its digits, transparent and
-  /// anything unreadable give "#000000".
-  static std::string NormalizarTextColor(const Value& value);
+  /// The rows of the text's own members, in template order after the base's: key, kind, the
+  /// conversion on load and save, and whether the render reads the member.
+  static std::span<const Field<TText>> Fields();
+
   /// "bottom", "center" or "top".
   static std::string NormalizarTextVerticalAlign(const Value& value);
   /// "truncate", "wrap", "shrink" or "condense"; anything else "wrap" or "truncate" by wrap.
   static std::string NormalizarTextFitMode(const Value& value, bool wrap);
   /// A number clamped to 0..1 (commas read as points; nil gives 0).
   static Value NormalizarOpacity(const Value& value);
+
+ protected:
   /// The text without its blank lines (joined with LF), unless empty paragraphs are kept.
   std::string NormalizarParrafosVacios(const std::string& text) const;
   /// The number of blank lines of the text (the empty text counts one).
   static int64_t ContarParrafosVacios(const std::string& text);
-  static bool HashHasKey(const Value& hash, std::string_view key);
-  static Value HashGet(const Value& hash, std::string_view key, const Value& def = Value());
-  static bool EsHex6(std::string_view s);
-  static bool EsHex3(std::string_view s);
-  static bool EsHex8Transparente(std::string_view s);
-  static bool EsRgbaTransparente(std::string_view s);
   /// True for a table cell's content object without style formulas.
   bool CanUseStaticRenderPrototype();
   /// The render object with placeholder dynamic values, built without a context.
@@ -130,9 +119,14 @@ class TText : public TObjectBase {
   struct Style {
     std::string color, background, border, shadow;
     std::array<Value, 4> padding;
-    bool bold = false, italic = false, underline = false, strikeout = false;
+    TFontBlock::Styles font;
     Value size;
   };
+  /// Makes cTextFitMode one of the four modes (by lTextWrap when it is none) and lTextWrap true
+  /// exactly for "wrap".
+  void NormalizarAjuste();
+  /// Discards the formula plan and the kept renders.
+  void DescartarCaches();
   Style EvaluarEstilo(const Value& context);
   Value BuildRender(const Style& style, const std::string& text, int64_t count, bool withError, bool error,
                     const std::string& message);

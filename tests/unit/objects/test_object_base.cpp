@@ -17,8 +17,6 @@ namespace {
 
 // Opens the protected colour and padding helpers to the tests.
 struct BaseAccess : TObjectBase {
-  using TObjectBase::EsColorHexValido;
-  using TObjectBase::NormalizarColorTexto;
   using TObjectBase::PaddingRenderizable;
   static std::shared_ptr<BaseAccess> Make() {
     auto object = std::make_shared<BaseAccess>();
@@ -73,20 +71,6 @@ TEST(ObjectBase, LoadCopiesExactKeysWithoutConversion) {
   EXPECT_VALUE(object->cId, Value("obj1"));
   EXPECT_DOUBLE_EQ(object->NBottom().AsDouble(), 3.5);
   EXPECT_VALUE(object->ToJSON()["cId"], Value("obj1"));
-}
-
-TEST(ObjectBase, ColourValidationAndNormalisation) {
-  auto object = BaseAccess::Make();
-  EXPECT_VALUE(object->EsColorHexValido(Value("#A1b2C3")), Value(true));
-  EXPECT_VALUE(object->EsColorHexValido(Value("  #a1b2c3 ")), Value(true));
-  EXPECT_VALUE(object->EsColorHexValido(Value("#fff")), Value(false));
-  EXPECT_VALUE(object->EsColorHexValido(Value("#12345g")), Value(false));
-  EXPECT_VALUE(object->EsColorHexValido(Value("123456#")), Value(false));
-  EXPECT_VALUE(object->EsColorHexValido(Value(123456)), Value(false));
-  EXPECT_VALUE(object->NormalizarColorTexto(Value(" #ABCDEF ")), Value("#abcdef"));
-  EXPECT_VALUE(object->NormalizarColorTexto(Value("#fff")), Value("#000000"));
-  EXPECT_VALUE(object->NormalizarColorTexto(Value("red")), Value("#000000"));
-  EXPECT_VALUE(object->NormalizarColorTexto(Value()), Value("#000000"));
 }
 
 TEST(ObjectBase, EvaluarColorWithoutFormulaNeedsNoContext) {

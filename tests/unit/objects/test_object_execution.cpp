@@ -6,63 +6,19 @@
 #include <vector>
 
 #include "Accessors.h"
-#include "data/TConectorDatosReg.h"
 #include "run/TContextoEjecucion.h"
 #include "document/TDocument.h"
 #include "objects/TEllipse.h"
-#include "formula/TEvaluadorFormulas.h"
 #include "objects/TLine.h"
 #include "objects/TRectangle.h"
 #include "objects/TText.h"
 #include "layout_test_support.h"
+#include "objects/execution_support.h"
 
 using namespace nv;
 using namespace nv::testing_support;
 
 namespace {
-
-Value Definition(const char* group, const char* name) {
-  return HashOf({{"grupo", group}, {"nombre", name}, {"tipo", "texto"}});
-}
-
-// One execution's collaborators: a connector with the variables DATOS.VACIO (""), DATOS.NOMBRE
-// ("Ana"), DATOS.COLOR ("#ABCDEF") and DATOS.TRANSP ("Transparent"), an evaluator and a context
-// with the given options.
-struct Execution {
-  std::shared_ptr<TConectorDatosReg> connector = TConectorDatosReg::New();
-  std::shared_ptr<TEvaluadorFormulas> evaluator = TEvaluadorFormulas::New();
-  std::shared_ptr<TContextoEjecucion> context;
-  Value ctx;
-
-  explicit Execution(const Value& options = Value::NewHash()) {
-    connector->Create();
-    connector->SendDataVar(Value::FromArray({Definition("DATOS", "VACIO"), Definition("DATOS", "NOMBRE"),
-                                             Definition("DATOS", "COLOR"), Definition("DATOS", "TRANSP")}),
-                           Value::FromArray({Value::FromArray({"", "Ana", "#ABCDEF", "Transparent"})}));
-    evaluator->Create();
-    context = TContextoEjecucion::New(Value(connector), Value(evaluator), options);
-    context->Create();
-    ctx = Value(context);
-  }
-  ~Execution() {
-    context->End();
-    evaluator->End();
-    connector->End();
-  }
-
-  std::vector<std::string> Reasons() const {
-    std::vector<std::string> reasons;
-    Value discards = context->GetDescartados();
-    for (size_t i = 1; i <= discards.Len(); ++i) reasons.push_back(ValueString(HGet(discards.Item(i), "motivo")));
-    return reasons;
-  }
-  std::vector<std::string> Warnings() const {
-    std::vector<std::string> warnings;
-    Value avisos = context->GetAvisos();
-    for (size_t i = 1; i <= avisos.Len(); ++i) warnings.push_back(ValueString(avisos.Item(i)));
-    return warnings;
-  }
-};
 
 // A document with layer 0 unconditioned, layer 1 conditioned on DATOS.VACIO being filled, layer 2
 // with an invalid condition and hidden in the designer.
