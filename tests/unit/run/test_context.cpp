@@ -435,11 +435,11 @@ TEST(Context, AccumulatorConditionTextsAndNumericValues) {
   EXPECT_FALSE(ctx2.GetAcumuladores().Has("SUM.Nada"));
   EXPECT_EQ(Num(HGet(ctx2.GetVariables(), "SUM.Nada")), 0);
 
-  EXPECT_TRUE(TContextoEjecucion::EsNumerico(Value("12abc")));
-  EXPECT_TRUE(TContextoEjecucion::EsNumerico(Value(0)));
-  EXPECT_FALSE(TContextoEjecucion::EsNumerico(Value("0")));
-  EXPECT_FALSE(TContextoEjecucion::EsNumerico(Value("  ")));
-  EXPECT_FALSE(TContextoEjecucion::EsNumerico(Value(true)));
+  EXPECT_TRUE(TContextoEjecucion::EsAcumulable(Value("12abc")));
+  EXPECT_TRUE(TContextoEjecucion::EsAcumulable(Value(0)));
+  EXPECT_FALSE(TContextoEjecucion::EsAcumulable(Value("0")));
+  EXPECT_FALSE(TContextoEjecucion::EsAcumulable(Value("  ")));
+  EXPECT_FALSE(TContextoEjecucion::EsAcumulable(Value(true)));
 }
 
 TEST(Context, FirstResetCanBeSkippedOnce) {
