@@ -208,6 +208,11 @@ void TContextoEjecucion::RefreshConector() {
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Init(const Value& conector, const Value& evaluador,
                                                               const Value& opciones) {
+  Reset(conector, evaluador, opciones);
+  return Self();
+}
+
+void TContextoEjecucion::Reset(const Value& conector, const Value& evaluador, const Value& opciones) {
   oConectorDatos = conector;
   oEvaluador = evaluador;
   RefreshConector();
@@ -226,7 +231,6 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Init(const Value& conect
   ResetDataVarRuntimeCache();
   ResetEstadoEjecucion();
   lCreated = false;
-  return Self();
 }
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Create() {
@@ -256,27 +260,8 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Create() {
 }
 
 Value TContextoEjecucion::End() {
-  oConectorDatos = Value();
-  oEvaluador = Value();
-  RefreshConector();
-  RefreshEvaluator();
+  Reset(Value(), Value(), Value());
   syncState_ = Value();
-  aAvisos = Value::NewArray();
-  aDescartados = Value::NewArray();
-  hOpciones = Value::NewHash();
-  aVariablesLocales = Value::NewArray();
-  hAcumuladores = Value::NewHash();
-  hAccumulatorFormulaPlans = Value::NewHash();
-  aAccumulatorRuntimePlans = Value::NewArray();
-  hRegistroAnterior = Value::NewHash();
-  hRegistroSiguiente = Value::NewHash();
-  hContinuacionesTabla = Value::NewHash();
-  cErrorCriticoComposicion.clear();
-  hVariablesCache = Value();
-  lEvaluatorStateSynchronized = false;
-  ResetDataVarRuntimeCache();
-  ResetEstadoEjecucion();
-  lCreated = false;
   return Value();
 }
 

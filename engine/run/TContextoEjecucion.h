@@ -242,6 +242,8 @@ class TContextoEjecucion : public Object, public ContextoEtiquetas, public Recep
   // and no responds-to test.
   void RefreshEvaluator();
   void RefreshConector();
+  /// Stores the collaborators and the options and empties every other member (Init and End).
+  void Reset(const Value& conector, const Value& evaluador, const Value& opciones);
   // The last state hash sent to the evaluator, refilled in place for the next one when nobody
   // else kept it (a label run sends two per record).
   Value syncState_;
