@@ -144,14 +144,7 @@ Value TMotorEjecucion::LabelLayoutPlantilla() const {
 Value TMotorEjecucion::Ejecutar() {
   int64_t mark = MillisecondClock();
   ResetPerformanceDiagnostics();
-  if (EsDocumentoEtiquetas()) {
-    Value pagina = PaginaPlantilla();
-    Value layout = LabelLayoutPlantilla();
-    Value objetos = ObjetosPlantilla();
-    Value registros = RegistrosEtiquetas();
-    TEjecucionEtiquetas etiquetas(oComposicion.As<TMotorComposicion>(), Paginacion(), oContextoEjecucion);
-    return etiquetas.Ejecutar(pagina, layout, objetos, registros);
-  }
+  if (EsDocumentoEtiquetas()) return EjecutarEtiquetas();
 
   Value pagina = PaginaPlantilla();
   Value objetos = ObjetosPlantilla();
@@ -159,19 +152,7 @@ Value TMotorEjecucion::Ejecutar() {
   hPerformanceDiagnostics.Set("nSetupMs", Elapsed(mark, now));
   mark = now;
 
-  Value list = Value::NewArray();
-  auto* composicion = oComposicion.As<TMotorComposicion>();
-  if (objetos.IsArray()) {
-    const size_t count = objetos.Len();
-    for (size_t i = 0; i < count; ++i) {
-      // A layout object may change the template's list while composing; read each element afresh
-      // and stop at the current end rather than read past it.
-      if (i >= objetos.Len()) break;
-      Value objeto = objetos.AsArray()[i];
-      AgregarRenderizableCompuesto(composicion, list, objeto);
-      SumarDiagnosticosTabla(objeto);
-    }
-  }
+  Value list = ComponerObjetos(objetos);
   now = MillisecondClock();
   hPerformanceDiagnostics.Set("nCompositionMs", Elapsed(mark, now));
   mark = now;
@@ -184,6 +165,32 @@ Value TMotorEjecucion::Ejecutar() {
   Value documento = Paginacion().Paginar(pagina, list);
   hPerformanceDiagnostics.Set("nPaginationMs", Elapsed(mark, MillisecondClock()));
   return documento;
+}
+
+Value TMotorEjecucion::EjecutarEtiquetas() {
+  Value pagina = PaginaPlantilla();
+  Value layout = LabelLayoutPlantilla();
+  Value objetos = ObjetosPlantilla();
+  Value registros = RegistrosEtiquetas();
+  TEjecucionEtiquetas etiquetas(oComposicion.As<TMotorComposicion>(), Paginacion(), oContextoEjecucion);
+  return etiquetas.Ejecutar(pagina, layout, objetos, registros);
+}
+
+Value TMotorEjecucion::ComponerObjetos(const Value& objetos) {
+  Value list = Value::NewArray();
+  if (!objetos.IsArray()) return list;
+  auto* composicion = oComposicion.As<TMotorComposicion>();
+  const size_t count = objetos.Len();
+  for (size_t i = 0; i < count; ++i) {
+    // A layout object may change the template's list while composing; read each element afresh
+    // and stop at the current end rather than read past it.
+    if (i >= objetos.Len()) break;
+    Value objeto = objetos.AsArray()[i];
+    if (composicion == nullptr) FaltaMotorComposicion();
+    TMotorComposicion::AgregarRenderizables(list, composicion->Componer(objeto, oContextoEjecucion));
+    SumarDiagnosticosTabla(objeto);
+  }
+  return list;
 }
 
 TMotorPaginacion& TMotorEjecucion::Paginacion() const {
@@ -200,12 +207,6 @@ Value TMotorEjecucion::RegistrosEtiquetas() const {
   // A label document without records still prints one label, composed against an empty record.
   if (!records.IsArray() || records.Len() == 0) return Value::FromArray({Value::NewHash()});
   return records;
-}
-
-void TMotorEjecucion::AgregarRenderizableCompuesto(TMotorComposicion* composicion, const Value& list,
-                                                   const Value& objeto) {
-  if (composicion == nullptr) FaltaMotorComposicion();
-  TMotorComposicion::AgregarRenderizables(list, composicion->Componer(objeto, oContextoEjecucion));
 }
 
 void TMotorEjecucion::SumarDiagnosticosTabla(const Value& objeto) {

@@ -57,8 +57,11 @@ class TMotorEjecucion : public Object {
   Value hPerformanceDiagnostics = Value::NewHash();
 
  private:
-  /// Composes one layout object and appends its render objects (none, one or a list) to list.
-  void AgregarRenderizableCompuesto(TMotorComposicion* composicion, const Value& list, const Value& objeto);
+  /// The label road with the template's page, layout and objects and the connector's records.
+  Value EjecutarEtiquetas();
+  /// Composes every layout object in template order into one list of render objects, summing the
+  /// timing figures of the objects that keep them.
+  Value ComponerObjetos(const Value& objetos);
   /// The detail records of a label run: the connector's, or one empty record when there are none.
   Value RegistrosEtiquetas() const;
   void ResetPerformanceDiagnostics();
