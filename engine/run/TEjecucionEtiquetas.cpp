@@ -80,21 +80,17 @@ Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, co
       documento->End();
       return Value();
     }
-    const Value& record = list[static_cast<size_t>(i - 1)];
-    Value previous = (i > 1 && list[static_cast<size_t>(i - 2)].IsHash()) ? list[static_cast<size_t>(i - 2)] : Value::NewHash();
-    Value next = (i < n && list[static_cast<size_t>(i)].IsHash()) ? list[static_cast<size_t>(i)] : Value::NewHash();
-    if (etiquetas_ != nullptr) etiquetas_->EntrarRegistroEtiqueta(slot / cells + 1, sheets, record, i - 1, n, previous, next);
+    if (etiquetas_ != nullptr) {
+      etiquetas_->EntrarRegistroEtiqueta(slot / cells + 1, sheets, list[static_cast<size_t>(i - 1)], i - 1, n,
+                                         Vecino(list, i - 2), Vecino(list, i));
+    }
 
     Value groups = paginacion_.DividirObjetos(TFlujoTexto::Recolocar(ComponerEtiqueta(objetos)));
     for (const Value& group : groups.AsArray()) {
       const int64_t cell = slot % cells;
       const int64_t sheetOfCell = slot / cells + 1;
       if (sheetOfCell != currentSheet) {
-        documento->AddPagina(sheet);
-        if (progress && !InformarPaginaGenerada(ValueInt(documento->TotalPaginas()))) {
-          documento->End();
-          return Value();
-        }
+        if (!CerrarHoja(*documento, sheet, progress)) return Value();
         sheet = Value::NewArray();
         currentSheet = sheetOfCell;
       }
@@ -104,12 +100,21 @@ Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, co
     }
     if (etiquetas_ != nullptr) etiquetas_->PopRegistroDetalle();
   }
-  documento->AddPagina(sheet);
-  if (progress && !InformarPaginaGenerada(ValueInt(documento->TotalPaginas()))) {
-    documento->End();
-    return Value();
-  }
+  if (!CerrarHoja(*documento, sheet, progress)) return Value();
   return Value(documento);
+}
+
+Value TEjecucionEtiquetas::Vecino(const Array& registros, int64_t position) {
+  if (position < 0 || position >= static_cast<int64_t>(registros.size())) return Value::NewHash();
+  const Value& registro = registros[static_cast<size_t>(position)];
+  return registro.IsHash() ? registro : Value::NewHash();
+}
+
+bool TEjecucionEtiquetas::CerrarHoja(TDocumentoRenderizable& documento, const Value& sheet, bool progress) {
+  documento.AddPagina(sheet);
+  if (!progress || InformarPaginaGenerada(ValueInt(documento.TotalPaginas()))) return true;
+  documento.End();
+  return false;
 }
 
 Value TEjecucionEtiquetas::ComponerEtiqueta(const Value& objetos) {

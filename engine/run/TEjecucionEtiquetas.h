@@ -12,6 +12,7 @@ namespace nv {
 
 class ContextoEtiquetas;
 class ObjetoComponible;
+class TDocumentoRenderizable;
 class TMotorComposicion;
 class TMotorPaginacion;
 
@@ -36,6 +37,11 @@ class TEjecucionEtiquetas {
   bool InformarPaginaGenerada(int64_t paginas) const;
   /// The first cell to fill (from 1) from option "nEtiquetaInicial", within 1 .. cells.
   int64_t EtiquetaInicial(int64_t cells) const;
+  /// The record at a position (from 0) when it is a hash; an empty hash otherwise and past the ends.
+  static Value Vecino(const Array& registros, int64_t position);
+  /// Adds a finished sheet to the document and reports it; false (the document ended) when the
+  /// report cancels the run.
+  bool CerrarHoja(TDocumentoRenderizable& documento, const Value& sheet, bool progress);
   /// Composes every layout object for the current record into one list.
   Value ComponerEtiqueta(const Value& objetos);
   /// The object at position k of the template's list as a composable object: resolved on the
