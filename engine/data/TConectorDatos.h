@@ -19,10 +19,12 @@
 
 #include "Object.h"
 #include "Value.h"
+#include "run/FuenteRegistros.h"
+#include "run/FuenteVariables.h"
 
 namespace nv {
 
-class TConectorDatos : public Object {
+class TConectorDatos : public Object, public FuenteRegistros, public FuenteVariables {
  public:
   /// The runtime data (the decoded data file, changed in place only by mask normalisation).
   Value hDatos = Value::NewHash();
@@ -45,15 +47,15 @@ class TConectorDatos : public Object {
   std::shared_ptr<TConectorDatos> SetRuta(const Value& path);
   /// Returns a new hash of every variable: data variables, then the fields of the first detail
   /// record, then "VAR." and "SUM." entries, later ones replacing equal names.
-  virtual Value GetVariables();
+  Value GetVariables() override;
   /// Returns the live data hash: changes made through it are seen by later queries.
-  virtual Value GetData();
+  Value GetData() override;
   /// Rewrites the display masks of the "OMEM_PICTURES" block of "DataVar" in place into the
   /// engine's "@E" notation; returns the same hash (a non-hash gives a new empty hash).
   Value NormalizarDatosRuntime(const Value& data);
   /// Returns the detail records: those of the first "DetalleVar" block that yields any, else the
   /// hashes of the first alternative detail key holding an array, else an empty array.
-  virtual Value GetRegistrosDetalle();
+  Value GetRegistrosDetalle() override;
 
   /// True for a numeric mask in the source notation: only "-", "&", "#", "9", "0", "," and "."
   /// after trimming, at least one of "&", "#", "9", and not starting with "@".

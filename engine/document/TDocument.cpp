@@ -8,6 +8,8 @@
 #include "Accessors.h"
 #include "Colors.h"
 #include "Runtime.h"
+#include "document/Clamp.h"
+#include "document/TLabelLayout.h"
 #include "objects/TBarcode.h"
 #include "objects/TEllipse.h"
 #include "objects/TLine.h"
@@ -33,19 +35,6 @@ constexpr PaperFormat PAPER_FORMATS[] = {
 std::string Digits(int64_t n) { return std::to_string(n); }
 
 std::string TrimLower(const Value& v) { return Lower(AllTrim(ValueString(v))); }
-
-// max(floor, ValueNumber(v)), keeping the loaded number (and its decimals) when it is in range.
-// A comparison that fails (NaN) counts as out of range.
-Value AtLeast(const Value& v, double floor) {
-  Value n = ValueNumber(v);
-  if (!(ValueDouble(n) >= floor)) return Value(floor);
-  return n;
-}
-
-Value AtLeastInt(const Value& v, int64_t floor) {
-  int64_t n = ValueInt(v);
-  return Value::Int(n < floor ? floor : n);
-}
 
 // A string that AllTrim would leave unchanged.
 bool IsTrimmedText(const Value& v) {
@@ -88,7 +77,7 @@ std::shared_ptr<TDocument> TDocument::New(const Value& ignored) {
 
 std::shared_ptr<TDocument> TDocument::Init(const Value&) {
   if (tModifiedAt.empty()) tModifiedAt = CurrentTimestamp();
-  if (!hLabelLayout.IsHash() || hLabelLayout.Len() == 0) hLabelLayout = DefaultLabelLayout();
+  if (!hLabelLayout.IsHash() || hLabelLayout.Len() == 0) hLabelLayout = TLabelLayout::Default();
   return std::static_pointer_cast<TDocument>(shared_from_this());
 }
 
@@ -123,13 +112,13 @@ Value TDocument::Save() {
   out.Set("nPaperWidth", nPaperWidth);
   out.Set("nPaperHeight", nPaperHeight);
   out.Set("cPaperHeightMode", NormalizarPaperHeightMode(Value(cPaperHeightMode)));
-  out.Set("nDesignHeight", AtLeast(nDesignHeight, 1.0));
-  out.Set("nContinuousBottomMargin", AtLeast(nContinuousBottomMargin, 0.0));
+  out.Set("nDesignHeight", NumberAtLeast(nDesignHeight, 1.0));
+  out.Set("nContinuousBottomMargin", NumberAtLeast(nContinuousBottomMargin, 0.0));
   out.Set("lShowGrid", lShowGrid);
   out.Set("hUserVars", hUserVars);
   out.Set("hAcumVars", hAcumVars);
   out.Set("hImportMetadata", hImportMetadata);
-  out.Set("hLabelLayout", NormalizarLabelLayout(hLabelLayout));
+  out.Set("hLabelLayout", TLabelLayout::Normalizar(hLabelLayout));
   out.Set("hLayers", NormalizarCapas(hLayers));
   Value objects = Value::NewArray();
   if (aObjects.IsArray()) {
@@ -163,14 +152,14 @@ std::shared_ptr<TDocument> TDocument::Load(const Value& tmplIn) {
   nPaperHeight = ValueNumber(h);
 
   cPaperHeightMode = NormalizarPaperHeightMode(HGet(tmpl, "cPaperHeightMode", "fixed"));
-  nDesignHeight = AtLeast(HGet(tmpl, "nDesignHeight", nDesignHeight), 1.0);
-  nContinuousBottomMargin = AtLeast(HGet(tmpl, "nContinuousBottomMargin", nContinuousBottomMargin), 0.0);
+  nDesignHeight = NumberAtLeast(HGet(tmpl, "nDesignHeight", nDesignHeight), 1.0);
+  nContinuousBottomMargin = NumberAtLeast(HGet(tmpl, "nContinuousBottomMargin", nContinuousBottomMargin), 0.0);
   lShowGrid = ValueBool(HGet(tmpl, "lShowGrid", lShowGrid));
   hUserVars = NormalizarDefinicionesVariables(HGet(tmpl, "hUserVars", HGet(tmpl, "UserVar", Value::NewHash())));
   hAcumVars = NormalizarDefinicionesVariables(HGet(tmpl, "hAcumVars", HGet(tmpl, "AcumVar", Value::NewHash())));
   const Value metadata = HGet(tmpl, "hImportMetadata");
   hImportMetadata = metadata.IsHash() ? metadata : Value::NewHash();
-  hLabelLayout = NormalizarLabelLayout(HGet(tmpl, "hLabelLayout"));
+  hLabelLayout = TLabelLayout::Normalizar(HGet(tmpl, "hLabelLayout"));
   hLayers = NormalizarCapas(HGet(tmpl, "hLayers"));
 
   const Value objects = HGet(tmpl, "aObjects");
@@ -294,43 +283,6 @@ std::shared_ptr<TDocument> TDocument::NormalizeZIndex() {
     }
   }
   return std::static_pointer_cast<TDocument>(shared_from_this());
-}
-
-Value TDocument::DefaultLabelLayout() {
-  Value layout = Value::NewHash();
-  layout.Set("nLabelWidth", Value(70.0));
-  layout.Set("nLabelHeight", Value(37.0));
-  layout.Set("nColumns", Value::Int(3));
-  layout.Set("nRows", Value::Int(8));
-  layout.Set("nMarginLeft", Value(0.0));
-  layout.Set("nMarginTop", Value(0.0));
-  layout.Set("nGapHorizontal", Value(0.0));
-  layout.Set("nGapVertical", Value(0.0));
-  layout.Set("cFlow", "row");
-  layout.Set("cLabelFormat", "manual");
-  layout.Set("nPrintOffsetX", Value(0.0));
-  layout.Set("nPrintOffsetY", Value(0.0));
-  return layout;
-}
-
-Value TDocument::NormalizarLabelLayout(const Value& layout) {
-  const Value defaults = DefaultLabelLayout();
-  auto read = [&](std::string_view key) { return HGet(layout, key, defaults[key]); };
-  Value out = Value::NewHash();
-  out.Set("nLabelWidth", AtLeast(read("nLabelWidth"), 1.0));
-  out.Set("nLabelHeight", AtLeast(read("nLabelHeight"), 1.0));
-  out.Set("nColumns", AtLeastInt(read("nColumns"), 1));
-  out.Set("nRows", AtLeastInt(read("nRows"), 1));
-  for (std::string_view key : {"nMarginLeft", "nMarginTop", "nGapHorizontal", "nGapVertical"}) {
-    out.Set(key, AtLeast(read(key), 0.0));
-  }
-  const std::string flow = ValueString(read("cFlow"));
-  out.Set("cFlow", flow == "column" ? "column" : "row");
-  const std::string format = AllTrim(ValueString(read("cLabelFormat")));
-  out.Set("cLabelFormat", format.empty() ? std::string("manual") : format);
-  out.Set("nPrintOffsetX", ValueNumber(read("nPrintOffsetX")));
-  out.Set("nPrintOffsetY", ValueNumber(read("nPrintOffsetY")));
-  return out;
 }
 
 Value TDocument::NormalizarCapas(const Value& layers) {

@@ -49,7 +49,7 @@ class TDocument : public Object {
   Value hAcumVars = Value::NewHash();
   /// Opaque metadata of an import, preserved as loaded.
   Value hImportMetadata = Value::NewHash();
-  /// Label sheet layout, always the twelve keys of DefaultLabelLayout after Init and Load.
+  /// Label sheet layout, always the twelve keys of TLabelLayout::Default after Init and Load.
   Value hLabelLayout = Value::NewHash();
   /// Layers keyed by id digits; normalised again on every query.
   Value hLayers = Value::NewHash();
@@ -95,12 +95,6 @@ class TDocument : public Object {
   Value ToJSON() { return Save(); }
   std::shared_ptr<TDocument> FromJSON(const Value& tmpl) { return Load(tmpl); }
 
-  /// Returns a new hash with the default label layout: 70 x 37 mm labels, 3 columns, 8 rows,
-  /// no margins, gaps or offsets, flow "row", format "manual".
-  static Value DefaultLabelLayout();
-  /// Returns a new complete label layout from any value: every key of the default layout in its
-  /// order, read from the hash with the default as fallback and clamped to its range.
-  static Value NormalizarLabelLayout(const Value& layout);
   /// Returns the layers hash keyed by id digits from an array or hash of layer entries; layer "0"
   /// is always present.
   static Value NormalizarCapas(const Value& layers);

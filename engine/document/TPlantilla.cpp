@@ -3,6 +3,7 @@
 #include "Accessors.h"
 #include "Json.h"
 #include "document/TDocument.h"
+#include "document/TLabelLayout.h"
 
 namespace nv {
 
@@ -95,7 +96,7 @@ Value TPlantilla::IsLabelDocument() const {
 
 Value TPlantilla::GetLabelLayout() const {
   if (auto doc = Documento()) return doc->hLabelLayout;
-  return TDocument::DefaultLabelLayout();
+  return TLabelLayout::Default();
 }
 
 Value TPlantilla::CargarJson(const Value& path) { return ReadJsonFile(ValueString(path)); }

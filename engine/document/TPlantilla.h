@@ -8,12 +8,13 @@
 
 #include "Object.h"
 #include "Value.h"
+#include "run/FuentePlantilla.h"
 
 namespace nv {
 
 class TDocument;
 
-class TPlantilla : public Object {
+class TPlantilla : public Object, public FuentePlantilla {
  public:
   /// The template hash supplied by SetData or read from cRuta at Create.
   Value hPlantilla = Value::NewHash();
@@ -37,14 +38,14 @@ class TPlantilla : public Object {
   std::shared_ptr<TPlantilla> SetData(const Value& tmpl);
   /// Returns the page description {"ancho", "alto", "modoAlto", "altoDiseno",
   /// "margenInferiorContinuo", "unidad"}: millimetres, A4 portrait defaults without a document.
-  Value GetPagina() const;
+  Value GetPagina() const override;
   /// Returns the document's live object array, or a new empty array without a document.
-  Value GetObjetos() const;
+  Value GetObjetos() const override;
   Value GetUserVars() const;
   Value GetAcumVars() const;
-  Value IsLabelDocument() const;
+  Value IsLabelDocument() const override;
   /// Returns the document's label layout, or the default layout without a document.
-  Value GetLabelLayout() const;
+  Value GetLabelLayout() const override;
   Value GetData() const { return hPlantilla; }
 
   /// Returns the document as its class, or null before Create.

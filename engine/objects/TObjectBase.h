@@ -11,6 +11,7 @@
 
 #include "Object.h"
 #include "Value.h"
+#include "run/ObjetoComponible.h"
 
 namespace nv {
 
@@ -20,7 +21,7 @@ class TDocument;
 /// "transparent" from a formula; Normalise always yields "#" plus six lower-case hex digits.
 enum class ColorMode { Plain, Normalise };
 
-class TObjectBase : public Object {
+class TObjectBase : public Object, public ObjetoComponible {
  public:
   // Persisted members, in their template order (the rows of TObjectBaseFields.h). Each keeps the
   // value exactly as loaded; it is converted where it is used.

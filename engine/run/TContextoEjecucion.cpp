@@ -10,56 +10,12 @@
 #include "Accessors.h"
 #include "Hash.h"
 #include "Runtime.h"
-#include "data/TConectorDatos.h"
+#include "run/FuenteVariables.h"
 #include "formula/TEvaluadorFormulas.h"
 
 namespace nv {
 
 namespace {
-
-// ---- Evaluator calls ----------------------------------------------------------------------------
-// Every call into the evaluator goes through these few functions, so that the context's own logic
-// reads the same whatever the evaluator offers. The pointer is null when no evaluator is attached.
-
-Value EvEvaluar(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) { return ev->Evaluar(formula, vars); }
-Value EvEvaluarFormula(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) {
-  return ev->EvaluarFormula(formula, vars);
-}
-Value EvEvaluarTexto(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) {
-  return ev->EvaluarTexto(formula, vars);
-}
-Value EvCumpleCondicion(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) {
-  return ev->CumpleCondicion(formula, vars);
-}
-Value EvEvaluarCondicion(TEvaluadorFormulas* ev, const Value& formula, const Value& vars) {
-  return ev->EvaluarCondicion(formula, vars);
-}
-void EvSetEstadoEjecucion(TEvaluadorFormulas* ev, const Value& state) { ev->SetEstadoEjecucion(state); }
-void EvSetOpciones(TEvaluadorFormulas* ev, const Value& options) { ev->SetOpciones(options); }
-Value EvCompileFormulaPlan(TEvaluadorFormulas* ev, const Value& formula) { return ev->CompileFormulaPlan(formula); }
-Value EvEvaluateFormulaPlan(TEvaluadorFormulas* ev, const Value& plan, const Value& vars) {
-  return ev->EvaluateFormulaPlan(plan, vars);
-}
-void EvResetLastError(TEvaluadorFormulas* ev) { ev->ResetLastError(); }
-Value EvEsResultadoError(TEvaluadorFormulas* ev, const Value& formula, const Value& result) {
-  return ev->EsResultadoError(formula, result);
-}
-Value EvGetLastError(TEvaluadorFormulas* ev) { return ev->GetLastError(); }
-void EvClearResolvedVariableCache(TEvaluadorFormulas* ev) { ev->ClearResolvedVariableCache(); }
-Value EvCompileSimpleAccumulatorPlan(TEvaluadorFormulas* ev, const Value& plan) {
-  return ev->CompileSimpleAccumulatorPlan(plan);
-}
-Value EvSimpleAccumulatorFalseIsZero(TEvaluadorFormulas* ev, const Value& simple) {
-  return ev->SimpleAccumulatorFalseIsZero(simple);
-}
-Value EvEvaluateSimpleAccumulatorCondition(TEvaluadorFormulas* ev, const Value& simple, const Value& vars) {
-  return ev->EvaluateSimpleAccumulatorCondition(simple, vars);
-}
-Value EvEvaluateSimpleAccumulatorValue(TEvaluadorFormulas* ev, const Value& simple, const Value& condition,
-                                       const Value& vars) {
-  return ev->EvaluateSimpleAccumulatorValue(simple, condition, vars);
-}
-TEvaluadorFormulas* EvFrom(const Value& evaluator) { return evaluator.As<TEvaluadorFormulas>(); }
 
 // ---- Small helpers -------------------------------------------------------------------------------
 
@@ -243,27 +199,23 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::New(const Value& oConect
   return context;
 }
 
-void TContextoEjecucion::RefreshEvaluator() {
-  evaluator_ = EvFrom(oEvaluador);
-  caps_ = EvaluatorCaps{};
-  if (evaluator_ == nullptr) return;
-  caps_.setOpciones = nv::RespondsTo(oEvaluador, "SetOpciones");
-  caps_.compileFormulaPlan = nv::RespondsTo(oEvaluador, "CompileFormulaPlan");
-  caps_.evaluateFormulaPlan = nv::RespondsTo(oEvaluador, "EvaluateFormulaPlan");
-  caps_.resetLastError = nv::RespondsTo(oEvaluador, "ResetLastError");
-  caps_.esResultadoError = nv::RespondsTo(oEvaluador, "EsResultadoError");
-  caps_.getLastError = nv::RespondsTo(oEvaluador, "GetLastError");
-  caps_.clearResolvedVariableCache = nv::RespondsTo(oEvaluador, "ClearResolvedVariableCache");
-  caps_.compileSimpleAccumulatorPlan = nv::RespondsTo(oEvaluador, "CompileSimpleAccumulatorPlan");
-  caps_.simpleAccumulatorFalseIsZero = nv::RespondsTo(oEvaluador, "SimpleAccumulatorFalseIsZero");
-  caps_.evaluateSimpleAccumulatorCondition = nv::RespondsTo(oEvaluador, "EvaluateSimpleAccumulatorCondition");
-  caps_.evaluateSimpleAccumulatorValue = nv::RespondsTo(oEvaluador, "EvaluateSimpleAccumulatorValue");
+void TContextoEjecucion::RefreshEvaluator() { evaluator_ = oEvaluador.As<TEvaluadorFormulas>(); }
+
+void TContextoEjecucion::RefreshConector() {
+  variablesConector_ = nv::RespondsTo(oConectorDatos, "GetVariables") ? oConectorDatos.As<FuenteVariables>() : nullptr;
+  datosConector_ = nv::RespondsTo(oConectorDatos, "GetData") ? oConectorDatos.As<FuenteVariables>() : nullptr;
 }
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Init(const Value& conector, const Value& evaluador,
                                                               const Value& opciones) {
+  Reset(conector, evaluador, opciones);
+  return Self();
+}
+
+void TContextoEjecucion::Reset(const Value& conector, const Value& evaluador, const Value& opciones) {
   oConectorDatos = conector;
   oEvaluador = evaluador;
+  RefreshConector();
   RefreshEvaluator();
   hOpciones = opciones.IsHash() ? opciones : Value::NewHash();
   aAvisos = Value::NewArray();
@@ -279,12 +231,11 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Init(const Value& conect
   ResetDataVarRuntimeCache();
   ResetEstadoEjecucion();
   lCreated = false;
-  return Self();
 }
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Create() {
   if (oConectorDatos.IsNil() || oEvaluador.IsNil()) return nullptr;
-  if (caps_.setOpciones) EvSetOpciones(evaluator_, hOpciones);
+  if (evaluator_ != nullptr) evaluator_->SetOpciones(hOpciones);
   aAvisos = Value::NewArray();
   aDescartados = Value::NewArray();
   aVariablesLocales = Value::NewArray();
@@ -309,31 +260,14 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Create() {
 }
 
 Value TContextoEjecucion::End() {
-  oConectorDatos = Value();
-  oEvaluador = Value();
-  RefreshEvaluator();
+  Reset(Value(), Value(), Value());
   syncState_ = Value();
-  aAvisos = Value::NewArray();
-  aDescartados = Value::NewArray();
-  hOpciones = Value::NewHash();
-  aVariablesLocales = Value::NewArray();
-  hAcumuladores = Value::NewHash();
-  hAccumulatorFormulaPlans = Value::NewHash();
-  aAccumulatorRuntimePlans = Value::NewArray();
-  hRegistroAnterior = Value::NewHash();
-  hRegistroSiguiente = Value::NewHash();
-  hContinuacionesTabla = Value::NewHash();
-  cErrorCriticoComposicion.clear();
-  hVariablesCache = Value();
-  lEvaluatorStateSynchronized = false;
-  ResetDataVarRuntimeCache();
-  ResetEstadoEjecucion();
-  lCreated = false;
   return Value();
 }
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetConectorDatos(const Value& conector) {
   oConectorDatos = conector;
+  RefreshConector();
   InvalidarVariables();
   return Self();
 }
@@ -344,7 +278,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetEvaluador(const Value
   hAccumulatorFormulaPlans = Value::NewHash();
   aAccumulatorRuntimePlans = Value::NewArray();
   lEvaluatorStateSynchronized = false;
-  if (caps_.setOpciones) EvSetOpciones(evaluator_, hOpciones);
+  if (evaluator_ != nullptr) evaluator_->SetOpciones(hOpciones);
   InvalidarVariables();
   return Self();
 }
@@ -353,7 +287,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetOpciones(const Value&
   hOpciones = opciones.IsHash() ? opciones : Value::NewHash();
   aAccumulatorRuntimePlans = Value::NewArray();
   lEvaluatorStateSynchronized = false;
-  if (caps_.setOpciones) EvSetOpciones(evaluator_, hOpciones);
+  if (evaluator_ != nullptr) evaluator_->SetOpciones(hOpciones);
   InvalidarVariables();
   return Self();
 }
@@ -361,16 +295,16 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetOpciones(const Value&
 // ---- Variables --------------------------------------------------------------------------------------
 
 Value TContextoEjecucion::VariablesConector() {
-  if (auto* conector = oConectorDatos.As<TConectorDatos>()) {
-    Value vars = conector->GetVariables();
+  if (variablesConector_ != nullptr) {
+    Value vars = variablesConector_->GetVariables();
     if (vars.IsHash()) return vars;
   }
   return Value::NewHash();
 }
 
 Value TContextoEjecucion::DataConector() {
-  if (auto* conector = oConectorDatos.As<TConectorDatos>()) {
-    Value data = conector->GetData();
+  if (datosConector_ != nullptr) {
+    Value data = datosConector_->GetData();
     if (data.IsHash()) return data;
   }
   return Value::NewHash();
@@ -589,7 +523,7 @@ Value TContextoEjecucion::VariablesDataVarRuntime() {
 
 Value TContextoEjecucion::InvalidarVariables() {
   hVariablesCache = Value();
-  if (caps_.clearResolvedVariableCache) EvClearResolvedVariableCache(evaluator_);
+  if (evaluator_ != nullptr) evaluator_->ClearResolvedVariableCache();
   return Value();
 }
 
@@ -633,7 +567,7 @@ Value TContextoEjecucion::BuildVariables() {
       for (const auto& entry : **defs) {
         if (!entry.second.IsHash() || target.Find(entry.first) != nullptr) continue;
         Value formula = Value(ValorAString(HGet(entry.second, "formula")));
-        Value value = AllTrim(formula.AsString()).empty() ? Value("") : EvEvaluarFormula(evaluator_, formula, set);
+        Value value = AllTrim(formula.AsString()).empty() ? Value("") : evaluator_->EvaluarFormula(formula, set);
         target.Put(entry.first, value);
       }
     }
@@ -746,7 +680,7 @@ Value TContextoEjecucion::SincronizarEstadoEvaluador(const Value& hEstado) {
   Value state(std::move(fields));
   syncState_ = state;
   if (override) state = HashMerge(state, hEstado);
-  EvSetEstadoEjecucion(evaluator_, state);
+  evaluator_->SetEstadoEjecucion(state);
   // After an override the next plain synchronization must send the base state again.
   lEvaluatorStateSynchronized = !override;
   return Value();
@@ -812,7 +746,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::ResetAcumuladoresSelecci
   return Self();
 }
 
-bool TContextoEjecucion::EsNumerico(const Value& v) {
+bool TContextoEjecucion::EsAcumulable(const Value& v) {
   if (v.IsNumber()) return true;
   if (!v.IsString()) return false;
   std::string text = AllTrim(v.AsString());
@@ -833,7 +767,7 @@ Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
     if (const Value* cached = hAccumulatorFormulaPlans.AsHash().Find(formula)) {
       plan = *cached;
     } else {
-      Value compiled = caps_.compileFormulaPlan ? EvCompileFormulaPlan(evaluator_, Value(formula)) : Value();
+      Value compiled = evaluator_ != nullptr ? evaluator_->CompileFormulaPlan(Value(formula)) : Value();
       if (compiled.IsHash() && ValorAString(HGet(compiled, "tipo")) == "if") {
         compiled.Set("_conditionKey", Value(LiteralText(HGet(compiled, "condition"))));
       }
@@ -843,14 +777,11 @@ Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
 
     const bool isIfPlan = plan.IsHash() && ValorAString(HGet(plan, "tipo")) == "if";
     std::string conditionKey = isIfPlan ? ValorAString(HGet(plan, "_conditionKey")) : "";
-    const bool usePlan = plan.IsHash() && caps_.evaluateFormulaPlan;
+    const bool usePlan = plan.IsHash() && evaluator_ != nullptr;
     const bool isIf = usePlan && isIfPlan;
-    Value simple =
-        isIfPlan && caps_.compileSimpleAccumulatorPlan ? EvCompileSimpleAccumulatorPlan(evaluator_, plan) : Value();
-    const bool simpleUsable =
-        simple.IsArray() && caps_.evaluateSimpleAccumulatorCondition && caps_.evaluateSimpleAccumulatorValue;
-    const bool falseIsZero = simple.IsArray() && caps_.simpleAccumulatorFalseIsZero &&
-                             IsTrue(EvSimpleAccumulatorFalseIsZero(evaluator_, simple));
+    Value simple = isIfPlan && evaluator_ != nullptr ? evaluator_->CompileSimpleAccumulatorPlan(plan) : Value();
+    const bool simpleUsable = simple.IsArray();
+    const bool falseIsZero = simple.IsArray() && IsTrue(evaluator_->SimpleAccumulatorFalseIsZero(simple));
 
     Value runtimePlan = Value::NewArray();
     Array& items = runtimePlan.AsArray();
@@ -920,12 +851,12 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
       if (found != conditions.end()) {
         condition = found->second;
       } else {
-        condition = IsTrue(EvEvaluateSimpleAccumulatorCondition(evaluator_, simple, variables));
+        condition = IsTrue(evaluator_->EvaluateSimpleAccumulatorCondition(simple, variables));
         ++nConditionEvaluations_;
         if (!conditionKey.empty()) conditions.emplace_back(conditionKey, condition);
       }
       if (!condition && falseIsZero) continue;
-      value = EvEvaluateSimpleAccumulatorValue(evaluator_, simple, Value(condition), variables);
+      value = evaluator_->EvaluateSimpleAccumulatorValue(simple, Value(condition), variables);
     } else if (usePlan) {
       if (isIf && !conditionKey.empty()) {
         bool condition;
@@ -933,19 +864,19 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
         if (found != conditions.end()) {
           condition = found->second;
         } else {
-          condition = ConditionOutcome(EvEvaluateFormulaPlan(evaluator_, HGet(plan, "condition"), variables));
+          condition = ConditionOutcome(evaluator_->EvaluateFormulaPlan(HGet(plan, "condition"), variables));
           ++nConditionEvaluations_;
           conditions.emplace_back(conditionKey, condition);
         }
-        value = EvEvaluateFormulaPlan(evaluator_, HGet(plan, condition ? "true" : "false"), variables);
+        value = evaluator_->EvaluateFormulaPlan(HGet(plan, condition ? "true" : "false"), variables);
       } else {
-        value = EvEvaluateFormulaPlan(evaluator_, plan, variables);
+        value = evaluator_->EvaluateFormulaPlan(plan, variables);
       }
     } else {
-      value = EvEvaluarFormula(evaluator_, formula, variables);
+      value = evaluator_->EvaluarFormula(formula, variables);
     }
 
-    if (!EsNumerico(value)) continue;
+    if (!EsAcumulable(value)) continue;
     Value addend = value.IsNumber() && value.AsNumber().isInteger ? value : Value(Val(ValorAString(value)));
     Hash& totals = hAcumuladores.AsHash();
     if (Value* slot = totals.Find(key)) {
@@ -961,20 +892,16 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
 
 // ---- Evaluation -----------------------------------------------------------------------------------
 
-void TContextoEjecucion::ResetLastErrorIfOffered() {
-  if (caps_.resetLastError) EvResetLastError(evaluator_);
-}
-
 Value TContextoEjecucion::EvaluarTexto(const Value& formula) {
   SincronizarEstadoEvaluador();
   if (evaluator_ == nullptr) return formula;
-  return EvEvaluarTexto(evaluator_, formula, GetVariables());
+  return evaluator_->EvaluarTexto(formula, GetVariables());
 }
 
 Value TContextoEjecucion::EvaluarFormula(const Value& formula) {
   SincronizarEstadoEvaluador();
   if (evaluator_ == nullptr) return formula;
-  return EvEvaluar(evaluator_, formula, GetVariables());
+  return evaluator_->Evaluar(formula, GetVariables());
 }
 
 Value TContextoEjecucion::EvaluarFormulaConEstado(const Value& formula) {
@@ -982,17 +909,17 @@ Value TContextoEjecucion::EvaluarFormulaConEstado(const Value& formula) {
 }
 
 Value TContextoEjecucion::CompilarPlanFormula(const Value& formula) {
-  if (!caps_.compileFormulaPlan) return Value();
-  return EvCompileFormulaPlan(evaluator_, formula);
+  if (evaluator_ == nullptr) return Value();
+  return evaluator_->CompileFormulaPlan(formula);
 }
 
 Value TContextoEjecucion::EvaluarPlanFormula(const Value& plan, const Value& formula) {
   SincronizarEstadoEvaluador();
   if (evaluator_ == nullptr) return formula;
   Value variables = GetVariables();
-  ResetLastErrorIfOffered();
-  if (plan.IsHash() && caps_.evaluateFormulaPlan) return EvEvaluateFormulaPlan(evaluator_, plan, variables);
-  return EvEvaluar(evaluator_, formula, variables);
+  evaluator_->ResetLastError();
+  if (plan.IsHash()) return evaluator_->EvaluateFormulaPlan(plan, variables);
+  return evaluator_->Evaluar(formula, variables);
 }
 
 Value TContextoEjecucion::EvaluarPlanFormulaConEstado(const Value& plan, const Value& formula) {
@@ -1013,13 +940,11 @@ TContextoEjecucion::EstadoFormula TContextoEjecucion::EvaluarPlanFormulaConEstad
     status.valor = formula;
     return status;
   }
-  ResetLastErrorIfOffered();
+  evaluator_->ResetLastError();
   try {
     status.valor = EvaluarPlanFormula(plan, formula);
-    status.lError = caps_.esResultadoError && IsTrue(EvEsResultadoError(evaluator_, formula, status.valor));
-    if (status.lError) {
-      status.cError = caps_.getLastError ? ValorAString(EvGetLastError(evaluator_)) : ValorAString(status.valor);
-    }
+    status.lError = IsTrue(evaluator_->EsResultadoError(formula, status.valor));
+    if (status.lError) status.cError = ValorAString(evaluator_->GetLastError());
   } catch (const RuntimeError& error) {
     // A runtime error inside a formula is reported as that formula's failure instead of ending
     // the run.
@@ -1034,7 +959,7 @@ TContextoEjecucion::EstadoFormula TContextoEjecucion::EvaluarPlanFormulaConEstad
 Value TContextoEjecucion::CumpleCondicion(const Value& formula) {
   SincronizarEstadoEvaluador();
   if (evaluator_ == nullptr) return Value(true);
-  return EvCumpleCondicion(evaluator_, formula, GetVariables());
+  return evaluator_->CumpleCondicion(formula, GetVariables());
 }
 
 Value TContextoEjecucion::CumpleCondicionConEstado(const Value& formula, const Value& hEstado) {
@@ -1059,16 +984,16 @@ Value TContextoEjecucion::EvaluarCondicionConEstado(const Value& formula, const 
     std::string cError;
     try {
       Value variables = GetVariables();
-      ResetLastErrorIfOffered();
-      Value answer = EvEvaluarCondicion(evaluator_, formula, variables);
+      evaluator_->ResetLastError();
+      Value answer = evaluator_->EvaluarCondicion(formula, variables);
       if (answer.IsHash()) {
         for (const auto& entry : answer.AsHash()) result.Set(entry.first, entry.second);
       } else {
         result.Set("lVisible", Value(false));
         result.Set("cMotivo", Value("condicion no valida"));
       }
-      lError = caps_.esResultadoError && IsTrue(EvEsResultadoError(evaluator_, formula, HGet(result, "lVisible")));
-      if (lError) cError = caps_.getLastError ? ValorAString(EvGetLastError(evaluator_)) : "Condicion no valida";
+      lError = IsTrue(evaluator_->EsResultadoError(formula, HGet(result, "lVisible")));
+      if (lError) cError = ValorAString(evaluator_->GetLastError());
     } catch (const RuntimeError& error) {
       // A runtime error while judging makes the condition invalid instead of ending the run.
       lError = true;

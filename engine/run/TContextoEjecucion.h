@@ -12,12 +12,15 @@
 
 #include "Object.h"
 #include "Value.h"
+#include "run/ContextoEtiquetas.h"
+#include "run/ReceptorAvisos.h"
 
 namespace nv {
 
+class FuenteVariables;
 class TEvaluadorFormulas;
 
-class TContextoEjecucion : public Object {
+class TContextoEjecucion : public Object, public ContextoEtiquetas, public ReceptorAvisos {
  public:
   // ---- Data members, in declaration order ---------------------------------------------------
   /// Data connector (held, never ended by the context); nil when absent.
@@ -112,12 +115,12 @@ class TContextoEjecucion : public Object {
   Value PushRegistroDetalle(const Value& hRegistro, const Value& nIndice = Value(), const Value& nTotal = Value(),
                             const Value& hAnterior = Value(), const Value& hSiguiente = Value());
   /// Pops one frame and leaves no current record (record state is not a stack). Returns nil.
-  Value PopRegistroDetalle();
+  Value PopRegistroDetalle() override;
   /// SetEstadoPagina(nPagina, nTotalPaginas) followed by PushRegistroDetalle, as a label run calls
   /// them for every record, with one synchronization of the evaluator instead of two: the second
   /// state replaces every key of the first before anything is evaluated. Returns nil.
   Value EntrarRegistroEtiqueta(int64_t nPagina, int64_t nTotalPaginasRun, const Value& hRegistro, int64_t nIndice,
-                               int64_t nTotal, const Value& hAnterior, const Value& hSiguiente);
+                               int64_t nTotal, const Value& hAnterior, const Value& hSiguiente) override;
   /// Resets the accumulator values (once skipped when "lOmitirResetInicialAcumuladores" is true).
   std::shared_ptr<TContextoEjecucion> ResetAcumuladores();
   /// Returns the accumulator values hash itself (keys "SUM." + name).
@@ -185,23 +188,23 @@ class TContextoEjecucion : public Object {
   /// Records a discarded object with its reason. Returns nil.
   Value DescartarObjeto(const Value& oObjeto, const Value& cMotivo);
   /// Appends a warning. Returns nil.
-  Value AddAviso(const Value& cAviso);
+  Value AddAviso(const Value& cAviso) override;
   /// Returns the warnings array itself (oldest first).
   Value GetAvisos();
   /// Returns the discard array itself.
   Value GetDescartados();
   /// Returns the options hash itself.
-  Value GetOpciones();
+  Value GetOpciones() override;
   /// Returns the option "modoEjecucion" when it is a text, else "real".
   Value GetModoEjecucion();
   /// True when the execution mode is exactly "disenador".
   Value EsModoDisenador();
   /// True when the option "lProgressActive" is exactly true.
-  Value TieneProgreso();
+  Value TieneProgreso() override;
   /// Reports an examined detail record (from 1); false only when the block answered false.
-  Value InformarRegistroExaminado(const Value& nRegistro);
+  Value InformarRegistroExaminado(const Value& nRegistro) override;
   /// Reports the number of pages completed so far; false only when the block answered false.
-  Value InformarPaginaGenerada(const Value& nPaginas);
+  Value InformarPaginaGenerada(const Value& nPaginas) override;
 
   // ---- Internal operations (public so that hosts and tests can drive them) ------------------
   /// Page 1 of 1, no current record, not synchronized, nothing consumed.
@@ -226,31 +229,21 @@ class TContextoEjecucion : public Object {
   static Value HashMergeVariables(const Value& base, const Value& overlay);
   /// Returns a new hash: every entry of a, then every entry of b (exact keys, b wins).
   static Value HashMerge(const Value& a, const Value& b);
-  /// The numeric test of accumulation: a number, or a text whose trimmed form is not empty and
-  /// whose leading number is not 0 («12abc» yes, "0" and "abc" no).
-  static bool EsNumerico(const Value& v);
+  /// True when accumulation adds the value: a number, or a text whose trimmed form is not empty
+  /// and whose leading number is not 0 («12abc» yes, "0" and "abc" no).
+  static bool EsAcumulable(const Value& v);
   /// Returns how many accumulator conditions were actually evaluated (not taken from the
   /// per-record condition cache) since Create; a measure for tests and benchmarks.
   int64_t AccumulatorConditionEvaluations() const { return nConditionEvaluations_; }
 
  private:
-  // The evaluator as its class and which optional operations it offers, refreshed whenever the
-  // evaluator changes, so that evaluations do not repeat the responds-to test.
-  struct EvaluatorCaps {
-    bool setOpciones = false;
-    bool compileFormulaPlan = false;
-    bool evaluateFormulaPlan = false;
-    bool resetLastError = false;
-    bool esResultadoError = false;
-    bool getLastError = false;
-    bool clearResolvedVariableCache = false;
-    bool compileSimpleAccumulatorPlan = false;
-    bool simpleAccumulatorFalseIsZero = false;
-    bool evaluateSimpleAccumulatorCondition = false;
-    bool evaluateSimpleAccumulatorValue = false;
-  };
+  // The evaluator as its class, and the connector as the sources of variables and of data,
+  // resolved whenever they change, so that building the variables of each record makes no cast
+  // and no responds-to test.
   void RefreshEvaluator();
-  void ResetLastErrorIfOffered();
+  void RefreshConector();
+  /// Stores the collaborators and the options and empties every other member (Init and End).
+  void Reset(const Value& conector, const Value& evaluador, const Value& opciones);
   // The last state hash sent to the evaluator, refilled in place for the next one when nobody
   // else kept it (a label run sends two per record).
   Value syncState_;
@@ -262,8 +255,11 @@ class TContextoEjecucion : public Object {
   Value InformarProgreso(std::string_view option, const Value& number);
   std::shared_ptr<TContextoEjecucion> Self();
 
+  /// The evaluator; null when oEvaluador is not one.
   TEvaluadorFormulas* evaluator_ = nullptr;
-  EvaluatorCaps caps_;
+  /// The connector when it responds to GetVariables / GetData; else null.
+  FuenteVariables* variablesConector_ = nullptr;
+  FuenteVariables* datosConector_ = nullptr;
   int64_t nConditionEvaluations_ = 0;
 };
 

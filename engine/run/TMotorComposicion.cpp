@@ -1,8 +1,5 @@
 #include "run/TMotorComposicion.h"
 
-#include "run/TContextoEjecucion.h"
-#include "objects/TObjectBase.h"
-
 namespace nv {
 
 std::shared_ptr<TMotorComposicion> TMotorComposicion::New(const Value& opciones) {
@@ -38,24 +35,42 @@ std::shared_ptr<TMotorComposicion> TMotorComposicion::SetOpciones(const Value& o
   return std::static_pointer_cast<TMotorComposicion>(shared_from_this());
 }
 
+ObjetoComponible* TMotorComposicion::Componible(const Value& objeto) {
+  if (!nv::RespondsTo(objeto, "GenerarRenderizable")) return nullptr;
+  return objeto.As<ObjetoComponible>();
+}
+
 Value TMotorComposicion::Componer(const Value& objeto, const Value& contexto) {
-  // Every layout object responds to GenerarRenderizable, so the class test comes first and spares
-  // the name lookup on each render.
-  if (auto* layout = objeto.As<TObjectBase>()) return layout->GenerarRenderizable(contexto);
-  if (nv::RespondsTo(objeto, "GenerarRenderizable")) {
-    if (auto* componible = objeto.As<ObjetoComponible>()) return componible->GenerarRenderizable(contexto);
-  }
+  return Componer(Componible(objeto), contexto);
+}
+
+Value TMotorComposicion::Componer(ObjetoComponible* componible, const Value& contexto) {
+  if (componible != nullptr) return componible->GenerarRenderizable(contexto);
   AgregarAvisoContexto(contexto, Value(kAvisoSinMetodo));
   return Value();
 }
 
+void TMotorComposicion::AgregarRenderizables(const Value& list, const Value& resultado) {
+  if (resultado.IsNil()) return;
+  if (EsListaRenderizables(resultado)) {
+    const Array& items = resultado.AsArray();
+    list.AsArray().insert(list.AsArray().end(), items.begin(), items.end());
+    return;
+  }
+  list.Append(resultado);
+}
+
+bool TMotorComposicion::EsListaRenderizables(const Value& value) {
+  if (!value.IsArray() || value.Len() == 0) return false;
+  for (const Value& item : value.AsArray()) {
+    if (!item.IsHash() || !item.Has("tipo")) return false;
+  }
+  return true;
+}
+
 void AgregarAvisoContexto(const Value& contexto, const Value& aviso) {
   if (!nv::RespondsTo(contexto, "AddAviso")) return;
-  if (auto* context = contexto.As<TContextoEjecucion>()) {
-    context->AddAviso(aviso);
-  } else if (auto* receptor = contexto.As<ReceptorAvisos>()) {
-    receptor->AddAviso(aviso);
-  }
+  if (auto* receptor = contexto.As<ReceptorAvisos>()) receptor->AddAviso(aviso);
 }
 
 }  // namespace nv

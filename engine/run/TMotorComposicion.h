@@ -6,26 +6,10 @@
 
 #include "Object.h"
 #include "Value.h"
+#include "run/ObjetoComponible.h"
+#include "run/ReceptorAvisos.h"
 
 namespace nv {
-
-/// What composition needs of a layout object that is not a TObjectBase: its GenerarRenderizable
-/// returns nil, one render object hash or an array of them.
-class ObjetoComponible {
- public:
-  virtual ~ObjetoComponible() = default;
-  /// Returns the render objects of the object for the given execution context.
-  virtual Value GenerarRenderizable(const Value& contexto) = 0;
-};
-
-/// What composition needs of an execution context that is not a TContextoEjecucion: somewhere to
-/// leave a warning.
-class ReceptorAvisos {
- public:
-  virtual ~ReceptorAvisos() = default;
-  /// Appends a warning text; returns nil.
-  virtual Value AddAviso(const Value& aviso) = 0;
-};
 
 class TMotorComposicion : public Object {
  public:
@@ -45,6 +29,16 @@ class TMotorComposicion : public Object {
   /// Returns the object's GenerarRenderizable(contexto) unchanged; for anything that cannot render
   /// itself, leaves a warning in the context (when it takes warnings) and returns nil.
   Value Componer(const Value& objeto, const Value& contexto);
+  /// Componer for an object already resolved by Componible: its render objects, or the warning and
+  /// nil when componible is null. For a caller that composes the same objects many times.
+  Value Componer(ObjetoComponible* componible, const Value& contexto);
+  /// The object as a composable object when it responds to GenerarRenderizable; else null.
+  static ObjetoComponible* Componible(const Value& objeto);
+  /// Appends what Componer returned to a list: each element of a list of render objects (see
+  /// EsListaRenderizables), nothing for nil, anything else as one element.
+  static void AgregarRenderizables(const Value& list, const Value& resultado);
+  /// True for a non-empty array whose elements are all hashes with the key "tipo".
+  static bool EsListaRenderizables(const Value& value);
 
   Value hOpciones = Value::NewHash();
   bool lCreated = false;

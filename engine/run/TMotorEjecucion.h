@@ -12,53 +12,13 @@
 
 namespace nv {
 
-// The engine calls its collaborators through their own classes (TPlantilla, TConectorDatos,
-// TContextoEjecucion, the layout object classes). An object of another class takes part by
-// implementing the matching interface below; every call is still preceded by the responds-to test.
+// The engine calls its collaborators only through the interfaces it declares (FuentePlantilla,
+// FuenteRegistros, FuenteDiagnosticos, and those of composition and of the label road), each call
+// preceded by the responds-to test; TPlantilla, TConectorDatos, TContextoEjecucion and the layout
+// objects implement them, and so may any other object.
 
-/// What the engine asks of a template.
-class FuentePlantilla {
- public:
-  virtual ~FuentePlantilla() = default;
-  /// True (a logical) when the template is a label document.
-  virtual Value IsLabelDocument() = 0;
-  /// The page description hash ("ancho", "alto", "modoAlto", "margenInferiorContinuo", ...).
-  virtual Value GetPagina() = 0;
-  /// The layout objects, an array in template order.
-  virtual Value GetObjetos() = 0;
-  /// The label layout hash (label documents only).
-  virtual Value GetLabelLayout() = 0;
-};
-
-/// A layout object that keeps timing figures (tables): a hash of "nSetupMs", "nRecordLoopMs", ...
-class FuenteDiagnosticos {
- public:
-  virtual ~FuenteDiagnosticos() = default;
-  virtual Value GetPerformanceDiagnostics() = 0;
-};
-
-/// What the label road asks of the data connector.
-class FuenteRegistros {
- public:
-  virtual ~FuenteRegistros() = default;
-  /// The detail records, an array of hashes.
-  virtual Value GetRegistrosDetalle() = 0;
-};
-
-/// What the label road asks of the execution context: options, progress and record state.
-class ContextoEtiquetas {
- public:
-  virtual ~ContextoEtiquetas() = default;
-  virtual Value GetOpciones() = 0;
-  virtual Value TieneProgreso() = 0;
-  virtual Value InformarRegistroExaminado(const Value& nRegistro) = 0;
-  virtual Value InformarPaginaGenerada(const Value& nPaginas) = 0;
-  virtual Value SetEstadoPagina(const Value& nPagina, const Value& nTotal) = 0;
-  virtual Value PushRegistroDetalle(const Value& hRegistro, const Value& nIndice, const Value& nTotal,
-                                    const Value& hAnterior, const Value& hSiguiente) = 0;
-  virtual Value PopRegistroDetalle() = 0;
-};
-
+class FuentePlantilla;
+class TMotorComposicion;
 class TMotorPaginacion;
 
 class TMotorEjecucion : public Object {
@@ -82,8 +42,9 @@ class TMotorEjecucion : public Object {
   std::shared_ptr<TMotorEjecucion> SetComposicion(const Value& composicion);
   std::shared_ptr<TMotorEjecucion> SetPaginacion(const Value& paginacion);
   std::shared_ptr<TMotorEjecucion> SetContextoEjecucion(const Value& contexto);
-  /// Runs the template: compose every object, reflow text-flow groups, paginate. Returns the
-  /// rendered document (TDocumentoRenderizable), or nil when a label run is cancelled.
+  /// Runs the template: compose every object, reflow text-flow groups (TFlujoTexto), paginate; a
+  /// label document takes the label road (TEjecucionEtiquetas) instead. Returns the rendered
+  /// document (TDocumentoRenderizable), or nil when a label run is cancelled.
   Value Ejecutar();
   /// Returns a clone of the timing record of the last run (milliseconds and summed table figures).
   Value GetPerformanceDiagnostics() const;
@@ -96,31 +57,21 @@ class TMotorEjecucion : public Object {
   Value hPerformanceDiagnostics = Value::NewHash();
 
  private:
-  /// The label road: one label per detail record, placed into the cells of label sheets.
+  /// The label road with the template's page, layout and objects and the connector's records.
   Value EjecutarEtiquetas();
-  /// Composes one layout object and appends its render objects (none, one or a list) to list.
-  void AgregarRenderizableCompuesto(const Value& list, const Value& objeto);
-  /// Returns a new list where the parts of each text-flow group close up over their empty parts;
-  /// the input list and its render objects are left unchanged.
-  Value RecolocarFlujoTexto(const Value& list) const;
-  /// True for a non-empty array whose elements are all hashes with the key "tipo".
-  static bool EsListaRenderizables(const Value& value);
-  /// The smallest integer not below n.
-  static int64_t CEILINGLOCAL(double n);
-
+  /// Composes every layout object in template order into one list of render objects, summing the
+  /// timing figures of the objects that keep them.
+  Value ComponerObjetos(const Value& objetos);
+  /// The detail records of a label run: the connector's, or one empty record when there are none.
   Value RegistrosEtiquetas() const;
-  static Value NormalizarLabelLayout(const Value& layout);
-  static Value PosicionEtiqueta(const Value& layout, int64_t cell);
-  int64_t EtiquetaInicial(int64_t cells) const;
-  static Value DesplazarRenderizableEtiqueta(const Value& objeto, double dx, double dy, int64_t registro,
-                                             int64_t cell);
-
   void ResetPerformanceDiagnostics();
   void SumarDiagnosticosTabla(const Value& objeto);
   bool EsDocumentoEtiquetas() const;
   Value PaginaPlantilla() const;
   Value ObjetosPlantilla() const;
   Value LabelLayoutPlantilla() const;
+  /// The template as a template source when it responds to the message; else null.
+  FuentePlantilla* Plantilla(std::string_view message) const;
   TMotorPaginacion& Paginacion() const;
 };
 

@@ -11,6 +11,12 @@
 #include "Accessors.h"
 #include "Object.h"
 #include "output/TDocumentoRenderizable.h"
+#include "run/ContextoEtiquetas.h"
+#include "run/FuenteDiagnosticos.h"
+#include "run/FuentePlantilla.h"
+#include "run/FuenteRegistros.h"
+#include "run/ObjetoComponible.h"
+#include "run/ReceptorAvisos.h"
 #include "run/TMotorComposicion.h"
 #include "run/TMotorEjecucion.h"
 #include "run/TMotorPaginacion.h"
@@ -31,10 +37,10 @@ class PlantillaDoble : public Object, public FuentePlantilla {
     if (ausentes.count(std::string(name))) return false;
     return NameIn(name, {"IsLabelDocument", "GetPagina", "GetObjetos", "GetLabelLayout"}) || Object::RespondsTo(name);
   }
-  Value IsLabelDocument() override { return etiquetas; }
-  Value GetPagina() override { return pagina; }
-  Value GetObjetos() override { return objetos; }
-  Value GetLabelLayout() override { return layout; }
+  Value IsLabelDocument() const override { return etiquetas; }
+  Value GetPagina() const override { return pagina; }
+  Value GetObjetos() const override { return objetos; }
+  Value GetLabelLayout() const override { return layout; }
 };
 
 /// A layout object whose composition returns a fixed value (nil, a render object or a list).
@@ -82,7 +88,7 @@ class ContextoEtiquetasDoble : public Object, public ContextoEtiquetas, public R
 
   bool RespondsTo(std::string_view name) const override {
     return NameIn(name, {"GetOpciones", "TieneProgreso", "InformarRegistroExaminado", "InformarPaginaGenerada",
-                         "SetEstadoPagina", "PushRegistroDetalle", "PopRegistroDetalle", "AddAviso"}) ||
+                         "EntrarRegistroEtiqueta", "PopRegistroDetalle", "AddAviso"}) ||
            Object::RespondsTo(name);
   }
   Value GetOpciones() override { return opciones; }
@@ -95,15 +101,14 @@ class ContextoEtiquetasDoble : public Object, public ContextoEtiquetas, public R
     log.push_back("paginas " + ValueString(n));
     return ValueInt(n) != cancelarEnPaginas;
   }
-  Value SetEstadoPagina(const Value& page, const Value& total) override {
-    log.push_back("estado " + ValueString(page) + "/" + ValueString(total));
-    return Value();
-  }
-  Value PushRegistroDetalle(const Value& record, const Value& index, const Value& count, const Value& previous,
-                            const Value& next) override {
+  /// Logs the page state and the record as two entries: "estado page/total", then
+  /// "push N index count previousN nextN" ("-" for a missing "N").
+  Value EntrarRegistroEtiqueta(int64_t page, int64_t total, const Value& record, int64_t index, int64_t count,
+                               const Value& previous, const Value& next) override {
+    log.push_back("estado " + std::to_string(page) + "/" + std::to_string(total));
     registroActual = record;
-    log.push_back("push " + ValueString(HGet(record, "N", "-")) + " " + ValueString(index) + " " +
-                  ValueString(count) + " " + ValueString(HGet(previous, "N", "-")) + " " +
+    log.push_back("push " + ValueString(HGet(record, "N", "-")) + " " + std::to_string(index) + " " +
+                  std::to_string(count) + " " + ValueString(HGet(previous, "N", "-")) + " " +
                   ValueString(HGet(next, "N", "-")));
     return Value();
   }

@@ -7,6 +7,7 @@
 #include "Runtime.h"
 #include "objects/TBarcode.h"
 #include "document/TDocument.h"
+#include "document/TLabelLayout.h"
 #include "objects/TObjectBase.h"
 #include "objects/TRectangle.h"
 #include "objects/TText.h"
@@ -164,13 +165,13 @@ TEST(DocumentLabelLayout, IsAlwaysCompleteAndClamped) {
   for (const char* flow : {"Column", "rows", "", " column"}) {
     Value layout = Value::NewHash();
     layout.Set("cFlow", flow);
-    EXPECT_EQ(TDocument::NormalizarLabelLayout(layout)["cFlow"].AsString(), "row") << flow;
+    EXPECT_EQ(TLabelLayout::Normalizar(layout)["cFlow"].AsString(), "row") << flow;
   }
   Value layout = Value::NewHash();
   layout.Set("cLabelFormat", "   ");
-  EXPECT_EQ(TDocument::NormalizarLabelLayout(layout)["cLabelFormat"].AsString(), "manual");
-  EXPECT_EQ(ValueInt(TDocument::NormalizarLabelLayout(Value())["nRows"]), 8);
-  EXPECT_EQ(ValueDouble(TDocument::NormalizarLabelLayout(Value())["nLabelWidth"]), 70.0);
+  EXPECT_EQ(TLabelLayout::Normalizar(layout)["cLabelFormat"].AsString(), "manual");
+  EXPECT_EQ(ValueInt(TLabelLayout::Normalizar(Value())["nRows"]), 8);
+  EXPECT_EQ(ValueDouble(TLabelLayout::Normalizar(Value())["nLabelWidth"]), 70.0);
 }
 
 TEST(DocumentLayers, ArrayEntriesTakeTheirIdsAndConditionsAreTrimmed) {

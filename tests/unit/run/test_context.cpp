@@ -7,6 +7,7 @@
 #include "Accessors.h"
 #include "Runtime.h"
 #include "data/TConectorDatosReg.h"
+#include "run/FuenteVariables.h"
 #include "run/TContextoEjecucion.h"
 #include "formula/TEvaluadorFormulas.h"
 #include "Value.h"
@@ -86,6 +87,19 @@ void AccumulateAll(TContextoEjecucion& ctx, const Value& records, std::vector<st
   }
 }
 
+// A source of variables and data that is not a connector class.
+class FuenteVariablesDoble : public Object, public FuenteVariables {
+ public:
+  Value variables = Value::NewHash();
+  Value datos = Value::NewHash();
+  bool responde = true;
+  bool RespondsTo(std::string_view name) const override {
+    return (responde && NameIn(name, {"GetVariables", "GetData"})) || Object::RespondsTo(name);
+  }
+  Value GetVariables() override { return variables; }
+  Value GetData() override { return datos; }
+};
+
 }  // namespace
 
 TEST(Context, CreateNeedsConnectorAndEvaluator) {
@@ -155,6 +169,26 @@ TEST(Context, WithoutEvaluatorEverythingDegrades) {
   EXPECT_EQ(context->GetVariables().Len(), 0u);
   EXPECT_EQ(context->GetData().Len(), 0u);
   context->End();
+}
+
+TEST(Context, VariablesAndDataComeFromAnySourceThatOffersThem) {
+  auto source = std::make_shared<FuenteVariablesDoble>();
+  source->variables = H({{"DATOS.X", Value("x")}});
+  source->datos = H({{"clave", Value(1)}});
+  auto evaluator = TEvaluadorFormulas::New();
+  evaluator->Create();
+  auto context = TContextoEjecucion::New(Value(source), Value(evaluator), Value());
+  ASSERT_NE(context->Create(), nullptr);
+  EXPECT_EQ(Text(context->EvaluarFormula(Value("DATOS.X"))), "x");
+  EXPECT_TRUE(context->GetData().SameRef(source->datos));
+
+  // A source that does not respond to the messages is not asked.
+  source->responde = false;
+  context->SetConectorDatos(Value(source));
+  EXPECT_EQ(context->GetVariables().Len(), 0u);
+  EXPECT_EQ(context->GetData().Len(), 0u);
+  context->End();
+  evaluator->End();
 }
 
 TEST(Context, VariableSetIsCachedUntilInvalidated) {
@@ -435,11 +469,11 @@ TEST(Context, AccumulatorConditionTextsAndNumericValues) {
   EXPECT_FALSE(ctx2.GetAcumuladores().Has("SUM.Nada"));
   EXPECT_EQ(Num(HGet(ctx2.GetVariables(), "SUM.Nada")), 0);
 
-  EXPECT_TRUE(TContextoEjecucion::EsNumerico(Value("12abc")));
-  EXPECT_TRUE(TContextoEjecucion::EsNumerico(Value(0)));
-  EXPECT_FALSE(TContextoEjecucion::EsNumerico(Value("0")));
-  EXPECT_FALSE(TContextoEjecucion::EsNumerico(Value("  ")));
-  EXPECT_FALSE(TContextoEjecucion::EsNumerico(Value(true)));
+  EXPECT_TRUE(TContextoEjecucion::EsAcumulable(Value("12abc")));
+  EXPECT_TRUE(TContextoEjecucion::EsAcumulable(Value(0)));
+  EXPECT_FALSE(TContextoEjecucion::EsAcumulable(Value("0")));
+  EXPECT_FALSE(TContextoEjecucion::EsAcumulable(Value("  ")));
+  EXPECT_FALSE(TContextoEjecucion::EsAcumulable(Value(true)));
 }
 
 TEST(Context, FirstResetCanBeSkippedOnce) {

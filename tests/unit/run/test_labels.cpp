@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,35 @@ std::string Where(TDocumentoRenderizable& doc, const std::string& n) {
     }
   }
   return "missing";
+}
+
+// A layout object that composes nothing and, at given calls, puts another value in the template's
+// list at a position, as an object that edits the template while it runs may do.
+class ReemplazoDoble : public Object, public ObjetoComponible {
+ public:
+  ReemplazoDoble(PlantillaDoble& plantilla, size_t posicion) : plantilla_(plantilla), posicion_(posicion) {}
+  std::vector<std::pair<int, Value>> reemplazos;  // the call (from 1) and the value it puts in
+  bool RespondsTo(std::string_view name) const override {
+    return NameIn(name, {"GenerarRenderizable"}) || Object::RespondsTo(name);
+  }
+  Value GenerarRenderizable(const Value&) override {
+    ++calls_;
+    for (const auto& [call, value] : reemplazos) {
+      if (call == calls_) plantilla_.objetos.AsArray()[posicion_] = value;
+    }
+    return Value();
+  }
+
+ private:
+  PlantillaDoble& plantilla_;
+  size_t posicion_;
+  int calls_ = 0;
+};
+
+Value Texto(const char* id, const char* texto) {
+  Value r = Render("texto", id, 1, 2);
+  r.Set("texto", texto);
+  return r;
 }
 
 }  // namespace
@@ -304,4 +334,21 @@ TEST(Labels, ObjectThatKeepsItsRenderObjectGetsItsOwnCopyPerLabel) {
   EXPECT_DOUBLE_EQ(ValueDouble(kept["y"]), 2.0);
   EXPECT_FALSE(kept.Has("debugEtiqueta"));
   EXPECT_EQ(fixed->calls, 3);
+}
+
+TEST(Labels, ObjectsPutInTheListDuringARunComposeFromTheNextRead) {
+  // The objects are resolved once per run; a position of the list that comes to hold another
+  // value must be resolved again, not composed as the object it held before.
+  Labels l(3);
+  auto editor = std::make_shared<ReemplazoDoble>(*l.plantilla, 1);
+  editor->reemplazos = {{2, Value(std::make_shared<EtiquetaDoble>(Texto("b", "B")))}, {3, Value("not an object")}};
+  l.plantilla->objetos = Value::FromArray({Value(editor), Value(std::make_shared<EtiquetaDoble>(Texto("a", "A")))});
+  auto doc = l.Run();
+  ASSERT_TRUE(doc);
+  EXPECT_EQ(Where(*doc, "A"), "1:6,5");
+  EXPECT_EQ(Where(*doc, "B"), "1:28,5");
+  EXPECT_EQ(doc->GetPagina(Value::Int(1))["objetos"].Len(), 2u);
+  EXPECT_EQ(std::count(l.contexto->log.begin(), l.contexto->log.end(),
+                       "aviso Objeto sin metodo generarRenderizable."),
+            1);
 }

@@ -1,0 +1,17 @@
+#pragma once
+// What the composition engine asks of a layout object. TObjectBase implements it; so may any
+// object that composes render objects.
+
+#include "Value.h"
+
+namespace nv {
+
+class ObjetoComponible {
+ public:
+  virtual ~ObjetoComponible() = default;
+  /// Returns the object's render objects for the given execution context: nil, one render object
+  /// hash or an array of them.
+  virtual Value GenerarRenderizable(const Value& contexto) = 0;
+};
+
+}  // namespace nv
