@@ -68,6 +68,12 @@ ControlParam ReadControlParam(std::string_view text, size_t& pos) {
 
 int32_t NonNegative(int64_t n) { return static_cast<int32_t>(std::max<int64_t>(0, n)); }
 
+// The byte of a \'hh escape; NUL when the two hexadecimal digits are not there.
+char HexEscapeByte(std::string_view hex) {
+  if (hex.size() != 2 || !IsHexDigit(hex[0]) || !IsHexDigit(hex[1])) return '\0';
+  return static_cast<char>(HexToNum(hex));
+}
+
 // One byte of Windows-1252 text as UTF-8.
 std::string Win1252Char(char c) { return Win1252ToUtf8(std::string_view(&c, 1)); }
 
@@ -221,8 +227,7 @@ class RtfHtmlReader {
   // \'hh: a Windows-1252 character. An escape without two hexadecimal digits, or of NUL, gives
   // nothing.
   void AppendHexEscape(std::string_view hex) {
-    if (hex.size() != 2 || !IsHexDigit(hex[0]) || !IsHexDigit(hex[1])) return;
-    const char code = static_cast<char>(HexToNum(hex));
+    const char code = HexEscapeByte(hex);
     if (code != '\0') AppendToRun(Win1252Char(code));
   }
 
@@ -286,8 +291,8 @@ class RtfHtmlReader {
       const uint32_t pair = 0x10000 + ((heldHighSurrogate_ - 0xD800) << 10) + static_cast<uint32_t>(code - 0xDC00);
       heldHighSurrogate_ = 0;
       AppendToRun(Utf8Encode(pair));
-    } else if (code > 0) {
-      AppendToRun(Utf8Encode(code <= 0x10FFFF ? static_cast<uint32_t>(code) : 0xFFFD));
+    } else if (code != 0) {
+      AppendToRun(Utf8Encode(code > 0 && code <= 0x10FFFF ? static_cast<uint32_t>(code) : 0xFFFD));
     }
   }
 
@@ -381,8 +386,7 @@ class RtfFontTableReader {
     if (pos >= rtf_.size()) return pos;
     const char c = rtf_[pos];
     if (c == '\'') {
-      std::string_view hex = rtf_.substr(pos + 1, 2);
-      if (hex.size() == 2 && IsHexDigit(hex[0]) && IsHexDigit(hex[1])) AppendToName(Win1252Char(static_cast<char>(HexToNum(hex))));
+      NameByte(HexEscapeByte(rtf_.substr(pos + 1, 2)));
       return pos + 3;
     }
     if (!IsAsciiLetter(c)) {
@@ -406,9 +410,14 @@ class RtfFontTableReader {
   void Text(char c) {
     if (c == ';') {
       EndFont();
-    } else if (c != '\r' && c != '\n' && c != '\0') {
-      AppendToName(static_cast<unsigned char>(c) < 128 ? std::string(1, c) : Win1252Char(c));
+    } else {
+      NameByte(c);
     }
+  }
+
+  void NameByte(char c) {
+    if (c == '\r' || c == '\n' || c == '\0') return;
+    AppendToName(static_cast<unsigned char>(c) < 128 ? std::string(1, c) : Win1252Char(c));
   }
 
   void AppendToName(std::string_view bytes) {
