@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <initializer_list>
 #include <iterator>
@@ -43,7 +44,11 @@ size_t FindNoCase(std::string_view text, std::string_view needle, size_t from) {
   return std::string_view::npos;
 }
 
-void AppendNumber(std::string& out, int64_t n) { out += std::to_string(n); }
+void AppendNumber(std::string& out, int64_t n) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  out.append(digits, static_cast<size_t>(end - digits));
+}
 
 // The optional "-" or digits after a control word. Absent means the word's default of 1; "-"
 // alone reads as 0.
@@ -77,19 +82,26 @@ char HexEscapeByte(std::string_view hex) {
 // One byte of Windows-1252 text as UTF-8.
 std::string Win1252Char(char c) { return Win1252ToUtf8(std::string_view(&c, 1)); }
 
-std::string EscapeHtmlText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (char c : text) {
-    switch (c) {
+// Appends text with &, <, >, the double and the single quote escaped.
+void AppendEscapedHtml(std::string& out, std::string_view text) {
+  size_t pos = 0;
+  for (size_t special; (special = text.find_first_of("&<>\"'", pos)) != std::string_view::npos; pos = special + 1) {
+    out.append(text.substr(pos, special - pos));
+    switch (text[special]) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
-      case '\'': out += "&#039;"; break;
-      default: out += c;
+      default: out += "&#039;"; break;
     }
   }
+  out.append(text.substr(pos));
+}
+
+std::string EscapeHtmlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  AppendEscapedHtml(out, text);
   return out;
 }
 
@@ -125,6 +137,79 @@ std::string DetectFormatOf(std::string_view text) {
   return HoldsKnownTag(s) ? "html" : "text";
 }
 
+// ---- RTF runs as HTML ---------------------------------------------------------------------------
+
+const std::string* EntryAt(const std::vector<std::string>& list, int64_t index) {
+  if (index < 0 || index >= static_cast<int64_t>(list.size()) || IsBlankText(list[static_cast<size_t>(index)])) {
+    return nullptr;
+  }
+  return &list[static_cast<size_t>(index)];
+}
+
+// What a run's style attribute holds: font, size in points with two decimals, colours.
+struct RunStyle {
+  const std::string* font = nullptr;
+  int32_t size = 0;
+  const std::string* color = nullptr;
+  const std::string* background = nullptr;
+
+  RunStyle(const RtfRunState& state, const std::vector<std::string>& fonts, const std::vector<std::string>& colors)
+      : font(EntryAt(fonts, state.font)),
+        size(state.size),
+        color(state.color >= 1 ? EntryAt(colors, int64_t{state.color} - 1) : nullptr),
+        background(state.background >= 1 ? EntryAt(colors, int64_t{state.background} - 1) : nullptr) {}
+
+  bool Empty() const { return font == nullptr && size <= 0 && color == nullptr && background == nullptr; }
+
+  void AppendTo(std::string& out) const {
+    if (font != nullptr) {
+      out += "font-family:";
+      AppendEscapedHtml(out, *font);
+      out += ';';
+    }
+    if (size > 0) {
+      out += "font-size:";
+      AppendNumber(out, size / 2);
+      out += size % 2 != 0 ? ".50pt;" : ".00pt;";
+    }
+    if (color != nullptr) out.append("color:").append(*color).append(";");
+    if (background != nullptr) out.append("background-color:").append(*background).append(";");
+  }
+};
+
+// The character tags of a run, outermost first: bold ends outermost, superscript innermost.
+struct RunTag {
+  bool RtfRunState::*flag;
+  std::string_view open;
+  std::string_view close;
+};
+constexpr std::array<RunTag, 6> kRunTags = {{{&RtfRunState::bold, "<strong>", "</strong>"},
+                                             {&RtfRunState::italic, "<em>", "</em>"},
+                                             {&RtfRunState::underline, "<u>", "</u>"},
+                                             {&RtfRunState::strike, "<s>", "</s>"},
+                                             {&RtfRunState::sub, "<sub>", "</sub>"},
+                                             {&RtfRunState::sup, "<sup>", "</sup>"}}};
+
+// Appends the HTML of a run that is not blank: a styled span around the character tags around
+// the escaped text.
+void AppendRunHtml(std::string& out, std::string_view run, const RtfRunState& state,
+                   const std::vector<std::string>& fonts, const std::vector<std::string>& colors) {
+  const RunStyle style(state, fonts, colors);
+  if (!style.Empty()) {
+    out += "<span style=\"";
+    style.AppendTo(out);
+    out += "\">";
+  }
+  for (const RunTag& tag : kRunTags) {
+    if (state.*tag.flag) out += tag.open;
+  }
+  AppendEscapedHtml(out, run);
+  for (auto tag = kRunTags.rbegin(); tag != kRunTags.rend(); ++tag) {
+    if (state.*tag->flag) out += tag->close;
+  }
+  if (!style.Empty()) out += "</span>";
+}
+
 // ---- RTF reading --------------------------------------------------------------------------------
 
 bool IsHighSurrogate(int64_t code) { return code >= 0xD800 && code <= 0xDBFF; }
@@ -135,7 +220,10 @@ bool IsLowSurrogate(int64_t code) { return code >= 0xDC00 && code <= 0xDFFF; }
 class RtfHtmlReader {
  public:
   explicit RtfHtmlReader(std::string_view rtf)
-      : rtf_(rtf), fonts_(VBRICHTEXTRTFFONTS(rtf)), colors_(VBRICHTEXTRTFCOLORS(rtf)) {}
+      : rtf_(rtf), fonts_(VBRICHTEXTRTFFONTS(rtf)), colors_(VBRICHTEXTRTFCOLORS(rtf)) {
+    html_.reserve(rtf.size() + rtf.size() / 2);
+    html_ = "<span>";
+  }
 
   std::string Read() {
     size_t pos = 0;
@@ -155,7 +243,8 @@ class RtfHtmlReader {
     }
     DropHeldSurrogate();
     Flush();
-    return "<span>" + html_ + "</span>";
+    html_ += "</span>";
+    return std::move(html_);
   }
 
  private:
@@ -174,7 +263,8 @@ class RtfHtmlReader {
   // Writes the run as HTML unless it is blank: its blanks then wait for the next run.
   void Flush() {
     if (!runHasText_) return;
-    html_ += VBRICHTEXTRTFFLUSHRUN(run_, state_, fonts_, colors_);
+    AppendRunHtml(html_, run_, state_, fonts_, colors_);
+    run_.clear();
     runHasText_ = false;
   }
 
@@ -318,39 +408,6 @@ class RtfHtmlReader {
   uint32_t heldHighSurrogate_ = 0;
 };
 
-std::string WrapInTag(std::string_view tag, const std::string& inner) {
-  std::string out;
-  out.reserve(inner.size() + 2 * tag.size() + 5);
-  out.append("<").append(tag).append(">").append(inner).append("</").append(tag).append(">");
-  return out;
-}
-
-const std::string* EntryAt(const std::vector<std::string>& list, int64_t index) {
-  if (index < 0 || index >= static_cast<int64_t>(list.size()) || IsBlankText(list[static_cast<size_t>(index)])) {
-    return nullptr;
-  }
-  return &list[static_cast<size_t>(index)];
-}
-
-// The style attribute text of a run: font, size in points with two decimals, colours.
-std::string RunStyle(const RtfRunState& state, const std::vector<std::string>& fonts,
-                     const std::vector<std::string>& colors) {
-  std::string style;
-  if (const std::string* font = EntryAt(fonts, state.font)) style += "font-family:" + EscapeHtmlText(*font) + ";";
-  if (state.size > 0) {
-    style += "font-size:" + std::to_string(state.size / 2) + (state.size % 2 != 0 ? ".50" : ".00") + "pt;";
-  }
-  if (state.color >= 1) {
-    if (const std::string* color = EntryAt(colors, int64_t{state.color} - 1)) style += "color:" + *color + ";";
-  }
-  if (state.background >= 1) {
-    if (const std::string* color = EntryAt(colors, int64_t{state.background} - 1)) {
-      style += "background-color:" + *color + ";";
-    }
-  }
-  return style;
-}
-
 // ---- RTF tables -----------------------------------------------------------------------------------
 
 // Reads the entries of a font table: "\fN ... name;" at the table's level or inside one group per
@@ -451,26 +508,48 @@ int ColorComponent(std::string_view entry, std::string_view name) {
 
 // ---- HTML writing --------------------------------------------------------------------------------
 
-// Scans a text for "property:" values. Searching uses the lower-cased text; values come from the
-// text as written. visit returns false to stop.
-template <typename Visit>
-void ScanCssValues(std::string_view text, std::string_view property, Visit visit) {
-  const std::string lowered = Lower(text);
-  const std::string key = Lower(property) + ":";
-  size_t from = 0;
-  for (size_t found; (found = lowered.find(key, from)) != std::string::npos;) {
-    const char before = found > 0 ? lowered[found - 1] : ';';
-    if (before != ';' && before != ' ' && before != '\t' && before != '"' && before != '\'') {
-      from = found + key.size();  // part of a longer name, as "color:" in "background-color:"
-      continue;
+// A text searched for CSS values: the search runs in its lower-cased copy, made once, and values
+// come from the text as written.
+class CssText {
+ public:
+  explicit CssText(std::string_view text) : text_(text), lowered_(Lower(text)) {}
+
+  // Calls visit with each non-empty trimmed value of the property, until visit returns false.
+  // key is the lower-cased property name followed by ":".
+  template <typename Visit>
+  void EachValue(std::string_view key, Visit visit) const {
+    size_t from = 0;
+    for (size_t found; (found = lowered_.find(key, from)) != std::string::npos;) {
+      const char before = found > 0 ? lowered_[found - 1] : ';';
+      if (before != ';' && before != ' ' && before != '\t' && before != '"' && before != '\'') {
+        from = found + key.size();  // part of a longer name, as "color:" in "background-color:"
+        continue;
+      }
+      const size_t start = found + key.size();
+      const size_t end = std::min(text_.find_first_of(";\"'<>", start), text_.size());
+      std::string value = AllTrim(text_.substr(start, end - start));
+      if (!value.empty() && !visit(std::move(value))) return;
+      from = end;
     }
-    const size_t start = found + key.size();
-    const size_t end = std::min(text.find_first_of(";\"'<>", start), text.size());
-    std::string value = AllTrim(text.substr(start, end - start));
-    if (!value.empty() && !visit(std::move(value))) return;
-    from = end;
   }
-}
+
+  std::string FirstValue(std::string_view key) const {
+    std::string first;
+    EachValue(key, [&](std::string value) {
+      first = std::move(value);
+      return false;
+    });
+    return first;
+  }
+
+  std::string FirstValueLower(std::string_view key) const { return Lower(FirstValue(key)); }
+
+ private:
+  std::string_view text_;
+  std::string lowered_;
+};
+
+std::string CssKey(std::string_view property) { return Lower(property) + ":"; }
 
 std::string HexPairs(std::initializer_list<int> components) {
   std::string out = "#";
@@ -521,8 +600,45 @@ int64_t HalfPoints(std::string_view size) {
   return half >= static_cast<double>(kParamLimit) ? kParamLimit : static_cast<int64_t>(half);
 }
 
-std::string CssLower(std::string_view style, std::string_view property) {
-  return Lower(VBRICHTEXTCSSVALUE(style, property));
+// The controls of a style attribute: weight, slant, decoration, font, size, colours, alignment.
+void AppendStyleControls(std::string& out, const CssText& style, const RtfWriterTable& fonts,
+                         const RtfWriterTable& colors) {
+  const std::string weight = style.FirstValueLower("font-weight:");
+  if (weight == "bold" || weight == "bolder" || weight == "600" || weight == "700" || weight == "800" ||
+      weight == "900") {
+    out += "\\b ";
+  }
+  if (style.FirstValueLower("font-style:") == "italic") out += "\\i ";
+  const std::string decoration = style.FirstValueLower("text-decoration:");
+  if (decoration.find("underline") != std::string::npos) out += "\\ul ";
+  if (decoration.find("line-through") != std::string::npos) out += "\\strike ";
+  if (const int64_t font = fonts.Find(VBRICHTEXTCLEANCSSVALUE(style.FirstValue("font-family:"))); font >= 0) {
+    out += "\\f";
+    AppendNumber(out, font);
+    out += ' ';
+  }
+  if (const std::string size = style.FirstValueLower("font-size:"); !size.empty()) {
+    if (const int64_t half = HalfPoints(size); half > 0) {
+      out += "\\fs";
+      AppendNumber(out, half);
+      out += ' ';
+    }
+  }
+  if (const int64_t color = colors.Find(VBRICHTEXTNORMALIZECOLOR(style.FirstValue("color:"))); color >= 0) {
+    out += "\\cf";
+    AppendNumber(out, color + 1);
+    out += ' ';
+  }
+  if (const int64_t color = colors.Find(VBRICHTEXTNORMALIZECOLOR(style.FirstValue("background-color:"))); color >= 0) {
+    out += "\\highlight";
+    AppendNumber(out, color + 1);
+    out += ' ';
+  }
+  const std::string align = style.FirstValueLower("text-align:");
+  if (align == "center") out += "\\qc ";
+  if (align == "right") out += "\\qr ";
+  if (align == "justify") out += "\\qj ";
+  if (align == "left") out += "\\ql ";
 }
 
 bool IsFormattingTag(std::string_view name) {
@@ -624,9 +740,9 @@ class HtmlRtfWriter {
   std::vector<List> lists_;
 };
 
-void CollectFonts(std::string_view html, RtfWriterTable& fonts) {
+void CollectFonts(const CssText& html, RtfWriterTable& fonts) {
   fonts.Add("Arial");
-  ScanCssValues(html, "font-family", [&](std::string value) {
+  html.EachValue("font-family:", [&](std::string value) {
     const std::string family = VBRICHTEXTCLEANCSSVALUE(value);
     if (!IsBlankText(family)) fonts.Add(family);
     return true;
@@ -634,13 +750,13 @@ void CollectFonts(std::string_view html, RtfWriterTable& fonts) {
 }
 
 // Hexadecimal colours written anywhere, then the color values, then the background-color values.
-void CollectColors(std::string_view html, RtfWriterTable& colors) {
+void CollectColors(std::string_view html, const CssText& css, RtfWriterTable& colors) {
   for (size_t hash = html.find('#'); hash != std::string_view::npos; hash = html.find('#', hash + 1)) {
     const std::string_view candidate = html.substr(hash, 7);
     if (VBRICHTEXTISHEXCOLOR(candidate)) colors.Add(Lower(candidate));
   }
-  for (std::string_view property : {"color", "background-color"}) {
-    ScanCssValues(html, property, [&](std::string value) {
+  for (std::string_view key : {"color:", "background-color:"}) {
+    css.EachValue(key, [&](std::string value) {
       const std::string color = VBRICHTEXTNORMALIZECOLOR(value);
       if (!color.empty()) colors.Add(color);
       return true;
@@ -833,18 +949,10 @@ std::string VBRICHTEXTRTFTOHTML(const Value& rtf) {
 std::string VBRICHTEXTRTFFLUSHRUN(std::string& run, const RtfRunState& state, const std::vector<std::string>& fonts,
                                   const std::vector<std::string>& colors) {
   if (IsBlankText(run)) return "";
-  std::string t = EscapeHtmlText(run);
-  // Each wrap encloses the previous one, so bold ends outermost.
-  if (state.sup) t = WrapInTag("sup", t);
-  if (state.sub) t = WrapInTag("sub", t);
-  if (state.strike) t = WrapInTag("s", t);
-  if (state.underline) t = WrapInTag("u", t);
-  if (state.italic) t = WrapInTag("em", t);
-  if (state.bold) t = WrapInTag("strong", t);
-  const std::string style = RunStyle(state, fonts, colors);
-  if (!style.empty()) t = "<span style=\"" + style + "\">" + t + "</span>";
+  std::string html;
+  AppendRunHtml(html, run, state, fonts, colors);
   run.clear();
-  return t;
+  return html;
 }
 
 std::vector<std::string> VBRICHTEXTRTFFONTS(std::string_view rtf) { return RtfFontTableReader(rtf).Read(); }
@@ -879,8 +987,9 @@ std::string VBRICHTEXTTORTF(const Value& content, const Value& format) {
 std::string VBRICHTEXTHTMLTORTF(std::string_view html) {
   RtfWriterTable fonts;
   RtfWriterTable colors;
-  CollectFonts(html, fonts);
-  CollectColors(html, colors);
+  const CssText css(html);
+  CollectFonts(css, fonts);
+  CollectColors(html, css, colors);
   std::string rtf = RtfHeader(fonts, colors);
   rtf += HtmlRtfWriter(html, fonts, colors).Write();
   rtf += '}';
@@ -896,31 +1005,7 @@ std::string VBRICHTEXTTAGRTFCONTROLS(std::string_view name, std::string_view sty
   if (name == "s" || name == "strike") out += "\\strike ";
   if (name == "sup") out += "\\super ";
   if (name == "sub") out += "\\sub ";
-  const std::string weight = CssLower(style, "font-weight");
-  if (weight == "bold" || weight == "bolder" || weight == "600" || weight == "700" || weight == "800" ||
-      weight == "900") {
-    out += "\\b ";
-  }
-  if (CssLower(style, "font-style") == "italic") out += "\\i ";
-  const std::string decoration = CssLower(style, "text-decoration");
-  if (decoration.find("underline") != std::string::npos) out += "\\ul ";
-  if (decoration.find("line-through") != std::string::npos) out += "\\strike ";
-  if (const int64_t font = fonts.Find(VBRICHTEXTCLEANCSSVALUE(VBRICHTEXTCSSVALUE(style, "font-family"))); font >= 0) {
-    out += "\\f" + std::to_string(font) + " ";
-  }
-  if (const std::string size = CssLower(style, "font-size"); !size.empty()) {
-    if (const int64_t half = HalfPoints(size); half > 0) out += "\\fs" + std::to_string(half) + " ";
-  }
-  if (const int64_t color = colors.Find(VBRICHTEXTNORMALIZECOLOR(VBRICHTEXTCSSVALUE(style, "color"))); color >= 0) {
-    out += "\\cf" + std::to_string(color + 1) + " ";
-  }
-  const std::string background = VBRICHTEXTNORMALIZECOLOR(VBRICHTEXTCSSVALUE(style, "background-color"));
-  if (const int64_t color = colors.Find(background); color >= 0) out += "\\highlight" + std::to_string(color + 1) + " ";
-  const std::string align = CssLower(style, "text-align");
-  if (align == "center") out += "\\qc ";
-  if (align == "right") out += "\\qr ";
-  if (align == "justify") out += "\\qj ";
-  if (align == "left") out += "\\ql ";
+  if (!style.empty()) AppendStyleControls(out, CssText(style), fonts, colors);
   return out;
 }
 
@@ -940,7 +1025,7 @@ std::string VBRICHTEXTRTFTEXT(std::string_view text) {
 
 std::vector<std::string> VBRICHTEXTCSSVALUES(std::string_view text, std::string_view property) {
   std::vector<std::string> values;
-  ScanCssValues(text, property, [&](std::string value) {
+  CssText(text).EachValue(CssKey(property), [&](std::string value) {
     values.push_back(std::move(value));
     return true;
   });
@@ -948,12 +1033,7 @@ std::vector<std::string> VBRICHTEXTCSSVALUES(std::string_view text, std::string_
 }
 
 std::string VBRICHTEXTCSSVALUE(std::string_view style, std::string_view property) {
-  std::string first;
-  ScanCssValues(style, property, [&](std::string value) {
-    first = std::move(value);
-    return false;
-  });
-  return first;
+  return CssText(style).FirstValue(CssKey(property));
 }
 
 std::string VBRICHTEXTCLEANCSSVALUE(std::string_view value) {
