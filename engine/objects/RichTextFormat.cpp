@@ -241,7 +241,7 @@ class RtfHtmlReader {
         pos = Escape(pos);
       }
     }
-    DropHeldSurrogate();
+    ReplaceHeldSurrogate();
     Flush();
     html_ += "</span>";
     return std::move(html_);
@@ -269,7 +269,7 @@ class RtfHtmlReader {
   }
 
   void AppendToRun(std::string_view bytes) {
-    DropHeldSurrogate();
+    ReplaceHeldSurrogate();
     run_ += bytes;
     if (!runHasText_) runHasText_ = !IsBlankText(bytes);
   }
@@ -375,7 +375,7 @@ class RtfHtmlReader {
     const int64_t code = n < 0 ? n + 65536 : n;
     pending_ = state_.uc;
     if (IsHighSurrogate(code)) {
-      DropHeldSurrogate();
+      ReplaceHeldSurrogate();
       heldHighSurrogate_ = static_cast<uint32_t>(code);
     } else if (IsLowSurrogate(code) && heldHighSurrogate_ != 0) {
       const uint32_t pair = 0x10000 + ((heldHighSurrogate_ - 0xD800) << 10) + static_cast<uint32_t>(code - 0xDC00);
@@ -387,7 +387,7 @@ class RtfHtmlReader {
   }
 
   // A high surrogate without its low half becomes the replacement character.
-  void DropHeldSurrogate() {
+  void ReplaceHeldSurrogate() {
     if (heldHighSurrogate_ == 0) return;
     heldHighSurrogate_ = 0;
     run_ += Utf8Encode(0xFFFD);
