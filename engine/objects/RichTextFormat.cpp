@@ -600,9 +600,15 @@ int64_t HalfPoints(std::string_view size) {
   return half >= static_cast<double>(kParamLimit) ? kParamLimit : static_cast<int64_t>(half);
 }
 
-// The controls of a style attribute: weight, slant, decoration, font, size, colours, alignment.
-void AppendStyleControls(std::string& out, const CssText& style, const RtfWriterTable& fonts,
-                         const RtfWriterTable& colors) {
+// Appends "\word" followed by the number and the space that ends the control word.
+void AppendControl(std::string& out, std::string_view word, int64_t number) {
+  out += '\\';
+  out += word;
+  AppendNumber(out, number);
+  out += ' ';
+}
+
+void AppendWeightSlantAndDecoration(std::string& out, const CssText& style) {
   const std::string weight = style.FirstValueLower("font-weight:");
   if (weight == "bold" || weight == "bolder" || weight == "600" || weight == "700" || weight == "800" ||
       weight == "900") {
@@ -612,28 +618,26 @@ void AppendStyleControls(std::string& out, const CssText& style, const RtfWriter
   const std::string decoration = style.FirstValueLower("text-decoration:");
   if (decoration.find("underline") != std::string::npos) out += "\\ul ";
   if (decoration.find("line-through") != std::string::npos) out += "\\strike ";
+}
+
+// Font and colours are numbers in the document's tables; a value not listed there gives nothing.
+void AppendFontSizeAndColours(std::string& out, const CssText& style, const RtfWriterTable& fonts,
+                              const RtfWriterTable& colors) {
   if (const int64_t font = fonts.Find(VBRICHTEXTCLEANCSSVALUE(style.FirstValue("font-family:"))); font >= 0) {
-    out += "\\f";
-    AppendNumber(out, font);
-    out += ' ';
+    AppendControl(out, "f", font);
   }
   if (const std::string size = style.FirstValueLower("font-size:"); !size.empty()) {
-    if (const int64_t half = HalfPoints(size); half > 0) {
-      out += "\\fs";
-      AppendNumber(out, half);
-      out += ' ';
-    }
+    if (const int64_t half = HalfPoints(size); half > 0) AppendControl(out, "fs", half);
   }
   if (const int64_t color = colors.Find(VBRICHTEXTNORMALIZECOLOR(style.FirstValue("color:"))); color >= 0) {
-    out += "\\cf";
-    AppendNumber(out, color + 1);
-    out += ' ';
+    AppendControl(out, "cf", color + 1);
   }
   if (const int64_t color = colors.Find(VBRICHTEXTNORMALIZECOLOR(style.FirstValue("background-color:"))); color >= 0) {
-    out += "\\highlight";
-    AppendNumber(out, color + 1);
-    out += ' ';
+    AppendControl(out, "highlight", color + 1);
   }
+}
+
+void AppendAlignment(std::string& out, const CssText& style) {
   const std::string align = style.FirstValueLower("text-align:");
   if (align == "center") out += "\\qc ";
   if (align == "right") out += "\\qr ";
@@ -1005,7 +1009,11 @@ std::string VBRICHTEXTTAGRTFCONTROLS(std::string_view name, std::string_view sty
   if (name == "s" || name == "strike") out += "\\strike ";
   if (name == "sup") out += "\\super ";
   if (name == "sub") out += "\\sub ";
-  if (!style.empty()) AppendStyleControls(out, CssText(style), fonts, colors);
+  if (style.empty()) return out;
+  const CssText css(style);
+  AppendWeightSlantAndDecoration(out, css);
+  AppendFontSizeAndColours(out, css, fonts, colors);
+  AppendAlignment(out, css);
   return out;
 }
 
