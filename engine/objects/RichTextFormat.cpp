@@ -105,10 +105,10 @@ std::string EscapeHtmlText(std::string_view text) {
   return out;
 }
 
-// Strips a leading byte-order mark and trailing NUL bytes.
-std::string CleanText(std::string text) {
-  if (StartsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);
-  while (!text.empty() && text.back() == '\0') text.pop_back();
+// The text without a leading byte-order mark and without trailing NUL bytes.
+std::string_view CleanView(std::string_view text) {
+  if (StartsWith(text, "\xEF\xBB\xBF")) text.remove_prefix(3);
+  while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
   return text;
 }
 
@@ -221,7 +221,7 @@ class RtfHtmlReader {
  public:
   explicit RtfHtmlReader(std::string_view rtf)
       : rtf_(rtf), fonts_(VBRICHTEXTRTFFONTS(rtf)), colors_(VBRICHTEXTRTFCOLORS(rtf)) {
-    html_.reserve(rtf.size() + rtf.size() / 2);
+    html_.reserve(5 * rtf.size());  // runs of styled text take about four times their RTF
     html_ = "<span>";
   }
 
@@ -660,7 +660,10 @@ class HtmlRtfWriter {
   HtmlRtfWriter(std::string_view html, const RtfWriterTable& fonts, const RtfWriterTable& colors)
       : html_(html), fonts_(fonts), colors_(colors) {}
 
-  std::string Write() {
+  // The body written after header, which the result starts with.
+  std::string Write(std::string header) {
+    body_ = std::move(header);
+    body_.reserve(body_.size() + html_.size() + html_.size() / 4);
     size_t pos = 0;
     while (pos < html_.size()) {
       const size_t lt = html_.find('<', pos);
@@ -897,8 +900,8 @@ int64_t RtfWriterTable::Find(std::string_view entry) const {
 // ---- Recognition and cleaning ---------------------------------------------------------------------
 
 std::string VBRICHTEXTNORMALIZEINPUT(const Value& value) {
-  if (const std::string* text = value.StringRef()) return CleanText(*text);
-  return value.IsNil() ? std::string() : CleanText(GenericText(value));
+  if (const std::string* text = value.StringRef()) return std::string(CleanView(*text));
+  return value.IsNil() ? std::string() : std::string(CleanView(GenericText(value)));
 }
 
 std::string VBRICHTEXTTRIMSTART(std::string_view text) { return std::string(TrimStartView(text)); }
@@ -946,6 +949,8 @@ int64_t VBRICHTEXTATFROM(std::string_view needle, std::string_view text, int64_t
 // ---- Reading RTF ----------------------------------------------------------------------------------------
 
 std::string VBRICHTEXTRTFTOHTML(const Value& rtf) {
+  // A text is read where it stands: a large document is not copied first.
+  if (const std::string* text = rtf.StringRef()) return RtfHtmlReader(CleanView(*text)).Read();
   const std::string text = VBRICHTEXTNORMALIZEINPUT(rtf);
   return RtfHtmlReader(text).Read();
 }
@@ -994,8 +999,7 @@ std::string VBRICHTEXTHTMLTORTF(std::string_view html) {
   const CssText css(html);
   CollectFonts(css, fonts);
   CollectColors(html, css, colors);
-  std::string rtf = RtfHeader(fonts, colors);
-  rtf += HtmlRtfWriter(html, fonts, colors).Write();
+  std::string rtf = HtmlRtfWriter(html, fonts, colors).Write(RtfHeader(fonts, colors));
   rtf += '}';
   return rtf;
 }
