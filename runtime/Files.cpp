@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <limits>
 #include <cstdlib>
 #include <vector>
 
@@ -13,30 +15,55 @@ namespace nv {
 
 namespace {
 
-// Reads a regular file whole; anything that is not a readable regular file gives "".
-std::string ReadWhole(const std::string& path) {
-  if (path.empty()) return "";
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return "";
+// True when path names a regular file; a FIFO, device or directory is never opened, so a read
+// cannot block on it.
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Reads a regular file whole when it holds at most maxBytes bytes. The file is checked before it
+// is opened and opened non-blocking, so a name swapped for a FIFO in between cannot block either.
+FileReadStatus ReadWhole(const std::string& path, size_t maxBytes, std::string& bytes) {
+  bytes.clear();
+  if (!IsUsablePath(path) || !IsRegularFile(path)) return FileReadStatus::Missing;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return FileReadStatus::Missing;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
-    return "";
+    return FileReadStatus::Missing;
   }
-  std::string bytes;
+  if (static_cast<uint64_t>(info.st_size) > maxBytes) {
+    ::close(fd);
+    return FileReadStatus::TooLarge;
+  }
   bytes.reserve(static_cast<size_t>(info.st_size));
+  FileReadStatus status = FileReadStatus::Ok;
   char buffer[65536];
   for (;;) {
     ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      bytes.clear();
+      status = FileReadStatus::Missing;
       break;
     }
     if (got == 0) break;
+    // A file that grows while it is read is held to the same limit.
+    if (bytes.size() + static_cast<size_t>(got) > maxBytes) {
+      status = FileReadStatus::TooLarge;
+      break;
+    }
     bytes.append(buffer, static_cast<size_t>(got));
   }
   ::close(fd);
+  if (status != FileReadStatus::Ok) bytes.clear();
+  return status;
+}
+
+std::string ReadWhole(const std::string& path) {
+  std::string bytes;
+  ReadWhole(path, std::numeric_limits<size_t>::max(), bytes);
   return bytes;
 }
 
@@ -49,6 +76,14 @@ std::string TempDirectory() {
 
 }  // namespace
 
+bool IsUsablePath(std::string_view path) {
+  return !path.empty() && path.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
+}
+
+FileReadStatus ReadBinaryFileLimited(const std::string& path, size_t maxBytes, std::string& bytes) {
+  return ReadWhole(path, maxBytes, bytes);
+}
+
 std::string ReadTextFile(const std::string& path) {
   std::string bytes = ReadWhole(path);
   // Files written by older tools may end with the byte 26 end-of-file mark.
@@ -59,7 +94,7 @@ std::string ReadTextFile(const std::string& path) {
 std::string ReadBinaryFile(const std::string& path) { return ReadWhole(path); }
 
 bool WriteFile(const std::string& path, std::string_view bytes) {
-  if (path.empty()) return false;
+  if (!IsUsablePath(path)) return false;
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   const char* data = bytes.data();
@@ -80,11 +115,10 @@ bool WriteFile(const std::string& path, std::string_view bytes) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat info {};
-  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  return IsUsablePath(path) && IsRegularFile(path);
 }
 
-bool DeleteFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) { return IsUsablePath(path) && ::unlink(path.c_str()) == 0; }
 
 std::string CreateTempFile(std::string_view prefix, std::string_view extension) {
   // A prefix must not lead the file out of the temporary directory.

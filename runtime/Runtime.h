@@ -173,12 +173,21 @@ void ASort(const Value& array);
 
 // ---- Files ---------------------------------------------------------------------------------------------
 
+/// True when path can name a file: not empty and free of NUL, CR and LF. Every file operation
+/// below refuses any other path (a NUL would otherwise cut the name short at the system call).
+bool IsUsablePath(std::string_view path);
+/// Outcome of a bounded read: the bytes, no readable regular file, or a file over the limit.
+enum class FileReadStatus { Ok, Missing, TooLarge };
+/// Reads a regular file whole into bytes when it holds at most maxBytes bytes; bytes is empty
+/// unless the status is Ok. A FIFO, device or directory is Missing and is never opened.
+FileReadStatus ReadBinaryFileLimited(const std::string& path, size_t maxBytes, std::string& bytes);
 /// Reads a whole file; a missing file gives "". Removes one trailing byte 26 (templates, data).
 std::string ReadTextFile(const std::string& path);
 /// Reads a whole file unchanged; a missing file gives "".
 std::string ReadBinaryFile(const std::string& path);
 /// Writes a whole file; true on success.
 bool WriteFile(const std::string& path, std::string_view bytes);
+/// True for an existing regular file.
 bool FileExists(const std::string& path);
 bool DeleteFile(const std::string& path);
 /// Creates a uniquely named empty file (mode 0600) in the system temporary directory (TMPDIR, else

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <limits>
@@ -492,4 +493,49 @@ TEST(ValueIdentity, SameKindAndSameContentOrSameReference) {
   Value list = Value::NewArray();
   EXPECT_TRUE(list.Identical(Value(list)));
   EXPECT_FALSE(list.Identical(Value::NewArray()));
+}
+
+TEST(RuntimeFiles, PathsWithNulCrOrLfAreRefusedByEveryFileOperation) {
+  // A NUL used to cut the name short at the system call, so "x\0y" read, wrote or deleted "x".
+  const std::string path = CreateTempFile("nv_paths_", ".txt");
+  ASSERT_FALSE(path.empty());
+  ASSERT_TRUE(WriteFile(path, "kept"));
+  for (const std::string& bad : {path + std::string("\0.other", 7), path + "\n", path + "\r"}) {
+    EXPECT_FALSE(IsUsablePath(bad));
+    EXPECT_FALSE(FileExists(bad));
+    EXPECT_EQ(ReadBinaryFile(bad), "");
+    EXPECT_EQ(ReadTextFile(bad), "");
+    EXPECT_FALSE(WriteFile(bad, "lost"));
+    EXPECT_FALSE(DeleteFile(bad));
+  }
+  EXPECT_EQ(ReadBinaryFile(path), "kept");
+  EXPECT_TRUE(DeleteFile(path));
+  EXPECT_FALSE(IsUsablePath(""));
+}
+
+TEST(RuntimeFiles, OnlyRegularFilesAreReadAndNeverBlock) {
+  // A FIFO without a writer would block the open; /dev/zero would never end; a directory has no bytes.
+  const std::string fifo = CreateTempFile("nv_fifo_", "");
+  ASSERT_TRUE(DeleteFile(fifo));
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string bytes = "stale";
+  EXPECT_EQ(ReadBinaryFileLimited(fifo, 100, bytes), FileReadStatus::Missing);
+  EXPECT_EQ(bytes, "");
+  EXPECT_EQ(ReadBinaryFile(fifo), "");
+  EXPECT_FALSE(FileExists(fifo));
+  EXPECT_TRUE(DeleteFile(fifo));
+  EXPECT_EQ(ReadBinaryFileLimited("/dev/zero", 100, bytes), FileReadStatus::Missing);
+  EXPECT_EQ(ReadBinaryFile("/tmp"), "");
+}
+
+TEST(RuntimeFiles, BoundedReadRefusesFilesOverTheLimit) {
+  const std::string path = CreateTempFile("nv_bound_", ".bin");
+  ASSERT_TRUE(WriteFile(path, "0123456789"));
+  std::string bytes;
+  EXPECT_EQ(ReadBinaryFileLimited(path, 9, bytes), FileReadStatus::TooLarge);
+  EXPECT_EQ(bytes, "");
+  EXPECT_EQ(ReadBinaryFileLimited(path, 10, bytes), FileReadStatus::Ok);
+  EXPECT_EQ(bytes, "0123456789");
+  EXPECT_EQ(ReadBinaryFileLimited(path + ".missing", 10, bytes), FileReadStatus::Missing);
+  DeleteFile(path);
 }
