@@ -129,6 +129,7 @@ bool TContextoEjecucion::RespondsTo(std::string_view name) const {
                        "hContinuacionesTabla",
                        "cErrorCriticoComposicion",
                        "lCreated",
+                       "oCacheImagenes",
                        "New",
                        "Init",
                        "Create",
@@ -226,6 +227,7 @@ void TContextoEjecucion::Reset(const Value& conector, const Value& evaluador, co
   hAccumulatorFormulaPlans = Value::NewHash();
   hContinuacionesTabla = Value::NewHash();
   cErrorCriticoComposicion.clear();
+  oCacheImagenes = Value();
   hVariablesCache = Value();
   lEvaluatorStateSynchronized = false;
   ResetDataVarRuntimeCache();
@@ -245,6 +247,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Create() {
   Value continuaciones = HGet(hOpciones, "hContinuacionesTabla");
   hContinuacionesTabla = continuaciones.IsHash() ? continuaciones.Clone() : Value::NewHash();
   cErrorCriticoComposicion.clear();
+  oCacheImagenes = Value();
   nIndiceRegistro = -1;
   nTotalRegistros = 0;
   hRegistroAnterior = Value::NewHash();

@@ -72,6 +72,9 @@ class TContextoEjecucion : public Object, public ContextoEtiquetas, public Recep
   std::string cErrorCriticoComposicion;
   /// True between Create and End.
   bool lCreated = false;
+  /// Image results of this run, kept by the image objects (an opaque object, nil until the first
+  /// image); dropped by Create and End so that no run sees another run's files.
+  Value oCacheImagenes;
 
   ~TContextoEjecucion() override = default;
   std::string_view ClassName() const override { return "TContextoEjecucion"; }

@@ -13,6 +13,7 @@
 #include "run/TFlujoTexto.h"
 #include "run/TMotorComposicion.h"
 #include "run/TMotorPaginacion.h"
+#include "run/TContextoEjecucion.h"
 
 namespace nv {
 
@@ -144,7 +145,11 @@ Value TMotorEjecucion::LabelLayoutPlantilla() const {
 Value TMotorEjecucion::Ejecutar() {
   int64_t mark = MillisecondClock();
   ResetPerformanceDiagnostics();
-  if (EsDocumentoEtiquetas()) return EjecutarEtiquetas();
+  if (EsDocumentoEtiquetas()) {
+    Value documento = EjecutarEtiquetas();
+    SoltarCacheImagenes();
+    return documento;
+  }
 
   Value pagina = PaginaPlantilla();
   Value objetos = ObjetosPlantilla();
@@ -164,7 +169,12 @@ Value TMotorEjecucion::Ejecutar() {
 
   Value documento = Paginacion().Paginar(pagina, list);
   hPerformanceDiagnostics.Set("nPaginationMs", Elapsed(mark, MillisecondClock()));
+  SoltarCacheImagenes();
   return documento;
+}
+
+void TMotorEjecucion::SoltarCacheImagenes() {
+  if (auto* contexto = oContextoEjecucion.As<TContextoEjecucion>()) contexto->oCacheImagenes = Value();
 }
 
 Value TMotorEjecucion::EjecutarEtiquetas() {

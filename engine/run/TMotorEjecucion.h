@@ -59,6 +59,8 @@ class TMotorEjecucion : public Object {
  private:
   /// The label road with the template's page, layout and objects and the connector's records.
   Value EjecutarEtiquetas();
+  /// Drops the image results the run kept on the context: the next run reads its files afresh.
+  void SoltarCacheImagenes();
   /// Composes every layout object in template order into one list of render objects, summing the
   /// timing figures of the objects that keep them.
   Value ComponerObjetos(const Value& objetos);
