@@ -182,10 +182,10 @@ bool ConvertDetailRecord(const std::string& prefix, const Value& record, Value& 
   return true;
 }
 
-// Walks the detail sources in their order of precedence. For every record of the source that
-// wins, calls take(record); take returns false to stop early.
+// Walks the records of the first "DetalleVar" block that yields any, calling take(record); take
+// returns false to stop early. Returns true when some block yielded a record.
 template <typename Take>
-void WalkDetailRecords(const Value& data, Take take) {
+bool WalkDetalleVarRecords(const Value& data, Take take) {
   Value blocks = HGet(data, "DetalleVar");
   if (const HashPtr* b = blocks.HashRef()) {
     for (const auto& block : **b) {
@@ -197,12 +197,20 @@ void WalkDetailRecords(const Value& data, Take take) {
         Value row;
         if (!ConvertDetailRecord(prefix, record, row)) continue;
         yielded = true;
-        if (!take(std::move(row))) return;
+        if (!take(std::move(row))) return true;
       }
       // Only the first block that yields records counts.
-      if (yielded) return;
+      if (yielded) return true;
     }
   }
+  return false;
+}
+
+// Walks the detail sources in their order of precedence. For every record of the source that
+// wins, calls take(record); take returns false to stop early.
+template <typename Take>
+void WalkDetailRecords(const Value& data, Take take) {
+  if (WalkDetalleVarRecords(data, take)) return;
   for (std::string_view key : kAlternativeDetailKeys) {
     Value records = HGet(data, key);
     if (!records.IsArray()) continue;
@@ -219,6 +227,16 @@ Value TConectorDatos::RegistrosDetalle(const Value& data) {
   Value result = Value::NewArray();
   Array& out = result.AsArray();
   WalkDetailRecords(data, [&out](Value record) {
+    out.push_back(std::move(record));
+    return true;
+  });
+  return result;
+}
+
+Value TConectorDatos::RegistrosDetalleVar(const Value& data) {
+  Value result = Value::NewArray();
+  Array& out = result.AsArray();
+  WalkDetalleVarRecords(data, [&out](Value record) {
     out.push_back(std::move(record));
     return true;
   });

@@ -57,6 +57,11 @@ class TConectorDatos : public Object, public FuenteRegistros, public FuenteVaria
   /// hashes of the first alternative detail key holding an array, else an empty array.
   Value GetRegistrosDetalle() override;
 
+  /// Returns the records of the first "DetalleVar" block of data that yields any: one hash per
+  /// line, keyed "BLOCK.FIELD", typed values ({"tipo", "valor"}) unwrapped to their "valor";
+  /// an empty array when there is none. The record lists of tables and charts.
+  static Value RegistrosDetalleVar(const Value& data);
+
   /// True for a numeric mask in the source notation: only "-", "&", "#", "9", "0", "," and "."
   /// after trimming, at least one of "&", "#", "9", and not starting with "@".
   static bool EsMascaraNumericaVb12(const Value& value);

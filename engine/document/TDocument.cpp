@@ -11,6 +11,8 @@
 #include "document/Clamp.h"
 #include "document/TLabelLayout.h"
 #include "objects/TBarcode.h"
+#include "objects/TChart.h"
+#include "objects/TImage.h"
 #include "objects/TEllipse.h"
 #include "objects/TLine.h"
 #include "objects/TObjectBase.h"
@@ -254,7 +256,7 @@ Value TDocument::CreateObjectByType(const Value& typeName) {
   if (!typeName.IsString()) return Value();
   const std::string& type = typeName.AsString();
   const Value owner = Value(shared_from_this());
-  // Exact, case-sensitive type names. The image ("TImage"), chart ("TChart"), table ("TTable"),
+  // Exact, case-sensitive type names. The table ("TTable"),
   // formatted text ("TFormattedText") and rich text ("richText") classes join this list when they
   // are built; until then their names, like any unknown one, yield nil and the object is dropped.
   if (type == "TText") return Value(TText::New(owner));
@@ -262,6 +264,8 @@ Value TDocument::CreateObjectByType(const Value& typeName) {
   if (type == "TEllipse") return Value(TEllipse::New(owner));
   if (type == "TLine") return Value(TLine::New(owner));
   if (type == "TBarcode") return Value(TVBBarcode::New(owner));
+  if (type == "TImage") return Value(TVBImage::New(owner));
+  if (type == "TChart") return Value(TChart::New(owner));
   return Value();
 }
 

@@ -6,6 +6,8 @@
 #include "Json.h"
 #include "Runtime.h"
 #include "objects/TBarcode.h"
+#include "objects/TChart.h"
+#include "objects/TImage.h"
 #include "document/TDocument.h"
 #include "document/TLabelLayout.h"
 #include "objects/TObjectBase.h"
@@ -327,8 +329,14 @@ TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
   Value barcode = doc->CreateObjectByType("TBarcode");
   ASSERT_NE(barcode.As<TVBBarcode>(), nullptr);
   EXPECT_EQ(barcode.As<TObjectBase>()->oParent.ObjectRaw(), doc.get());
+  Value image = doc->CreateObjectByType("TImage");
+  ASSERT_NE(image.As<TVBImage>(), nullptr);
+  EXPECT_EQ(image.As<TObjectBase>()->oParent.ObjectRaw(), doc.get());
+  Value chart = doc->CreateObjectByType("TChart");
+  ASSERT_NE(chart.As<TChart>(), nullptr);
+  EXPECT_EQ(chart.As<TObjectBase>()->oParent.ObjectRaw(), doc.get());
   // Types whose classes are not part of the engine yet are dropped like unknown ones.
-  for (const char* type : {"TImage", "TTable", "TChart", "TFormattedText", "richText"}) {
+  for (const char* type : {"TTable", "TFormattedText", "richText"}) {
     EXPECT_TRUE(doc->CreateObjectByType(type).IsNil()) << type;
   }
   Value text = doc->CreateObjectFromData(Tpl(R"j({"cType": "TText", "cId": "t1", "cText": "DATOS.X"})j"));

@@ -12,7 +12,9 @@
 #include "Runtime.h"
 #include "objects/Field.h"
 #include "objects/TBarcode.h"
+#include "objects/TChart.h"
 #include "objects/TEllipse.h"
+#include "objects/TImage.h"
 #include "objects/TLine.h"
 #include "objects/TObjectBaseFields.h"
 #include "objects/TRectangle.h"
@@ -185,6 +187,8 @@ TEST(ObjectFields, EverySavedMemberSurvivesSaveAndLoad) {
   ExpectEverySavedMemberRoundTrips<TEllipse>();
   ExpectEverySavedMemberRoundTrips<TLine>();
   ExpectEverySavedMemberRoundTrips<TVBBarcode>();
+  ExpectEverySavedMemberRoundTrips<TVBImage>();
+  ExpectEverySavedMemberRoundTrips<TChart>();
 }
 
 TEST(ObjectFields, EveryMemberIsAnsweredForAndListedOnce) {
@@ -193,6 +197,8 @@ TEST(ObjectFields, EveryMemberIsAnsweredForAndListedOnce) {
   ExpectEveryRowIsAnsweredForOnce<TEllipse>();
   ExpectEveryRowIsAnsweredForOnce<TLine>();
   ExpectEveryRowIsAnsweredForOnce<TVBBarcode>();
+  ExpectEveryRowIsAnsweredForOnce<TVBImage>();
+  ExpectEveryRowIsAnsweredForOnce<TChart>();
 }
 
 TEST(ObjectFields, FontBlockRowsAreSharedByTextAndBarcode) {

@@ -1,0 +1,175 @@
+#include "objects/TChart.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Accessors.h"
+#include "Json.h"
+#include "Runtime.h"
+#include "data/TConectorDatosReg.h"
+#include "formula/TEvaluadorFormulas.h"
+#include "layout_test_support.h"
+#include "run/TContextoEjecucion.h"
+
+using namespace nv;
+using namespace nv::testing_support;
+
+namespace {
+
+Value Line(const char* group, const char* name) {
+  return HashOf({{"grupo", group}, {"nombre", name}, {"tipo", "texto"}});
+}
+
+/// A run whose connector holds the detail lines sent by Lines (stored as typed values
+/// {"tipo", "valor"}, as a host registers them).
+class ChartRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    connector->Create();
+    evaluator->Create();
+    context = TContextoEjecucion::New(Value(connector), Value(evaluator), Value::NewHash());
+    context->Create();
+  }
+  void TearDown() override {
+    context->End();
+    evaluator->End();
+    connector->End();
+  }
+
+  void Lines(const Value& definitions, const Value& rows) { connector->SendDataLine(definitions, rows); }
+
+  /// The records (A, x, 1), (A, y, 2), (B, x, 3), (A, x, 4) under L.FILA, L.COL, L.VAL.
+  void CrosstabLines() {
+    Lines(Value::FromArray({Line("L", "FILA"), Line("L", "COL"), Line("L", "VAL")}),
+          Value::FromArray({Value::FromArray({"A", "x", Value::Int(1)}), Value::FromArray({"A", "y", Value::Int(2)}),
+                            Value::FromArray({"B", "x", Value::Int(3)}), Value::FromArray({"A", "x", Value::Int(4)})}));
+  }
+
+  Value Render(const char* kind, const Value& spec) {
+    auto chart = TChart::New();
+    chart->Load(HashOf({{"cChartKind", kind}, {"hChartSpec", spec}}));
+    return chart->GenerarRenderizable(Value(context));
+  }
+
+  std::shared_ptr<TConectorDatosReg> connector = TConectorDatosReg::New();
+  std::shared_ptr<TEvaluadorFormulas> evaluator = TEvaluadorFormulas::New();
+  std::shared_ptr<TContextoEjecucion> context;
+};
+
+Value CrosstabSpec() {
+  return HashOf({{"cRowFormula", "L.FILA"}, {"cColumnFormula", "L.COL"}, {"cCellFormula", "L.VAL"}});
+}
+
+}  // namespace
+
+TEST(ChartModel, LoadResetsAbsentKeysAndSaveKeepsTheSpecItself) {
+  auto chart = TChart::New();
+  EXPECT_EQ(ValueString(chart->cName), "Grafico");
+  EXPECT_EQ(ValueString(chart->cType), "TChart");
+  EXPECT_EQ(chart->cChartKind, "chart");
+  EXPECT_TRUE(chart->hChartSpec.IsHash() && chart->hChartSpec.Len() == 0);
+
+  const Value spec = HashOf({{"cValueFormula", "1"}});
+  chart->Load(HashOf({{"cChartKind", Value::Int(3)}, {"hChartSpec", spec}, {"cVb12SourceJson", "{}"}}));
+  EXPECT_EQ(chart->cChartKind, "3");
+  EXPECT_TRUE(chart->hChartSpec.Identical(spec));
+  EXPECT_EQ(chart->cVb12SourceJson, "{}");
+  const Value saved = chart->Save();
+  const std::vector<std::string> keys = Keys(saved);
+  EXPECT_EQ(std::vector<std::string>(keys.end() - 3, keys.end()),
+            (std::vector<std::string>{"cChartKind", "hChartSpec", "cVb12SourceJson"}));
+  EXPECT_TRUE(saved["hChartSpec"].Identical(spec));
+
+  chart->Load(HashOf({{"hChartSpec", "not a hash"}}));
+  EXPECT_EQ(chart->cChartKind, "chart");
+  EXPECT_TRUE(chart->hChartSpec.IsHash() && chart->hChartSpec.Len() == 0);
+  EXPECT_EQ(chart->cVb12SourceJson, "");
+  chart->Load(HashOf({{"hChartSpec", spec}}));
+  chart->End();
+  EXPECT_EQ(chart->hChartSpec.Len(), 0u);
+  EXPECT_TRUE(chart->oParent.IsNil());
+  EXPECT_TRUE(chart->RespondsTo("HCHARTSPEC"));
+}
+
+TEST_F(ChartRun, PointsComeFromTheFirstGroupWithTypedValuesUnwrapped) {
+  // Two groups: only the first is charted. The lines arrive as {"tipo", "valor"} hashes.
+  Lines(Value::FromArray({Line("VENTAS", "MES"), Line("VENTAS", "IMPORTE"), Line("OTRO", "X")}),
+        Value::FromArray({Value::FromArray({"Enero", Value::Int(10), "o1"}),
+                          Value::FromArray({"Febrero", Value::Dbl(2.5, 1), "o2"})}));
+  const Value render =
+      Render("bar", HashOf({{"cCategoryFormula", "VENTAS.MES"}, {"cValueFormula", "VENTAS.IMPORTE"}}));
+  EXPECT_EQ(Keys(render), (std::vector<std::string>{"puntos", "id", "tipo", "x", "y", "ancho", "alto", "zIndex",
+                                                    "opacidad", "rotacion", "spec"}));
+  EXPECT_EQ(ValueString(render["tipo"]), "bar");
+  EXPECT_EQ(EncodeJson(render["puntos"]), R"([{"label":"Enero","value":10},{"label":"Febrero","value":2.5}])");
+
+  // Without formulas every point is labelled "" with value 0.
+  EXPECT_EQ(EncodeJson(Render("line", Value::NewHash())["puntos"]),
+            R"([{"label":"","value":0},{"label":"","value":0}])");
+}
+
+TEST_F(ChartRun, WithoutDetailDataTheDataIsEmpty) {
+  EXPECT_EQ(EncodeJson(Render("chart", Value::NewHash())["puntos"]), "[]");
+  const Value crosstab = Render("crosstab", CrosstabSpec());
+  EXPECT_EQ(Keys(crosstab), (std::vector<std::string>{"filas", "columnas", "celdas", "estilos", "id", "tipo", "x",
+                                                      "y", "ancho", "alto", "zIndex", "opacidad", "rotacion", "spec"}));
+  EXPECT_EQ(EncodeJson(crosstab["filas"]) + EncodeJson(crosstab["columnas"]) + EncodeJson(crosstab["celdas"]),
+            "{}{}{}");
+  EXPECT_EQ(EncodeJson(crosstab["estilos"]), R"({"filas":{},"columnas":{},"celdas":{}})");
+}
+
+TEST_F(ChartRun, CrosstabSumsCellsAndAddsSummaryRows) {
+  CrosstabLines();
+  Value render = Render("crosstab", CrosstabSpec());
+  EXPECT_EQ(EncodeJson(render["filas"]), R"({"A":"A","B":"B"})");
+  EXPECT_EQ(EncodeJson(render["columnas"]), R"({"x":"x","y":"y"})");
+  EXPECT_EQ(EncodeJson(render["celdas"]), R"({"A":{"x":5,"y":2},"B":{"x":3}})");
+
+  Value summary = CrosstabSpec();
+  summary.Set("nRowLevel", Value::Int(1));
+  summary.Set("hRowStyle", HashOf({{"bold", true}}));
+  Value skipped = summary.Clone();
+  skipped.Set("lShowRowSummary", Value(false));
+  // A text where a logical belongs is read tolerantly: "no" hides the summary too.
+  Value skippedByText = summary.Clone();
+  skippedByText.Set("lShowRowSummary", Value("no"));
+  Value grandTotal = summary.Clone();
+  grandTotal.Set("nColumnLevel", Value::Int(1));
+  grandTotal.Set("cRowLabelFormula", "\"Suma\"");
+  render = Render("crosstab", HashOf({{"aDefinitions", Value::FromArray({CrosstabSpec(), summary, skipped,
+                                                                         skippedByText, grandTotal, "ignored"})}}));
+  EXPECT_EQ(EncodeJson(render["filas"]), R"({"A":"A","B":"B","__summary_row_1":"Suma"})");
+  EXPECT_EQ(EncodeJson(render["columnas"]), R"({"x":"x","y":"y","__summary_col_1":"Total"})");
+  EXPECT_EQ(EncodeJson(render["celdas"]),
+            R"({"A":{"x":5,"y":2},"B":{"x":3},"__summary_row_1":{"x":8,"y":2,"__summary_col_1":10}})");
+  EXPECT_EQ(EncodeJson(render["estilos"]["filas"]), R"({"A":{},"B":{},"__summary_row_1":{"bold":true}})");
+  EXPECT_EQ(EncodeJson(render["estilos"]["celdas"]["B"]), R"({"x":{}})");
+}
+
+TEST_F(ChartRun, RenderedSpecIsACopyOfTheTemplateSpec) {
+  auto chart = TChart::New();
+  chart->Load(HashOf({{"hChartSpec", HashOf({{"hOptions", HashOf({{"color", "red"}})}})}}));
+  const Value render = chart->GenerarRenderizable(Value(context));
+  ASSERT_TRUE(render["spec"].IsHash());
+  EXPECT_FALSE(render["spec"].Identical(chart->hChartSpec));
+  render["spec"]["hOptions"].Set("color", Value("blue"));
+  render["spec"].Set("added", Value(true));
+  EXPECT_EQ(EncodeJson(chart->hChartSpec), R"({"hOptions":{"color":"red"}})");
+}
+
+TEST_F(ChartRun, ChartInsideARecordLeavesThatRecordCurrent) {
+  // A label or table row pushes its record, then composes the chart, then reads the record again.
+  CrosstabLines();
+  context->PushRegistroDetalle(HashOf({{"FUERA.CAMPO", "mio"}}), Value::Int(3), Value::Int(10),
+                               HashOf({{"FUERA.CAMPO", "antes"}}), HashOf({{"FUERA.CAMPO", "despues"}}));
+  Render("crosstab", CrosstabSpec());
+  Render("bar", HashOf({{"cValueFormula", "L.VAL"}}));
+  EXPECT_EQ(context->nIndiceRegistro, 3);
+  EXPECT_EQ(context->nTotalRegistros, 10);
+  EXPECT_EQ(ValueString(HGet(context->hRegistroAnterior, "FUERA.CAMPO")), "antes");
+  EXPECT_EQ(ValueString(HGet(context->hRegistroSiguiente, "FUERA.CAMPO")), "despues");
+  EXPECT_EQ(ValueString(context->EvaluarFormula(Value("FUERA.CAMPO"))), "mio");
+  context->PopRegistroDetalle();
+}
