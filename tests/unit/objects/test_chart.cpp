@@ -132,14 +132,11 @@ TEST_F(ChartRun, CrosstabSumsCellsAndAddsSummaryRows) {
   summary.Set("hRowStyle", HashOf({{"bold", true}}));
   Value skipped = summary.Clone();
   skipped.Set("lShowRowSummary", Value(false));
-  // A text where a logical belongs is read tolerantly: "no" hides the summary too.
-  Value skippedByText = summary.Clone();
-  skippedByText.Set("lShowRowSummary", Value("no"));
   Value grandTotal = summary.Clone();
   grandTotal.Set("nColumnLevel", Value::Int(1));
   grandTotal.Set("cRowLabelFormula", "\"Suma\"");
   render = Render("crosstab", HashOf({{"aDefinitions", Value::FromArray({CrosstabSpec(), summary, skipped,
-                                                                         skippedByText, grandTotal, "ignored"})}}));
+                                                                         grandTotal, "ignored"})}}));
   EXPECT_EQ(EncodeJson(render["filas"]), R"({"A":"A","B":"B","__summary_row_1":"Suma"})");
   EXPECT_EQ(EncodeJson(render["columnas"]), R"({"x":"x","y":"y","__summary_col_1":"Total"})");
   EXPECT_EQ(EncodeJson(render["celdas"]),
@@ -172,4 +169,19 @@ TEST_F(ChartRun, ChartInsideARecordLeavesThatRecordCurrent) {
   EXPECT_EQ(ValueString(HGet(context->hRegistroSiguiente, "FUERA.CAMPO")), "despues");
   EXPECT_EQ(ValueString(context->EvaluarFormula(Value("FUERA.CAMPO"))), "mio");
   context->PopRegistroDetalle();
+}
+
+TEST_F(ChartRun, SummaryOptionHoldingATextIsReadAsALogical) {
+  // A template may carry "no", "si" or 0 where a logical belongs; none stops the run.
+  CrosstabLines();
+  Value definitions = Value::NewArray();
+  for (const Value& shown : {Value("no"), Value::Int(0), Value("si"), Value::NewHash()}) {
+    Value definition = CrosstabSpec();
+    definition.Set("nColumnLevel", Value::Int(2));
+    definition.Set("lShowColumnSummary", shown);
+    definitions.AsArray().push_back(definition);
+  }
+  const Value render = Render("crosstab", HashOf({{"aDefinitions", definitions}}));
+  // Only the "si" definition is summed.
+  EXPECT_EQ(EncodeJson(render["celdas"]), R"({"A":{"__summary_col_2":7},"B":{"__summary_col_2":3}})");
 }

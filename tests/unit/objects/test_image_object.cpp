@@ -9,7 +9,12 @@
 #include "Runtime.h"
 #include "objects/execution_support.h"
 #include "objects/image_test_support.h"
+#include "document/TPlantilla.h"
+#include "output/TDocumentoRenderizable.h"
 #include "run/TContextoEjecucion.h"
+#include "run/TMotorComposicion.h"
+#include "run/TMotorEjecucion.h"
+#include "run/TMotorPaginacion.h"
 
 using namespace nv;
 using namespace nv::testing_support;
@@ -136,4 +141,41 @@ TEST_F(ImageObject, OversizedFileIsRefusedWithOneWarningPerRun) {
   // Without the option the default limit of 64 MiB applies.
   Execution roomy;
   EXPECT_EQ(ValueString(HGet(image->GenerarRenderizable(roomy.ctx), "mime")), "image/png");
+}
+
+TEST_F(ImageObject, TemplateRunReadsTheLogoOnceAndDropsItsCacheAtTheEnd) {
+  Write("logo.png", PngBytes());
+  Value objects = Value::NewArray();
+  for (const char* id : {"a", "b", "c"}) {
+    objects.AsArray().push_back(HashOf({{"cType", "TImage"}, {"cId", id}, {"cSource", Quoted("logo.png")}}));
+  }
+  auto plantilla = TPlantilla::New();
+  plantilla->SetData(HashOf({{"cType", "TDocument"}, {"nPaperWidth", Value::Int(80)},
+                             {"nPaperHeight", Value::Int(50)}, {"aObjects", objects}}))
+      ->Create();
+  Execution execution;
+  auto composicion = TMotorComposicion::New();
+  composicion->Create();
+  auto paginacion = TMotorPaginacion::New();
+  paginacion->Create();
+  auto motor = TMotorEjecucion::New(Value(plantilla), Value(execution.connector), Value(composicion),
+                                    Value(paginacion), execution.ctx);
+  motor->Create();
+
+  auto doc = motor->Ejecutar().AsShared<TDocumentoRenderizable>();
+  ASSERT_TRUE(doc);
+  const Value page = doc->GetPaginas().Item(1)["objetos"];
+  ASSERT_EQ(page.Len(), 3u);
+  EXPECT_EQ(ValueString(page.Item(3)["mime"]), "image/png");
+  EXPECT_EQ(FileReads(), 1);
+  // The run is over: its image results are gone, and the next run reads the file afresh.
+  EXPECT_TRUE(execution.context->oCacheImagenes.IsNil());
+  auto again = motor->Ejecutar().AsShared<TDocumentoRenderizable>();
+  EXPECT_EQ(FileReads(), 2);
+  again->End();
+  doc->End();
+  motor->End();
+  paginacion->End();
+  composicion->End();
+  plantilla->End();
 }
