@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <limits>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace nv {
