@@ -17,6 +17,10 @@ const Value& HSet(const Value& hash, std::string_view key, Value value);
 /// The keys of a hash in order (an array of strings), empty for any other kind.
 Value HashKeys(const Value& hash);
 bool HHas(const Value& hash, std::string_view key);
+/// One shared empty hash for callers that stand in for "no hash given" (variables, options). It is
+/// sealed (Hash::Seal): writing to it raises a RuntimeError instead of filling it for every other
+/// caller, and reading it costs what reading any empty hash costs.
+const Value& EmptyHash();
 /// v itself when a hash / array, else a new empty one.
 Value AsHash(const Value& v);
 Value AsArray(const Value& v);

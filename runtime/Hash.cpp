@@ -4,6 +4,37 @@
 
 namespace nv {
 
+HashKeyTable Hash::sealedKeys_;
+
+Hash& Hash::operator=(const Hash& other) {
+  RefuseWriteWhenSealed("=");
+  if (this != &other) {
+    keys_ = other.ShareableKeys();
+    values_ = other.values_;
+  }
+  return *this;
+}
+
+Hash& Hash::operator=(Hash&& other) {
+  RefuseWriteWhenSealed("=");
+  if (this != &other) {
+    keys_ = other.Sealed() ? nullptr : std::move(other.keys_);
+    values_ = std::move(other.values_);
+  }
+  return *this;
+}
+
+void Hash::Seal() {
+  RefuseWriteWhenSealed("Seal");
+  if (!empty()) throw RuntimeError("BASE", 1004, "Only an empty hash can be sealed", "Seal");
+  // The table is not owned: the aliasing pointer shares no control block, so no count is kept.
+  keys_ = std::shared_ptr<HashKeyTable>(std::shared_ptr<HashKeyTable>(), &sealedKeys_);
+}
+
+void Hash::RefuseWriteWhenSealed(const char* operation) const {
+  if (Sealed()) throw RuntimeError("BASE", 1004, "Read-only hash: the shared empty hash cannot change", operation);
+}
+
 void Hash::Erase(std::string_view key) {
   const size_t position = IndexOf(key);
   if (position == HashKeyTable::npos) return;
@@ -12,6 +43,7 @@ void Hash::Erase(std::string_view key) {
 }
 
 void Hash::reserve(size_t count) {
+  RefuseWriteWhenSealed("reserve");
   values_.reserve(count);
   // A shared table is left as it is: it gets its room when this hash moves to a table of its own.
   if (keys_ == nullptr) keys_ = std::make_shared<HashKeyTable>();
@@ -30,6 +62,7 @@ bool Hash::SameKeys(const Hash& other) const noexcept {
 bool Hash::OwnsKeys() const noexcept { return keys_.use_count() == 1 && !keys_->Frozen(); }
 
 void Hash::AddKey(std::string_view key) {
+  RefuseWriteWhenSealed("Put");
   if (keys_ == nullptr) {
     keys_ = std::make_shared<HashKeyTable>();
   } else if (!OwnsKeys()) {
