@@ -269,7 +269,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Init(const Value& conect
   aAvisos = Value::NewArray();
   aDescartados = Value::NewArray();
   aVariablesLocales = Value::NewArray();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   hAcumuladores = Value::NewHash();
   hAccumulatorFormulaPlans = Value::NewHash();
   hContinuacionesTabla = Value::NewHash();
@@ -319,7 +319,7 @@ Value TContextoEjecucion::End() {
   aVariablesLocales = Value::NewArray();
   hAcumuladores = Value::NewHash();
   hAccumulatorFormulaPlans = Value::NewHash();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   hRegistroAnterior = Value::NewHash();
   hRegistroSiguiente = Value::NewHash();
   hContinuacionesTabla = Value::NewHash();
@@ -342,7 +342,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetEvaluador(const Value
   oEvaluador = evaluador;
   RefreshEvaluator();
   hAccumulatorFormulaPlans = Value::NewHash();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   lEvaluatorStateSynchronized = false;
   if (caps_.setOpciones) EvSetOpciones(evaluator_, hOpciones);
   InvalidarVariables();
@@ -351,7 +351,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetEvaluador(const Value
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetOpciones(const Value& opciones) {
   hOpciones = opciones.IsHash() ? opciones : Value::NewHash();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   lEvaluatorStateSynchronized = false;
   if (caps_.setOpciones) EvSetOpciones(evaluator_, hOpciones);
   InvalidarVariables();
@@ -820,7 +820,7 @@ bool TContextoEjecucion::EsNumerico(const Value& v) {
 }
 
 Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   Value definitions = HGet(hOpciones, "hAcumVars");
   const HashPtr* defs = definitions.HashRef();
   if (defs == nullptr) return Value();
@@ -852,19 +852,16 @@ Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
     const bool falseIsZero = simple.IsArray() && caps_.simpleAccumulatorFalseIsZero &&
                              IsTrue(EvSimpleAccumulatorFalseIsZero(evaluator_, simple));
 
-    Value runtimePlan = Value::NewArray();
-    Array& items = runtimePlan.AsArray();
-    items.reserve(9);
-    items.emplace_back(key);
-    items.emplace_back(formula);
-    items.push_back(plan);
-    items.emplace_back(conditionKey);
-    items.emplace_back(isIf);
-    items.emplace_back(usePlan);
-    items.push_back(simple);
-    items.emplace_back(simpleUsable);
-    items.emplace_back(falseIsZero);
-    aAccumulatorRuntimePlans.Append(std::move(runtimePlan));
+    AccumulatorRuntimePlan& runtimePlan = aAccumulatorRuntimePlans.emplace_back();
+    runtimePlan.key = std::move(key);
+    runtimePlan.formula = Value(std::move(formula));
+    runtimePlan.plan = plan;
+    runtimePlan.conditionKey = std::move(conditionKey);
+    runtimePlan.isIf = isIf;
+    runtimePlan.usePlan = usePlan;
+    runtimePlan.simplePlan = std::move(simple);
+    runtimePlan.simpleUsable = simpleUsable;
+    runtimePlan.falseIsZero = falseIsZero;
   }
   return Value();
 }
@@ -891,30 +888,14 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
     return std::find_if(conditions.begin(), conditions.end(),
                         [&conditionKey](const auto& entry) { return entry.first == conditionKey; });
   };
-  // The plan keeps its texts as strings; other kinds are converted once here.
-  auto textOf = [](const Value& v, std::string& converted) -> const std::string& {
-    if (v.IsString()) return v.AsString();
-    converted = ValorAString(v);
-    return converted;
-  };
-  std::string keyText;
-  std::string conditionText;
-
-  for (const Value& runtimePlan : aAccumulatorRuntimePlans.AsArray()) {
-    if (!runtimePlan.IsArray() || runtimePlan.Len() < 9) continue;
-    const Array& p = runtimePlan.AsArray();
-    const std::string& key = textOf(p[0], keyText);
-    const Value& formula = p[1];
-    const Value& plan = p[2];
-    const std::string& conditionKey = textOf(p[3], conditionText);
-    const bool isIf = IsTrue(p[4]);
-    const bool usePlan = IsTrue(p[5]);
-    const Value& simple = p[6];
-    const bool simpleUsable = IsTrue(p[7]);
-    const bool falseIsZero = IsTrue(p[8]);
+  for (const AccumulatorRuntimePlan& runtimePlan : aAccumulatorRuntimePlans) {
+    const std::string& key = runtimePlan.key;
+    const std::string& conditionKey = runtimePlan.conditionKey;
+    const Value& plan = runtimePlan.plan;
+    const Value& simple = runtimePlan.simplePlan;
 
     Value value;
-    if (simpleUsable) {
+    if (runtimePlan.simpleUsable) {
       bool condition;
       auto found = conditionKey.empty() ? conditions.end() : findCondition(conditionKey);
       if (found != conditions.end()) {
@@ -924,10 +905,10 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
         ++nConditionEvaluations_;
         if (!conditionKey.empty()) conditions.emplace_back(conditionKey, condition);
       }
-      if (!condition && falseIsZero) continue;
+      if (!condition && runtimePlan.falseIsZero) continue;
       value = EvEvaluateSimpleAccumulatorValue(evaluator_, simple, Value(condition), variables);
-    } else if (usePlan) {
-      if (isIf && !conditionKey.empty()) {
+    } else if (runtimePlan.usePlan) {
+      if (runtimePlan.isIf && !conditionKey.empty()) {
         bool condition;
         auto found = findCondition(conditionKey);
         if (found != conditions.end()) {
@@ -942,7 +923,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
         value = EvEvaluateFormulaPlan(evaluator_, plan, variables);
       }
     } else {
-      value = EvEvaluarFormula(evaluator_, formula, variables);
+      value = EvEvaluarFormula(evaluator_, runtimePlan.formula, variables);
     }
 
     if (!EsNumerico(value)) continue;
