@@ -860,3 +860,18 @@ TEST(PlansDifferential, GeneratedFormulasAgreeWithTheInterpretiveEvaluation) {
   }
   EXPECT_GT(compared, 300);
 }
+
+// Evaluations without a variables hash read the shared empty hash; none of them may leave
+// anything in it for the next caller.
+TEST(EvaluatorWithoutVariables, LeavesTheSharedEmptyHashEmpty) {
+  auto ev = TEvaluadorFormulas::New();
+  ev->Create();
+  EXPECT_EQ(ev->Evaluar(Value("'a' + 'b'")).AsString(), "ab");
+  EXPECT_EQ(ev->Evaluar(Value("DATOS.X")).AsString(), "[Variable no encontrada: DATOS.X]");
+  EXPECT_TRUE(ev->CumpleCondicion(Value("1 == 1")).AsBool());
+  EXPECT_TRUE(ev->EvaluateFormulaPlan(ev->CompileFormulaPlan(Value("Upper('x') == 'X'"))).AsBool());
+  EXPECT_TRUE(ev->ResolveVariableValue(Value("VAR.T"), Value("1 + 2")).IsNumber());
+  EXPECT_EQ(ev->ResolverFuncionInternaMotor(Value("RecNo"), Value::NewArray()).AsNumber().i, 0);
+  EXPECT_TRUE(EmptyHash().AsHash().empty());
+  ev->End();
+}
