@@ -25,8 +25,9 @@ int64_t TruncNumber(const Value& v, int64_t def) {
 
 bool EngineFunctions::IsEngineFunction(std::string_view upperName) {
   static const std::unordered_set<std::string_view> kNames = {
-      "PAGE",     "PAGES", "TOTALPAGES", "LASTPAGE", "PAGEBY", "TOTALPAGESBY", "LASTPAGEBY",    "ASKSTRING",   "PROJECTPATH",
-      "SUM",      "PREVIOUS", "NEXT",    "RECNO",    "RECCOUNT", "GROUPCHANGED", "ISFIRSTRECORD", "ISLASTRECORD"};
+      "PAGE",       "PAGES",     "TOTALPAGES",   "LASTPAGE",      "PAGEBY",      "TOTALPAGESBY",
+      "LASTPAGEBY", "ASKSTRING", "PROJECTPATH",  "SUM",           "PREVIOUS",    "NEXT",
+      "RECNO",      "RECCOUNT",  "GROUPCHANGED", "ISFIRSTRECORD", "ISLASTRECORD"};
   return kNames.contains(upperName);
 }
 
@@ -120,7 +121,8 @@ Value EngineFunctions::Sum(std::string_view expression, const Value& vars) {
   const ArrayPtr* list = records.ArrayRef();
   if (!list || (*list)->empty()) {
     Value v = ev_.EvalText(text, vars);
-    return EsNumerico(v) ? FormulaOperators::IntegerWhenIntegral(FormulaOperators::NumberThroughText(v)) : Value::Int(0);
+    return EsNumerico(v) ? FormulaOperators::IntegerWhenIntegral(FormulaOperators::NumberThroughText(v))
+                         : Value::Int(0);
   }
   int64_t idx = TruncNumber(HGet(ev_.hEstadoEjecucion, "nIndiceRegistro"), -1);
   size_t count = (*list)->size();
@@ -150,9 +152,7 @@ Value EngineFunctions::Sum(std::string_view expression, const Value& vars) {
 }
 
 Value EngineFunctions::AskString(const std::vector<std::string>& args, const Value& vars) {
-  auto arg = [&](size_t i, std::string_view def) {
-    return i < args.size() ? std::string_view(args[i]) : def;
-  };
+  auto arg = [&](size_t i, std::string_view def) { return i < args.size() ? std::string_view(args[i]) : def; };
   std::string prompt = ValorAString(ev_.EvalText(arg(0, ""), vars));
   std::string answer = ValorAString(ev_.EvalText(arg(2, ""), vars));
   Value limitValue = ev_.EvalText(arg(3, "0"), vars);
@@ -182,7 +182,7 @@ Value EngineFunctions::ProjectPath(const std::vector<std::string>& args, const V
 }
 
 Value EngineFunctions::EvaluarExpresionRegistroRelativo(std::string_view expression, const Value& vars,
-                                                           std::string_view recordKey) {
+                                                        std::string_view recordKey) {
   if (TrimView(expression).empty()) return Value();
   Value record = HGet(ev_.hEstadoEjecucion, recordKey);
   if (!record.IsHash() || record.Len() == 0) return Value();

@@ -19,8 +19,6 @@ class TEvaluadorFormulas;
 class EngineFunctions {
  public:
   explicit EngineFunctions(TEvaluadorFormulas& evaluator) : ev_(evaluator) {}
-  EngineFunctions(const EngineFunctions&) = delete;
-  EngineFunctions& operator=(const EngineFunctions&) = delete;
 
   /// True for the trimmed, upper-case name of an engine function.
   static bool IsEngineFunction(std::string_view upperName);

@@ -4,6 +4,7 @@
 #include "formula/EngineFunctions.h"
 #include "formula/FormulaSplitter.h"
 #include "formula/FormulaText.h"
+#include "formula/FormulaValues.h"
 #include "formula/TFuncFormulas.h"
 
 namespace nv {
@@ -85,6 +86,33 @@ FormulaAnalysis FormulaAnalysis::Of(std::string_view text) {
   };
   if (!decided()) a.tipo = T::Argumento;
   return a;
+}
+
+Value FormulaAnalysis::AsHash() const {
+  using T = FormulaAnalysis::Tipo;
+  switch (tipo) {
+    case T::Literal: return MakeHash({{"tipo", "literal"}});
+    case T::Argumento: return MakeHash({{"tipo", "argumento"}});
+    case T::Not: return MakeHash({{"tipo", "not"}, {"expresion", expresion}});
+    case T::Or: return MakeHash({{"tipo", "or"}, {"partes", StringArray(partes)}});
+    case T::And: return MakeHash({{"tipo", "and"}, {"partes", StringArray(partes)}});
+    case T::Comparacion: return MakeHash({{"tipo", "comparacion"}, {"left", left}, {"operator", op}, {"right", right}});
+    case T::Suma: return MakeHash({{"tipo", "suma"}, {"partes", StringArray(partes)}});
+    case T::Aritmetica: {
+      Value pairs = Value::NewArray();
+      for (const auto& [operand, opBefore] : pares) {
+        Value pair = Value::NewArray();
+        pair.Append(Value(operand));
+        pair.Append(opBefore.empty() ? Value() : Value(opBefore));
+        pairs.Append(pair);
+      }
+      return MakeHash({{"tipo", "aritmetica"}, {"partes", pairs}});
+    }
+    case T::Funcion:
+      return MakeHash(
+          {{"tipo", "funcion"}, {"funcion", funcion}, {"argumentos", StringArray(argumentos)}, {"clave", clave}});
+  }
+  return Value();
 }
 
 }  // namespace nv

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "Value.h"
+
 namespace nv {
 
 struct FormulaAnalysis {
@@ -26,6 +28,9 @@ struct FormulaAnalysis {
 
   /// The analysis of a text that is already trimmed and stripped of enclosing parentheses.
   static FormulaAnalysis Of(std::string_view text);
+  /// The analysis as a hash: "tipo" ("literal", "argumento", "not", "or", "and", "comparacion",
+  /// "suma", "aritmetica", "funcion") and the keys of its kind.
+  Value AsHash() const;
 };
 
 }  // namespace nv

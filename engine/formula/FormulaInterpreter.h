@@ -20,8 +20,6 @@ class TEvaluadorFormulas;
 class FormulaInterpreter {
  public:
   explicit FormulaInterpreter(TEvaluadorFormulas& evaluator) : ev_(evaluator) {}
-  FormulaInterpreter(const FormulaInterpreter&) = delete;
-  FormulaInterpreter& operator=(const FormulaInterpreter&) = delete;
 
   /// The value of the text by its analysis a.
   Value EvalAnalysis(std::string_view text, const FormulaAnalysis& a, const Value& vars);

@@ -127,11 +127,13 @@ bool FormulaOperators::Compare(const Value& a0, ComparisonOp op, const Value& b0
 }
 
 Value FormulaOperators::Sum(std::span<const Value> values, bool& failed) {
-  return SumOf(values.size(), [&](size_t i) -> const Value& { return values[i]; }, failed);
+  return SumOf(
+      values.size(), [&](size_t i) -> const Value& { return values[i]; }, failed);
 }
 
 Value FormulaOperators::Sum(std::span<const Value* const> values, bool& failed) {
-  return SumOf(values.size(), [&](size_t i) -> const Value& { return *values[i]; }, failed);
+  return SumOf(
+      values.size(), [&](size_t i) -> const Value& { return *values[i]; }, failed);
 }
 
 // A value read back through its text form, as the language does between arithmetic steps. An

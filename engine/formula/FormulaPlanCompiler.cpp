@@ -27,22 +27,11 @@ Value FormulaPlanCompiler::Compile(std::string_view text) {
   return plan;
 }
 
-const FormulaPlanCompiler::PlanEntry* FormulaPlanCompiler::FindPlanByText(std::string_view text) {
-  // The slot only selects a memo entry; the content comparison decides, so a text that moved or
-  // changed simply falls back to the map.
-  size_t slot = ((reinterpret_cast<uintptr_t>(text.data()) >> 4) ^ text.size()) & 15;
-  const PlanEntry*& memo = planMemo_[slot];
-  if (memo != nullptr && memo->first == text) return memo;
-  auto it = planByText_.find(text);
-  if (it == planByText_.end()) return nullptr;
-  memo = &*it;
-  return memo;
-}
-
 Value FormulaPlanCompiler::BuildExecutablePlan(std::string_view text) {
   using T = FormulaAnalysis::Tipo;
   TEvaluadorFormulas::DepthGuard guard(ev_.nProfundidad_);
-  if (ev_.nProfundidad_ > TEvaluadorFormulas::kMaxDepth) return Value();  // too deep to compile: evaluated interpretively
+  if (ev_.nProfundidad_ > TEvaluadorFormulas::kMaxDepth)
+    return Value();  // too deep to compile: evaluated interpretively
   const FormulaAnalysis& a = ev_.Analizar(text);
   auto compileAll = [&](const std::vector<std::string>& parts, Value& children) {
     children = Value::NewArray();
@@ -54,11 +43,14 @@ Value FormulaPlanCompiler::BuildExecutablePlan(std::string_view text) {
     return true;
   };
   switch (a.tipo) {
-    case T::Literal: return MakeHash({{"tipo", "value"}, {"valor", ev_.interpreter_.ResolveOperand(text, EmptyHash())}});
+    case T::Literal:
+      return MakeHash({{"tipo", "value"}, {"valor", ev_.interpreter_.ResolveOperand(text, EmptyHash())}});
     case T::Argumento: {
-      if (int w = FormulaSplitter::BooleanWord(text); w >= 0) return MakeHash({{"tipo", "value"}, {"valor", Value(w == 1)}});
+      if (int w = FormulaSplitter::BooleanWord(text); w >= 0)
+        return MakeHash({{"tipo", "value"}, {"valor", Value(w == 1)}});
       if (const Value* c = ev_.FindConstant(text)) return MakeHash({{"tipo", "value"}, {"valor", *c}});
-      if (FormulaSplitter::IsIdentifier(text)) return MakeHash({{"tipo", "variable"}, {"nombre", std::string(TrimView(text))}});
+      if (FormulaSplitter::IsIdentifier(text))
+        return MakeHash({{"tipo", "variable"}, {"nombre", std::string(TrimView(text))}});
       return Value();
     }
     case T::Comparacion: {

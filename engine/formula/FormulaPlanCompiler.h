@@ -23,8 +23,6 @@ class TEvaluadorFormulas;
 class FormulaPlanCompiler {
  public:
   explicit FormulaPlanCompiler(TEvaluadorFormulas& evaluator) : ev_(evaluator) {}
-  FormulaPlanCompiler(const FormulaPlanCompiler&) = delete;
-  FormulaPlanCompiler& operator=(const FormulaPlanCompiler&) = delete;
 
   /// The plan of a text already trimmed and stripped of enclosing parentheses, or nil when it
   /// has none; compiled on the first request.
@@ -32,7 +30,18 @@ class FormulaPlanCompiler {
   /// A compiled text with its typed plan (null when the text has no plan); null when the text
   /// was not compiled yet.
   using PlanEntry = std::pair<const std::string, const FormulaPlanNode*>;
-  const PlanEntry* FindPlanByText(std::string_view text);
+  /// Inline: every evaluation of a text asks for it first.
+  const PlanEntry* FindPlanByText(std::string_view text) {
+    // The slot only selects a memo entry; the content comparison decides, so a text that moved or
+    // changed simply falls back to the map.
+    size_t slot = ((reinterpret_cast<uintptr_t>(text.data()) >> 4) ^ text.size()) & 15;
+    const PlanEntry*& memo = planMemo_[slot];
+    if (memo != nullptr && memo->first == text) return memo;
+    auto it = planByText_.find(text);
+    if (it == planByText_.end()) return nullptr;
+    memo = &*it;
+    return memo;
+  }
   /// The typed mirror of a plan compiled here; null for any other hash.
   const FormulaPlanNode* TypedPlan(const Hash* plan) const;
   /// A typed mirror of a plan built elsewhere, for one evaluation; it is not kept.

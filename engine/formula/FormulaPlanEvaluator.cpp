@@ -50,7 +50,8 @@ class OperandRefs {
   const Value*& Ref(size_t i) { return size_ > kInline ? heapRefs_[i] : inlineRefs_[i]; }
   LazyValue& Store(size_t i) { return size_ > kInline ? heapValues_[i] : inlineValues_[i]; }
   std::span<const Value* const> Span() const {
-    return size_ > kInline ? std::span<const Value* const>(heapRefs_) : std::span<const Value* const>(inlineRefs_, size_);
+    return size_ > kInline ? std::span<const Value* const>(heapRefs_)
+                           : std::span<const Value* const>(inlineRefs_, size_);
   }
 
  private:
@@ -89,7 +90,8 @@ const Value* FormulaPlanEvaluator::FindPlanVariable(const FormulaPlanNode& n, co
 // The operand's value: a constant, or a plain variable when inPlace allows it, read where it
 // stands; anything else evaluated into store.
 template <typename Store>
-const Value& FormulaPlanEvaluator::EvalPlanRef(const FormulaPlanNode& n, const Value& vars, bool inPlace, Store& store) {
+const Value& FormulaPlanEvaluator::EvalPlanRef(const FormulaPlanNode& n, const Value& vars, bool inPlace,
+                                               Store& store) {
   if (n.op == FormulaPlanNode::Op::Constant) return n.valor;
   if (inPlace && n.op == FormulaPlanNode::Op::Variable && !n.resolves) {
     if (const Value* v = FindPlanVariable(n, vars)) return *v;

@@ -13,8 +13,6 @@ class TEvaluadorFormulas;
 class FormulaPlanEvaluator {
  public:
   explicit FormulaPlanEvaluator(TEvaluadorFormulas& evaluator) : ev_(evaluator) {}
-  FormulaPlanEvaluator(const FormulaPlanEvaluator&) = delete;
-  FormulaPlanEvaluator& operator=(const FormulaPlanEvaluator&) = delete;
 
   /// The value of a typed plan with the variables (a hash).
   Value EvalNode(const FormulaPlanNode& node, const Value& vars);

@@ -26,11 +26,11 @@ struct FormulaPlanNode {
   // Variable: where name stood in the variables hash last time. Only a hint: it is used only
   // when the key at that position is name itself, so a changed or another hash is harmless.
   mutable uint32_t hint = UINT32_MAX;
-  Value valor;                                            // Constant: the value
-  std::string name;                                       // Variable, Function, Engine
-  std::vector<std::string> args;                          // Engine: the argument texts
+  Value valor;                                             // Constant: the value
+  std::string name;                                        // Variable, Function, Engine
+  std::vector<std::string> args;                           // Engine: the argument texts
   std::vector<std::unique_ptr<FormulaPlanNode>> children;  // operands in order
-  Value pin;                                              // keeps the mirrored hash alive
+  Value pin;                                               // keeps the mirrored hash alive
 };
 
 }  // namespace nv

@@ -38,7 +38,6 @@ struct Scanner {
 
 }  // namespace
 
-
 std::vector<std::string> FormulaSplitter::SepararPorOperadorLogico(std::string_view text, std::string_view op) {
   std::vector<std::string> parts;
   Scanner scan;
@@ -59,7 +58,7 @@ std::vector<std::string> FormulaSplitter::SepararPorOperadorLogico(std::string_v
 }
 
 bool FormulaSplitter::SepararComparacion(std::string_view text, std::string& left, std::string& op,
-                                            std::string& right) {
+                                         std::string& right) {
   static constexpr std::string_view kOps[] = {">=", "<=", "==", "!=", "<>", ">", "<"};
   Scanner scan;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -162,8 +161,8 @@ bool FormulaSplitter::IsIdentifier(std::string_view raw) {
   std::string_view text = TrimView(raw);
   if (text.empty()) return false;
   for (char c : text) {
-    bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
-              c == '$';
+    bool ok =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.' || c == '$';
     if (!ok) return false;
   }
   return true;

@@ -24,8 +24,9 @@ class FormulaSplitter {
   static std::vector<std::string> SepararArgumentos(std::string_view text);
   /// The (operand, operator before it) pairs at top-level occurrences of operators, empty parts
   /// dropped; empty when no operator occurs. allowUnaryMinus keeps a leading "-" in its operand.
-  static std::vector<std::pair<std::string, std::string>> SepararPorOperadoresAritmeticos(
-      std::string_view text, std::string_view operators, bool allowUnaryMinus);
+  static std::vector<std::pair<std::string, std::string>> SepararPorOperadoresAritmeticos(std::string_view text,
+                                                                                          std::string_view operators,
+                                                                                          bool allowUnaryMinus);
   static std::vector<std::pair<std::string, std::string>> SepararPorResta(std::string_view text);
 
   /// True when the whole text is one quoted literal (a doubled quote stands for itself).

@@ -1,5 +1,5 @@
 #pragma once
-// Text helpers shared by the pieces of the formula evaluator. They work on views, so analysing and
+// Text helpers shared by the formula evaluator and library. They work on views, so analysing and
 // evaluating a formula copies no text it does not keep. Letter case is ASCII only, as formula
 // names and keywords are.
 

@@ -15,8 +15,6 @@ class TEvaluadorFormulas;
 class SimpleAccumulatorPlans {
  public:
   explicit SimpleAccumulatorPlans(TEvaluadorFormulas& evaluator) : ev_(evaluator) {}
-  SimpleAccumulatorPlans(const SimpleAccumulatorPlans&) = delete;
-  SimpleAccumulatorPlans& operator=(const SimpleAccumulatorPlans&) = delete;
 
   /// The simple plan of an executable "if" plan, or nil when it does not have that shape.
   static Value Compile(const Value& plan);

@@ -1,8 +1,8 @@
 #include "formula/TEvaluadorFormulas.h"
 
-#include <algorithm>
 #include <array>
 #include <unordered_set>
+#include <vector>
 
 #include "Accessors.h"
 #include "Runtime.h"
@@ -306,35 +306,7 @@ Value TEvaluadorFormulas::EvalText(std::string_view raw, const Value& vars) {
 
 const FormulaAnalysis& TEvaluadorFormulas::Analizar(std::string_view text) { return hFormulaPlanCache.Get(text); }
 
-Value TEvaluadorFormulas::PlanFormula(const Value& textValue) {
-  std::string text = ValorAString(textValue);
-  const FormulaAnalysis& a = Analizar(text);
-  using T = FormulaAnalysis::Tipo;
-  switch (a.tipo) {
-    case T::Literal: return MakeHash({{"tipo", "literal"}});
-    case T::Argumento: return MakeHash({{"tipo", "argumento"}});
-    case T::Not: return MakeHash({{"tipo", "not"}, {"expresion", a.expresion}});
-    case T::Or: return MakeHash({{"tipo", "or"}, {"partes", StringArray(a.partes)}});
-    case T::And: return MakeHash({{"tipo", "and"}, {"partes", StringArray(a.partes)}});
-    case T::Comparacion:
-      return MakeHash({{"tipo", "comparacion"}, {"left", a.left}, {"operator", a.op}, {"right", a.right}});
-    case T::Suma: return MakeHash({{"tipo", "suma"}, {"partes", StringArray(a.partes)}});
-    case T::Aritmetica: {
-      Value pairs = Value::NewArray();
-      for (const auto& [operand, op] : a.pares) {
-        Value pair = Value::NewArray();
-        pair.Append(Value(operand));
-        pair.Append(op.empty() ? Value() : Value(op));
-        pairs.Append(pair);
-      }
-      return MakeHash({{"tipo", "aritmetica"}, {"partes", pairs}});
-    }
-    case T::Funcion:
-      return MakeHash(
-          {{"tipo", "funcion"}, {"funcion", a.funcion}, {"argumentos", StringArray(a.argumentos)}, {"clave", a.clave}});
-  }
-  return Value();
-}
+Value TEvaluadorFormulas::PlanFormula(const Value& textValue) { return Analizar(ValorAString(textValue)).AsHash(); }
 
 // ---- Operands and variables ----------------------------------------------------------------------
 
@@ -428,16 +400,19 @@ Value TEvaluadorFormulas::EvaluarCondicion(const Value& formula, const Value& hV
 
 Value TEvaluadorFormulas::CumpleCondicion(const Value& formula, const Value& hVariables) {
   bool invalid = false;
-  return Value(interpreter_.CondicionText(ValorAString(formula), hVariables.IsHash() ? hVariables : EmptyHash(), invalid));
+  return Value(
+      interpreter_.CondicionText(ValorAString(formula), hVariables.IsHash() ? hVariables : EmptyHash(), invalid));
 }
 
 // ---- Engine functions ------------------------------------------------------------------------------
 
 Value TEvaluadorFormulas::EsFuncionInternaMotor(const Value& nameValue) {
-  return Value(EngineFunctions::IsEngineFunction(UpperTrim(nameValue.IsString() ? nameValue.AsString() : ValorAString(nameValue))));
+  return Value(EngineFunctions::IsEngineFunction(
+      UpperTrim(nameValue.IsString() ? nameValue.AsString() : ValorAString(nameValue))));
 }
 
-Value TEvaluadorFormulas::ResolverFuncionInternaMotor(const Value& name, const Value& arguments, const Value& hVariables) {
+Value TEvaluadorFormulas::ResolverFuncionInternaMotor(const Value& name, const Value& arguments,
+                                                      const Value& hVariables) {
   std::vector<std::string> args;
   if (const ArrayPtr* a = arguments.ArrayRef()) {
     for (const Value& v : **a) args.push_back(ValorAString(v));
@@ -448,7 +423,8 @@ Value TEvaluadorFormulas::ResolverFuncionInternaMotor(const Value& name, const V
 // ---- Executable plans and simple accumulator plans ----------------------------------------------------
 
 Value TEvaluadorFormulas::CompileFormulaPlan(const Value& formula) {
-  std::string text = FormulaSplitter::QuitarParentesisExternos(formula.IsString() ? formula.AsString() : ValorAString(formula));
+  std::string text =
+      FormulaSplitter::QuitarParentesisExternos(formula.IsString() ? formula.AsString() : ValorAString(formula));
   // An empty formula evaluates to "" before any plan is consulted; a plan for it would give false.
   return planCompiler_.Compile(text);
 }
@@ -458,7 +434,9 @@ Value TEvaluadorFormulas::EvaluateFormulaPlan(const Value& plan, const Value& hV
   return planEvaluator_.EvaluateFormulaPlanInternal(plan, hVariables.IsHash() ? hVariables : EmptyHash());
 }
 
-Value TEvaluadorFormulas::CompileSimpleAccumulatorPlan(const Value& plan) { return SimpleAccumulatorPlans::Compile(plan); }
+Value TEvaluadorFormulas::CompileSimpleAccumulatorPlan(const Value& plan) {
+  return SimpleAccumulatorPlans::Compile(plan);
+}
 
 Value TEvaluadorFormulas::SimpleAccumulatorFalseIsZero(const Value& simplePlan) {
   return Value(SimpleAccumulatorPlans::FalseIsZero(simplePlan));

@@ -15,14 +15,10 @@
 //   SimpleAccumulatorPlans                                  the narrow plans of accumulator sums
 //   FormulaOperators                                        comparison, sum, numbers through text
 
-#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <utility>
-#include <vector>
 
 #include "Hash.h"
 #include "Object.h"
@@ -75,7 +71,8 @@ class TEvaluadorFormulas : public Object {
   bool RespondsTo(std::string_view name) const override;
 
   // ---- Lifecycle ----
-  static std::shared_ptr<TEvaluadorFormulas> New(const Value& hOpciones = Value(), const Value& oFuncFormulas = Value());
+  static std::shared_ptr<TEvaluadorFormulas> New(const Value& hOpciones = Value(),
+                                                 const Value& oFuncFormulas = Value());
   std::shared_ptr<TEvaluadorFormulas> Init(const Value& hOpciones = Value(), const Value& oFuncFormulas = Value());
   /// Creates a function library when none was given.
   std::shared_ptr<TEvaluadorFormulas> Create();

@@ -13,6 +13,7 @@
 #include "Hash.h"
 #include "Runtime.h"
 #include "barcode/TBarcodeUtil.h"
+#include "formula/FormulaText.h"
 
 namespace nv {
 
@@ -213,10 +214,6 @@ std::string Utf8Slice(std::string_view text, int64_t offset, std::optional<int64
 
 std::string Trimmed(const Value& x) { return nv::AllTrim(ValorAString(x)); }
 
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
 bool ContainsAtE(std::string_view text) {
   for (size_t i = 0; i + 1 < text.size(); ++i) {
     if (text[i] == '@' && (text[i + 1] == 'E' || text[i + 1] == 'e')) return true;
@@ -226,7 +223,7 @@ bool ContainsAtE(std::string_view text) {
 
 std::string NumericTemplate(std::string_view mask) {
   std::string m = nv::AllTrim(mask);
-  if (StartsWithIgnoreCase(m, "@E")) return nv::AllTrim(std::string_view(m).substr(2));
+  if (StartsWithIgnoreCase(m, 0, "@E")) return nv::AllTrim(std::string_view(m).substr(2));
   return m;
 }
 
@@ -923,7 +920,7 @@ Value TFuncFormulas::ResolverRutaFichero(const Value& path) {
   std::string p = Trimmed(path);
   if (p.empty()) return Value("");
   std::vector<std::string> candidates = {p, "public/" + p};
-  if (StartsWithIgnoreCase(p, "public/")) candidates.push_back("public/" + p.substr(7));
+  if (StartsWithIgnoreCase(p, 0, "public/")) candidates.push_back("public/" + p.substr(7));
   const std::string separator(PathSeparator());
   for (std::string& candidate : candidates) {
     if (separator != "/") candidate = nv::StrTran(candidate, "/", separator);
