@@ -43,7 +43,8 @@ void Hash::Erase(std::string_view key) {
 }
 
 void Hash::reserve(size_t count) {
-  RefuseWriteWhenSealed("reserve");
+  // A sealed hash never owns its table, so the seal is only looked at where the table is shared.
+  if (keys_ != nullptr && !OwnsKeys()) RefuseWriteWhenSealed("reserve");
   values_.reserve(count);
   // A shared table is left as it is: it gets its room when this hash moves to a table of its own.
   if (keys_ == nullptr) keys_ = std::make_shared<HashKeyTable>();
@@ -62,10 +63,11 @@ bool Hash::SameKeys(const Hash& other) const noexcept {
 bool Hash::OwnsKeys() const noexcept { return keys_.use_count() == 1 && !keys_->Frozen(); }
 
 void Hash::AddKey(std::string_view key) {
-  RefuseWriteWhenSealed("Put");
   if (keys_ == nullptr) {
     keys_ = std::make_shared<HashKeyTable>();
   } else if (!OwnsKeys()) {
+    // A sealed hash never owns its table: the seal costs nothing to hashes that add keys in place.
+    RefuseWriteWhenSealed("Put");
     // Copies of one hash tend to grow by the same keys, so the move made by the first copy is
     // taken again by the others.
     if (std::shared_ptr<HashKeyTable> grown = keys_->GrownBy(key)) {

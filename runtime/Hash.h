@@ -137,7 +137,8 @@ class Hash {
   size_t capacity() const noexcept { return values_.capacity(); }
 
   /// Makes this empty hash read-only for good: adding a key, reserving room or assigning another
-  /// hash to it raises a RuntimeError. Lets one empty hash be handed out to every caller that
+  /// hash to it raises a RuntimeError. A sealed hash is no shape (see Shape): WithKeysOf and
+  /// CopyOfShape would hand the seal on, so they are never given one. Lets one empty hash be handed out to every caller that
   /// needs "no variables" without any of them being able to fill it for the others. Nothing else
   /// can change an empty hash (it has no value to replace and no key to erase), so the checks sit
   /// only on those out-of-line paths and cost the hot paths nothing.
@@ -160,7 +161,7 @@ class Hash {
   /// A hash with the keys of `other`, shared with it, and nil values.
   static Hash WithKeysOf(const Hash& other) {
     Hash shape;
-    shape.keys_ = other.ShareableKeys();
+    shape.keys_ = other.keys_;
     shape.values_.resize(other.size());
     return shape;
   }
@@ -168,7 +169,7 @@ class Hash {
   /// keys.
   static HashPtr CopyOfShape(const Hash& shape) {
     auto copy = std::make_shared<Hash>();
-    copy->keys_ = shape.ShareableKeys();
+    copy->keys_ = shape.keys_;
     copy->values_.reserve(shape.values_.capacity());
     copy->values_.insert(copy->values_.end(), shape.values_.begin(), shape.values_.end());
     return copy;
