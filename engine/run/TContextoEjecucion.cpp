@@ -890,12 +890,17 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
   };
   for (const AccumulatorRuntimePlan& runtimePlan : aAccumulatorRuntimePlans) {
     const std::string& key = runtimePlan.key;
-    const std::string& conditionKey = runtimePlan.conditionKey;
+    const Value& formula = runtimePlan.formula;
     const Value& plan = runtimePlan.plan;
+    const std::string& conditionKey = runtimePlan.conditionKey;
+    const bool isIf = runtimePlan.isIf;
+    const bool usePlan = runtimePlan.usePlan;
     const Value& simple = runtimePlan.simplePlan;
+    const bool simpleUsable = runtimePlan.simpleUsable;
+    const bool falseIsZero = runtimePlan.falseIsZero;
 
     Value value;
-    if (runtimePlan.simpleUsable) {
+    if (simpleUsable) {
       bool condition;
       auto found = conditionKey.empty() ? conditions.end() : findCondition(conditionKey);
       if (found != conditions.end()) {
@@ -905,10 +910,10 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
         ++nConditionEvaluations_;
         if (!conditionKey.empty()) conditions.emplace_back(conditionKey, condition);
       }
-      if (!condition && runtimePlan.falseIsZero) continue;
+      if (!condition && falseIsZero) continue;
       value = EvEvaluateSimpleAccumulatorValue(evaluator_, simple, Value(condition), variables);
-    } else if (runtimePlan.usePlan) {
-      if (runtimePlan.isIf && !conditionKey.empty()) {
+    } else if (usePlan) {
+      if (isIf && !conditionKey.empty()) {
         bool condition;
         auto found = findCondition(conditionKey);
         if (found != conditions.end()) {
@@ -923,7 +928,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
         value = EvEvaluateFormulaPlan(evaluator_, plan, variables);
       }
     } else {
-      value = EvEvaluarFormula(evaluator_, runtimePlan.formula, variables);
+      value = EvEvaluarFormula(evaluator_, formula, variables);
     }
 
     if (!EsNumerico(value)) continue;
