@@ -40,7 +40,7 @@ Value EngineFunctions::Call(std::string_view key, const std::vector<std::string>
   auto pages = [&] { return std::max<int64_t>(1, TruncNumber(HGet(state, "nTotalPaginas"), 1)); };
   auto isTrue = [&](std::string_view k) {
     Value v = HGet(state, k);
-    return v.IsLogical() && v.AsBool();
+    return v.IsTrue();
   };
   bool lastRecord = idx >= 0 && total > 0 && idx == total - 1;
 

@@ -105,7 +105,7 @@ Value FormulaInterpreter::ResolveVariableText(std::string_view name, const Value
   if (formula.empty()) return Value("");
   if (HashHasKeyFormula(ev_.hVariablesResolviendo, name)) {
     Value detect = HGet(ev_.hOpciones, "detectarCircularidad");
-    if (detect.IsLogical() && detect.AsBool()) return Value("[Referencia circular: " + std::string(name) + "]");
+    if (detect.IsTrue()) return Value("[Referencia circular: " + std::string(name) + "]");
     return value;
   }
   // The guard entry must go whatever happens inside the evaluation, so the name is removed by a

@@ -448,7 +448,7 @@ Value TEvaluadorFormulas::EvaluateSimpleAccumulatorCondition(const Value& simple
 
 Value TEvaluadorFormulas::EvaluateSimpleAccumulatorValue(const Value& simplePlan, const Value& lCondition,
                                                          const Value& hVariables) {
-  const bool holds = lCondition.IsLogical() && lCondition.AsBool();
+  const bool holds = lCondition.IsTrue();
   return accumulatorPlans_.Choose(simplePlan, holds, hVariables.IsHash() ? hVariables : EmptyHash());
 }
 

@@ -100,21 +100,13 @@ std::optional<int64_t> LeadingWholeNumber(std::string_view part) {
   return TruncToInt(nv::Val(part.substr(pos)));
 }
 
-// The text as nv::AllTrim trims it (leading blanks, tabs, CR, LF; trailing blanks), as a view.
-std::string_view TrimmedView(std::string_view text) {
-  size_t begin = text.find_first_not_of(" \t\r\n");
-  if (begin == std::string_view::npos) return {};
-  size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end + 1 - begin);
-}
-
 // The eight digits of a serial date text ("YYYYMMDD") with the blanks AllTrim removes around
 // them; false for any other shape.
 bool SerialDigits(std::string_view text, std::string_view& digits) {
   std::string_view v = text;
   if (v.size() != 8 || v.front() == ' ' || v.front() == '\t' || v.front() == '\r' || v.front() == '\n' ||
       v.back() == ' ') {
-    v = TrimmedView(text);
+    v = AllTrimView(text);
     if (v.size() != 8) return false;
   }
   for (char c : v) {
@@ -961,7 +953,7 @@ nv::Date TFuncFormulas::DateFromSerialText(std::string_view text) {
 
 nv::Date TFuncFormulas::DateFromVisibleText(std::string_view text) {
   // Exactly three parts between two "/"; views of the trimmed text, no copies.
-  std::string_view t = TrimmedView(text);
+  std::string_view t = AllTrimView(text);
   size_t first = t.find('/');
   if (first == std::string_view::npos) return nv::Date{};
   size_t second = t.find('/', first + 1);

@@ -19,8 +19,6 @@ namespace {
 
 // ---- Small helpers -------------------------------------------------------------------------------
 
-bool IsTrue(const Value& v) { return v.IsLogical() && v.AsBool(); }
-bool IsFalse(const Value& v) { return v.IsLogical() && !v.AsBool(); }
 
 // The integer part of a caller's number argument (nil and texts without a number give 0).
 int64_t IntegerPart(const Value& v) { return ValorAEntero(v); }
@@ -724,7 +722,7 @@ Value TContextoEjecucion::GetContinuacionesTabla() { return hContinuacionesTabla
 // ---- Accumulators ---------------------------------------------------------------------------------
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::ResetAcumuladores() {
-  if (IsTrue(HGet(hOpciones, "lOmitirResetInicialAcumuladores"))) {
+  if (HGet(hOpciones, "lOmitirResetInicialAcumuladores").IsTrue()) {
     hOpciones.Set("lOmitirResetInicialAcumuladores", Value(false));
     return Self();
   }
@@ -781,7 +779,7 @@ Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
     const bool isIf = usePlan && isIfPlan;
     Value simple = isIfPlan && evaluator_ != nullptr ? evaluator_->CompileSimpleAccumulatorPlan(plan) : Value();
     const bool simpleUsable = simple.IsArray();
-    const bool falseIsZero = simple.IsArray() && IsTrue(evaluator_->SimpleAccumulatorFalseIsZero(simple));
+    const bool falseIsZero = simple.IsArray() && evaluator_->SimpleAccumulatorFalseIsZero(simple).IsTrue();
 
     AccumulatorRuntimePlan& runtimePlan = aAccumulatorRuntimePlans.emplace_back();
     runtimePlan.key = std::move(key);
@@ -837,7 +835,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
       if (found != conditions.end()) {
         condition = found->second;
       } else {
-        condition = IsTrue(evaluator_->EvaluateSimpleAccumulatorCondition(simple, variables));
+        condition = evaluator_->EvaluateSimpleAccumulatorCondition(simple, variables).IsTrue();
         ++nConditionEvaluations_;
         if (!conditionKey.empty()) conditions.emplace_back(conditionKey, condition);
       }
@@ -929,7 +927,7 @@ TContextoEjecucion::EstadoFormula TContextoEjecucion::EvaluarPlanFormulaConEstad
   evaluator_->ResetLastError();
   try {
     status.valor = EvaluarPlanFormula(plan, formula);
-    status.lError = IsTrue(evaluator_->EsResultadoError(formula, status.valor));
+    status.lError = evaluator_->EsResultadoError(formula, status.valor).IsTrue();
     if (status.lError) status.cError = ValorAString(evaluator_->GetLastError());
   } catch (const RuntimeError& error) {
     // A runtime error inside a formula is reported as that formula's failure instead of ending
@@ -949,7 +947,7 @@ Value TContextoEjecucion::CumpleCondicion(const Value& formula) {
 }
 
 Value TContextoEjecucion::CumpleCondicionConEstado(const Value& formula, const Value& hEstado) {
-  return Value(IsTrue(HGet(EvaluarCondicionConEstado(formula, hEstado), "lVisible")));
+  return Value(HGet(EvaluarCondicionConEstado(formula, hEstado), "lVisible").IsTrue());
 }
 
 Value TContextoEjecucion::EvaluarCondicion(const Value& formula) { return EvaluarCondicionConEstado(formula, Value()); }
@@ -978,7 +976,7 @@ Value TContextoEjecucion::EvaluarCondicionConEstado(const Value& formula, const 
         result.Set("lVisible", Value(false));
         result.Set("cMotivo", Value("condicion no valida"));
       }
-      lError = IsTrue(evaluator_->EsResultadoError(formula, HGet(result, "lVisible")));
+      lError = evaluator_->EsResultadoError(formula, HGet(result, "lVisible")).IsTrue();
       if (lError) cError = ValorAString(evaluator_->GetLastError());
     } catch (const RuntimeError& error) {
       // A runtime error while judging makes the condition invalid instead of ending the run.
@@ -1046,13 +1044,13 @@ Value TContextoEjecucion::EsModoDisenador() {
   return Value(mode != nullptr && mode->IsString() && mode->AsString() == "disenador");
 }
 
-Value TContextoEjecucion::TieneProgreso() { return Value(IsTrue(HGet(hOpciones, "lProgressActive"))); }
+Value TContextoEjecucion::TieneProgreso() { return Value(HGet(hOpciones, "lProgressActive").IsTrue()); }
 
 Value TContextoEjecucion::InformarProgreso(std::string_view option, const Value& number) {
   Value block = HGet(hOpciones, option);
   if (!block.IsBlock()) return Value(true);
   Value args[1] = {number};
-  return Value(!IsFalse(block.Call(args)));
+  return Value(!block.Call(args).IsFalse());
 }
 
 Value TContextoEjecucion::InformarRegistroExaminado(const Value& nRegistro) {
