@@ -43,7 +43,10 @@ bool IsSourceKeyword(const std::string& source) { return source == "fixed" || so
 // True when the content, apart from surrounding blanks, is one placeholder: it then comes
 // entirely from data, and the data decide its format.
 bool IsSinglePlaceholder(std::string_view raw) {
-  const std::string_view trimmed = AllTrimView(raw);
+  constexpr std::string_view kBlanks = " \t\r\n";
+  const size_t first = raw.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return false;
+  const std::string_view trimmed = raw.substr(first, raw.find_last_not_of(kBlanks) + 1 - first);
   if (!StartsWith(trimmed, "{{")) return false;
   const size_t close = trimmed.find("}}", 2);
   return close != std::string_view::npos && close + 2 == trimmed.size();
