@@ -250,8 +250,9 @@ TEST(RichTextMigration, FirstApplicableRuleGivesTheContentFormula) {
   EXPECT_VALUE(migrate(HashOf({{"cContentMode", "Formula"}, {"cContentFormula", "DATOS.A"}, {"cHtml", "<p>h</p>"}})),
                Value("DATOS.A"));
   // Fixed mode: the HTML wins over the formula, written as a literal with its quote doubled.
-  EXPECT_VALUE(migrate(HashOf({{"origin", "fixed"}, {"contentFormula", "DATOS.A"}, {"htmlContent", "<p a=\"1\">\\</p>"}})),
-               Value("\"<p a=\"\"1\"\">\\\\</p>\""));
+  EXPECT_VALUE(
+      migrate(HashOf({{"origin", "fixed"}, {"contentFormula", "DATOS.A"}, {"htmlContent", "<p a=\"1\">\\</p>"}})),
+      Value("\"<p a=\"\"1\"\">\\\\</p>\""));
   // Without HTML the formula serves whatever the mode.
   EXPECT_VALUE(migrate(HashOf({{"contentOrigin", "fixed"}, {"contentFormula", "DATOS.A"}, {"cHtml", "  "}})),
                Value("DATOS.A"));
