@@ -128,19 +128,10 @@ TEST(FormattedTextTemplate, SaveThenLoadRoundTrip) {
   copy->Load(saved);
   EXPECT_EQ(KeyValueLines(copy->Save()), KeyValueLines(saved));
   EXPECT_TRUE(copy->lAllowPageBreak);
+  EXPECT_TRUE(copy->RespondsTo("ARICHTEXTRUNS"));
+  EXPECT_TRUE(copy->RespondsTo("cText"));
   Execution run;
   EXPECT_EQ(RunTexts(copy->GenerarRenderizable(run.ctx)), (std::vector<std::string>{"a", "Ana"}));
-}
-
-TEST(FormattedTextTemplate, EndLetsGoOfTheRunsWithoutEmptyingTheTemplate) {
-  const Value runs = Value::FromArray({StyledRun("\"a\"", "lBold")});
-  auto formatted = TFormattedText::New();
-  formatted->Load(HashOf({{"aRichTextRuns", runs}}));
-  EXPECT_TRUE(formatted->RespondsTo("ARICHTEXTRUNS"));
-  EXPECT_TRUE(formatted->RespondsTo("cText"));
-  EXPECT_TRUE(formatted->End().IsNil());
-  EXPECT_EQ(formatted->aRichTextRuns.Len(), 0u);
-  EXPECT_EQ(runs.Len(), 1u);
 }
 
 // ---- Faults --------------------------------------------------------------------------------------------------
@@ -156,12 +147,22 @@ TEST(FormattedTextFaults, RenderHandsOutCopiesNotTheTemplateRuns) {
   render["runs"].Item(1).Set("cExpression", Value("\"b\""));
   render["runs"].Append(HashOf({{"cExpression", "\"c\""}}));
 
-  const Value& template_run = formatted->aRichTextRuns.Item(1);
+  const Value& templateRun = formatted->aRichTextRuns.Item(1);
   EXPECT_EQ(formatted->aRichTextRuns.Len(), 1u);
-  EXPECT_FALSE(template_run.Has("cText"));
-  EXPECT_VALUE(template_run["cExpression"], Value("\"a\""));
-  EXPECT_VALUE(template_run["hStyle"]["lBold"], Value(true));
+  EXPECT_FALSE(templateRun.Has("cText"));
+  EXPECT_VALUE(templateRun["cExpression"], Value("\"a\""));
+  EXPECT_VALUE(templateRun["hStyle"]["lBold"], Value(true));
   EXPECT_EQ(RunTexts(formatted->GenerarRenderizable(run.ctx)), (std::vector<std::string>{"a"}));
+}
+
+TEST(FormattedTextFaults, EndDoesNotEmptyTheRunListOfTheLoadedTemplate) {
+  // Load keeps the template hash's own list; emptying it in place would empty the template.
+  const Value runs = Value::FromArray({StyledRun("\"a\"", "lBold")});
+  auto formatted = TFormattedText::New();
+  formatted->Load(HashOf({{"aRichTextRuns", runs}}));
+  EXPECT_TRUE(formatted->End().IsNil());
+  EXPECT_EQ(formatted->aRichTextRuns.Len(), 0u);
+  EXPECT_EQ(runs.Len(), 1u);
 }
 
 // ---- Through the execution engine --------------------------------------------------------------------------
