@@ -151,7 +151,9 @@ std::string TRichText::NormalizarOverflow(const Value& value) {
 // ---- Rendering ------------------------------------------------------------------------------------
 
 TRichText::Contenido TRichText::EvaluarContenido(const Value& context) const {
-  const std::string raw = VBRICHTEXTNORMALIZEINPUT(Value(ValueString(EvaluarFormulaEn(context, cContent))));
+  // The content formula is kept as loaded; it is evaluated as text.
+  const Value contentFormula(ValueString(cContent));
+  const std::string raw = VBRICHTEXTNORMALIZEINPUT(Value(ValueString(EvaluarFormulaEn(context, contentFormula))));
   auto evaluator = [&context](std::string_view formula) {
     return Value(ValueString(EvaluarFormulaEn(context, Value(formula))));
   };

@@ -334,3 +334,15 @@ TEST(RichTextTemplate, EveryMemberIsAnsweredForAndEndClearsTheContent) {
   EXPECT_TRUE(richText->End().IsNil());
   EXPECT_VALUE(richText->cContent, Value(""));
 }
+
+TEST(RichTextTemplate, ContentFormulaOfAnotherKindIsEvaluatedAsText) {
+  auto richText = TRichText::New();
+  richText->Load(HashOf({{"cContent", Value::Int(5)}}));
+  EXPECT_VALUE(richText->Save()["cContent"], Value::Int(5));
+  DataRun run;
+  Value render = richText->GenerarRenderizable(run.ctx);
+  EXPECT_EQ(Text(render, "content"), "5");
+  EXPECT_EQ(Text(render, "contentFormat"), "text");
+  // Without a context nothing is evaluated and the content is empty.
+  EXPECT_EQ(Text(richText->GenerarRenderizable(Value()), "content"), "");
+}
