@@ -221,7 +221,7 @@ void TContextoEjecucion::Reset(const Value& conector, const Value& evaluador, co
   aAvisos = Value::NewArray();
   aDescartados = Value::NewArray();
   aVariablesLocales = Value::NewArray();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   hAcumuladores = Value::NewHash();
   hAccumulatorFormulaPlans = Value::NewHash();
   hContinuacionesTabla = Value::NewHash();
@@ -276,7 +276,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetEvaluador(const Value
   oEvaluador = evaluador;
   RefreshEvaluator();
   hAccumulatorFormulaPlans = Value::NewHash();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   lEvaluatorStateSynchronized = false;
   if (evaluator_ != nullptr) evaluator_->SetOpciones(hOpciones);
   InvalidarVariables();
@@ -285,7 +285,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetEvaluador(const Value
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetOpciones(const Value& opciones) {
   hOpciones = opciones.IsHash() ? opciones : Value::NewHash();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   lEvaluatorStateSynchronized = false;
   if (evaluator_ != nullptr) evaluator_->SetOpciones(hOpciones);
   InvalidarVariables();
@@ -754,7 +754,7 @@ bool TContextoEjecucion::EsAcumulable(const Value& v) {
 }
 
 Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   Value definitions = HGet(hOpciones, "hAcumVars");
   const HashPtr* defs = definitions.HashRef();
   if (defs == nullptr) return Value();
@@ -783,19 +783,16 @@ Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
     const bool simpleUsable = simple.IsArray();
     const bool falseIsZero = simple.IsArray() && IsTrue(evaluator_->SimpleAccumulatorFalseIsZero(simple));
 
-    Value runtimePlan = Value::NewArray();
-    Array& items = runtimePlan.AsArray();
-    items.reserve(9);
-    items.emplace_back(key);
-    items.emplace_back(formula);
-    items.push_back(plan);
-    items.emplace_back(conditionKey);
-    items.emplace_back(isIf);
-    items.emplace_back(usePlan);
-    items.push_back(simple);
-    items.emplace_back(simpleUsable);
-    items.emplace_back(falseIsZero);
-    aAccumulatorRuntimePlans.Append(std::move(runtimePlan));
+    AccumulatorRuntimePlan& runtimePlan = aAccumulatorRuntimePlans.emplace_back();
+    runtimePlan.key = std::move(key);
+    runtimePlan.formula = Value(std::move(formula));
+    runtimePlan.plan = plan;
+    runtimePlan.conditionKey = std::move(conditionKey);
+    runtimePlan.isIf = isIf;
+    runtimePlan.usePlan = usePlan;
+    runtimePlan.simplePlan = std::move(simple);
+    runtimePlan.simpleUsable = simpleUsable;
+    runtimePlan.falseIsZero = falseIsZero;
   }
   return Value();
 }
@@ -822,27 +819,16 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
     return std::find_if(conditions.begin(), conditions.end(),
                         [&conditionKey](const auto& entry) { return entry.first == conditionKey; });
   };
-  // The plan keeps its texts as strings; other kinds are converted once here.
-  auto textOf = [](const Value& v, std::string& converted) -> const std::string& {
-    if (v.IsString()) return v.AsString();
-    converted = ValorAString(v);
-    return converted;
-  };
-  std::string keyText;
-  std::string conditionText;
-
-  for (const Value& runtimePlan : aAccumulatorRuntimePlans.AsArray()) {
-    if (!runtimePlan.IsArray() || runtimePlan.Len() < 9) continue;
-    const Array& p = runtimePlan.AsArray();
-    const std::string& key = textOf(p[0], keyText);
-    const Value& formula = p[1];
-    const Value& plan = p[2];
-    const std::string& conditionKey = textOf(p[3], conditionText);
-    const bool isIf = IsTrue(p[4]);
-    const bool usePlan = IsTrue(p[5]);
-    const Value& simple = p[6];
-    const bool simpleUsable = IsTrue(p[7]);
-    const bool falseIsZero = IsTrue(p[8]);
+  for (const AccumulatorRuntimePlan& runtimePlan : aAccumulatorRuntimePlans) {
+    const std::string& key = runtimePlan.key;
+    const Value& formula = runtimePlan.formula;
+    const Value& plan = runtimePlan.plan;
+    const std::string& conditionKey = runtimePlan.conditionKey;
+    const bool isIf = runtimePlan.isIf;
+    const bool usePlan = runtimePlan.usePlan;
+    const Value& simple = runtimePlan.simplePlan;
+    const bool simpleUsable = runtimePlan.simpleUsable;
+    const bool falseIsZero = runtimePlan.falseIsZero;
 
     Value value;
     if (simpleUsable) {
