@@ -14,9 +14,11 @@
 #include "objects/TChart.h"
 #include "objects/TImage.h"
 #include "objects/TEllipse.h"
+#include "objects/TFormattedText.h"
 #include "objects/TLine.h"
 #include "objects/TObjectBase.h"
 #include "objects/TRectangle.h"
+#include "objects/TRichText.h"
 #include "objects/TText.h"
 
 namespace nv {
@@ -256,10 +258,11 @@ Value TDocument::CreateObjectByType(const Value& typeName) {
   if (!typeName.IsString()) return Value();
   const std::string& type = typeName.AsString();
   const Value owner = Value(shared_from_this());
-  // Exact, case-sensitive type names. The table ("TTable"),
-  // formatted text ("TFormattedText") and rich text ("richText") classes join this list when they
-  // are built; until then their names, like any unknown one, yield nil and the object is dropped.
+  // Exact, case-sensitive type names. The table class ("TTable") joins this list when it is
+  // built; until then its name, like any unknown one, yields nil and the object is dropped.
   if (type == "TText") return Value(TText::New(owner));
+  if (type == "TFormattedText") return Value(TFormattedText::New(owner));
+  if (type == "richText") return Value(TRichText::New(owner));
   if (type == "TRectangle") return Value(TRectangle::New(owner));
   if (type == "TEllipse") return Value(TEllipse::New(owner));
   if (type == "TLine") return Value(TLine::New(owner));
@@ -301,7 +304,7 @@ Value TDocument::NormalizarCapas(const Value& layers) {
     if (!IsHexColor(color)) color = "#000000";
     // Only the logical false hides a layer; any other value counts as absent, that is visible.
     const Value visible = HGet(entry, "lDesignerVisible");
-    const bool designerVisible = !(visible.IsLogical() && !visible.AsBool());
+    const bool designerVisible = !(visible.IsFalse());
     Value layer = Value::NewHash();
     layer.Set("nId", Value::Int(id));
     layer.Set("cName", std::move(name));
