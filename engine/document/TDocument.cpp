@@ -10,12 +10,8 @@
 #include "Runtime.h"
 #include "document/Clamp.h"
 #include "document/TLabelLayout.h"
-#include "objects/TBarcode.h"
-#include "objects/TEllipse.h"
-#include "objects/TLine.h"
+#include "objects/ObjectFactory.h"
 #include "objects/TObjectBase.h"
-#include "objects/TRectangle.h"
-#include "objects/TText.h"
 
 namespace nv {
 
@@ -254,15 +250,7 @@ Value TDocument::CreateObjectByType(const Value& typeName) {
   if (!typeName.IsString()) return Value();
   const std::string& type = typeName.AsString();
   const Value owner = Value(shared_from_this());
-  // Exact, case-sensitive type names. The image ("TImage"), chart ("TChart"), table ("TTable"),
-  // formatted text ("TFormattedText") and rich text ("richText") classes join this list when they
-  // are built; until then their names, like any unknown one, yield nil and the object is dropped.
-  if (type == "TText") return Value(TText::New(owner));
-  if (type == "TRectangle") return Value(TRectangle::New(owner));
-  if (type == "TEllipse") return Value(TEllipse::New(owner));
-  if (type == "TLine") return Value(TLine::New(owner));
-  if (type == "TBarcode") return Value(TVBBarcode::New(owner));
-  return Value();
+  return ObjectFactory::New(type, owner);
 }
 
 Value TDocument::CreateObjectFromData(const Value& data) {

@@ -11,6 +11,7 @@
 #include "objects/TObjectBase.h"
 #include "objects/TRectangle.h"
 #include "objects/TText.h"
+#include "objects/table/TTable.h"
 #include "Value.h"
 
 using namespace nv;
@@ -318,7 +319,7 @@ TEST(DocumentFactory, UnknownTypesGiveNil) {
 
 TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
   auto doc = Ended(TDocument::New());
-  for (const char* type : {"TText", "TRectangle", "TEllipse", "TLine"}) {
+  for (const char* type : {"TText", "TRectangle", "TEllipse", "TLine", "TTable"}) {
     Value object = doc->CreateObjectByType(type);
     ASSERT_TRUE(object.IsObject()) << type;
     EXPECT_EQ(object.ObjectRaw()->ClassName(), type);
@@ -328,13 +329,16 @@ TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
   ASSERT_NE(barcode.As<TVBBarcode>(), nullptr);
   EXPECT_EQ(barcode.As<TObjectBase>()->oParent.ObjectRaw(), doc.get());
   // Types whose classes are not part of the engine yet are dropped like unknown ones.
-  for (const char* type : {"TImage", "TTable", "TChart", "TFormattedText", "richText"}) {
+  for (const char* type : {"TImage", "TChart", "TFormattedText", "richText"}) {
     EXPECT_TRUE(doc->CreateObjectByType(type).IsNil()) << type;
   }
   Value text = doc->CreateObjectFromData(Tpl(R"j({"cType": "TText", "cId": "t1", "cText": "DATOS.X"})j"));
   ASSERT_NE(text.As<TText>(), nullptr);
   EXPECT_EQ(ValueString(text.As<TText>()->cId), "t1");
   EXPECT_EQ(text.As<TText>()->cText, "DATOS.X");
+  Value table = doc->CreateObjectFromData(Tpl(R"j({"cType": "TTable", "cId": "tb", "nWidth": 60})j"));
+  ASSERT_NE(table.As<TTable>(), nullptr);
+  EXPECT_EQ(JoinedKeys(table.As<TTable>()->hSections), "header,detail,footer,groupHeader,groupFooter");
   EXPECT_TRUE(doc->CreateObjectFromData(Tpl(R"j({"cType": "TRichText"})j")).IsNil());
   EXPECT_TRUE(doc->CreateObjectFromData(Tpl(R"j({"cId": "no type"})j")).IsNil());
 }
