@@ -316,27 +316,26 @@ Value TTable::LineBorderWidth(const Value& border, const Value& /*frame*/) const
   return TableRenderObjects::AtLeastTenth(width != nullptr ? ValorANumero(*width) : ValorANumero(nBorderWidth));
 }
 
-Value TTable::LineBackgroundColor(const Value& background, const Value& context) {
-  const Value* formula = Find(background, "cColorFormula");
-  const Value color = HGet(background, "cColor", Value(""));
+Value TTable::SixDigitColorOf(const Value& colors, const Value& context) {
+  const Value* formula = Find(colors, "cColorFormula");
+  const Value color = HGet(colors, "cColor", Value(""));
   if (formula != nullptr && !AllTrim(ValueString(*formula)).empty()) {
     const std::string evaluated = EvaluarColor(context, *formula, color, ColorMode::Plain);
     if (N::IsSixDigitColor(Value(evaluated))) return Value(Lower(evaluated));
   }
   const Value trimmed(AllTrim(ValueString(color)));
   if (N::IsSixDigitColor(trimmed)) return Value(Lower(trimmed.AsString()));
-  return Value("transparent");
+  return Value();
+}
+
+Value TTable::LineBackgroundColor(const Value& background, const Value& context) {
+  Value color = SixDigitColorOf(background, context);
+  return color.IsNil() ? Value("transparent") : color;
 }
 
 Value TTable::LineBorderColor(const Value& border, const Value& frame, const Value& context) {
-  const Value* formula = Find(border, "cColorFormula");
-  const Value color = HGet(border, "cColor", Value(""));
-  if (formula != nullptr && !AllTrim(ValueString(*formula)).empty()) {
-    const std::string evaluated = EvaluarColor(context, *formula, color, ColorMode::Plain);
-    if (N::IsSixDigitColor(Value(evaluated))) return Value(Lower(evaluated));
-  }
-  const Value trimmed(AllTrim(ValueString(color)));
-  if (N::IsSixDigitColor(trimmed)) return Value(Lower(trimmed.AsString()));
+  Value color = SixDigitColorOf(border, context);
+  if (!color.IsNil()) return color;
   if (const Value* frameColor = Find(frame, "colorBorde")) return *frameColor;
   return cBorderColor;
 }
@@ -410,31 +409,33 @@ Value TTable::FixedSeparatorDetailLine(const Value& sections) {
   return Value();
 }
 
+std::string TTable::RenderIdPrefix(std::string_view sectionKey, const Value& recordIndex) const {
+  std::string prefix = ValueString(cId) + "_" + std::string(sectionKey);
+  if (!recordIndex.IsNil()) prefix += "_r" + IndexText(recordIndex);
+  return prefix;
+}
+
 std::string TTable::LineRenderId(std::string_view sectionKey, const Value& recordIndex, int64_t lineIndex) const {
-  std::string id = ValueString(cId) + "_" + std::string(sectionKey);
-  if (!recordIndex.IsNil()) id += "_r" + IndexText(recordIndex);
+  std::string id = RenderIdPrefix(sectionKey, recordIndex);
   return id + "_line_" + std::to_string(lineIndex);
 }
 
 std::string TTable::CellContentRenderId(std::string_view sectionKey, const Value& recordIndex, int64_t lineIndex,
                                         int64_t cellIndex, std::string_view type) const {
-  std::string id = ValueString(cId) + "_" + std::string(sectionKey);
-  if (!recordIndex.IsNil()) id += "_r" + IndexText(recordIndex);
+  std::string id = RenderIdPrefix(sectionKey, recordIndex);
   const std::string_view kind = type == "TImage" ? "image" : type == "TBarcode" ? "barcode" : "text";
   return id + "_" + std::to_string(lineIndex) + "_" + std::to_string(cellIndex) + "_" + std::string(kind);
 }
 
 std::string TTable::CellBackgroundRenderId(std::string_view sectionKey, const Value& recordIndex, int64_t lineIndex,
                                            int64_t cellIndex) const {
-  std::string id = ValueString(cId) + "_" + std::string(sectionKey);
-  if (!recordIndex.IsNil()) id += "_r" + IndexText(recordIndex);
+  std::string id = RenderIdPrefix(sectionKey, recordIndex);
   return id + "_" + std::to_string(lineIndex) + "_" + std::to_string(cellIndex) + "_cell_bg";
 }
 
 std::string TTable::VerticalSeparatorRenderId(std::string_view sectionKey, const Value& recordIndex,
                                               int64_t lineIndex, size_t position) const {
-  std::string id = ValueString(cId) + "_" + std::string(sectionKey);
-  if (!recordIndex.IsNil()) id += "_r" + IndexText(recordIndex);
+  std::string id = RenderIdPrefix(sectionKey, recordIndex);
   return id + "_v_" + std::to_string(lineIndex) + "_" + std::to_string(position);
 }
 

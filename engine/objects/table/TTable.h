@@ -259,8 +259,13 @@ class TTable : public TRectangle {
   static std::span<const Field<TTable>> Fields();
 
  private:
-  /// The table width as a number, at least 0.1 where a width is drawn.
+  /// The table width as a number (nWidth converted).
   Value TableWidth() const;
+  /// The colour of a background or border hash: its colour formula's result, else its "cColor",
+  /// when either is a six-digit colour (lower-cased); nil otherwise.
+  Value SixDigitColorOf(const Value& colors, const Value& context);
+  /// cId + "_" + section key, then "_r" + record index when there is one: the start of every id.
+  std::string RenderIdPrefix(std::string_view sectionKey, const Value& recordIndex) const;
   /// Adds elapsed milliseconds to a counter of hPerformanceDiagnostics.
   void AddElapsed(std::string_view counter, int64_t startMs);
   /// The render object without "permiteSaltoPagina" and "grupoFlujoTexto" (the same hash when

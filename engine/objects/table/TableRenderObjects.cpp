@@ -41,6 +41,18 @@ const Hash& ShapeOf() {
   return shape;
 }
 
+// The keys every object of this file starts with: identity, kind and box ("ancho" and "alto" at
+// least 0.1).
+void PutHead(ShapeFiller& put, const Value& id, std::string_view tipo, const Value& x, const TableBox& box,
+             const Value& width) {
+  put("id", id);
+  put("tipo", Value(tipo));
+  put("x", x);
+  put("y", box.y);
+  put("ancho", width);
+  put("alto", TableRenderObjects::AtLeastTenth(box.height));
+}
+
 // The keys shared by every object of this file after its own: rotation, opacity, shadow, layer.
 void PutTail(ShapeFiller& put, const Value& layer) {
   put("rotacionOriginal", Value::Int(0));
@@ -75,12 +87,7 @@ Value TableRenderObjects::LineRectangle(const Value& id, const TableBox& box, co
                                         const Value& fillOpacity, const Value& radiusMm) {
   Value render(Hash::CopyOfShape(ShapeOf<kLineKeys>()));
   ShapeFiller put(render.AsHash());
-  put("id", id);
-  put("tipo", Value("rectangulo"));
-  put("x", box.x);
-  put("y", box.y);
-  put("ancho", AtLeastTenth(box.width));
-  put("alto", AtLeastTenth(box.height));
+  PutHead(put, id, "rectangulo", box.x, box, AtLeastTenth(box.width));
   put("colorBorde", borderColor);
   put("grosorBorde", borderWidth);
   put("bordeSuperior", Value(sides.top));
@@ -102,12 +109,7 @@ Value TableRenderObjects::CellBackground(const Value& id, const TableBox& box, c
                                          const Value& background) {
   Value render(Hash::CopyOfShape(ShapeOf<kCellKeys>()));
   ShapeFiller put(render.AsHash());
-  put("id", id);
-  put("tipo", Value("rectangulo"));
-  put("x", box.x);
-  put("y", box.y);
-  put("ancho", AtLeastTenth(box.width));
-  put("alto", AtLeastTenth(box.height));
+  PutHead(put, id, "rectangulo", box.x, box, AtLeastTenth(box.width));
   put("colorBorde", Value("transparent"));
   put("grosorBorde", Value::Int(0));
   put("bordeSuperior", Value(false));
@@ -133,12 +135,7 @@ Value TableRenderObjects::VerticalRule(const Value& id, const TableBox& box, con
                       : TableMath::Sub(TableMath::Add(box.x, TableMath::Half(box.width)), TableMath::Half(w));
   Value render(Hash::CopyOfShape(ShapeOf<kRuleKeys>()));
   ShapeFiller put(render.AsHash());
-  put("id", id);
-  put("tipo", Value("linea"));
-  put("x", x);
-  put("y", box.y);
-  put("ancho", w);
-  put("alto", AtLeastTenth(box.height));
+  PutHead(put, id, "linea", x, box, w);
   put("color", color);
   put("grosor", w);
   put("orientacion", Value("vertical"));
@@ -159,12 +156,7 @@ Value TableRenderObjects::SeparatorEdges(const Value& id, const TableBox& box, c
                                          const Value& color, bool left, bool right) {
   Value render(Hash::CopyOfShape(ShapeOf<kEdgeKeys>()));
   ShapeFiller put(render.AsHash());
-  put("id", id);
-  put("tipo", Value("rectangulo"));
-  put("x", box.x);
-  put("y", box.y);
-  put("ancho", AtLeastTenth(box.width));
-  put("alto", AtLeastTenth(box.height));
+  PutHead(put, id, "rectangulo", box.x, box, AtLeastTenth(box.width));
   put("colorBorde", color);
   put("grosorBorde", borderWidth);
   put("bordeSuperior", Value(false));
