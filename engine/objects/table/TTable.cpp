@@ -606,6 +606,9 @@ Value TTable::WithoutFlowKeys(const Value& render) {
   const HashPtr* held = render.HashRef();
   if (held == nullptr) return render;
   const Hash& source = **held;
+  // Barcodes and images carry neither key: they pass without disturbing the filter of the texts
+  // beside them.
+  if (source.Find("permiteSaltoPagina") == nullptr && source.Find("grupoFlujoTexto") == nullptr) return render;
   if (!flowFilter_.source.SameKeys(source)) {
     // A new key list: note which positions survive, once, and the shape they make.
     flowFilter_.positions.clear();
@@ -619,7 +622,6 @@ Value TTable::WithoutFlowKeys(const Value& render) {
     flowFilter_.source = Hash::WithKeysOf(source);
     flowFilter_.stripped = Hash::Shape(kept, kept.size());
   }
-  if (flowFilter_.positions.size() == source.size()) return render;
   HashPtr out = Hash::CopyOfShape(flowFilter_.stripped);
   for (size_t k = 0; k < flowFilter_.positions.size(); ++k) out->ValueAt(k) = source.ValueAt(flowFilter_.positions[k]);
   return Value(std::move(out));
