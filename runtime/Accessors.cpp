@@ -4,9 +4,19 @@
 #include <cstdio>
 #include <cstdint>
 
+#include "Hash.h"
 #include "Runtime.h"
 
 namespace nv {
+
+const Value& EmptyHash() {
+  static const Value empty = [] {
+    Value hash = Value::NewHash();
+    hash.AsHash().Seal();
+    return hash;
+  }();
+  return empty;
+}
 
 Value HGet(const Value& hash, std::string_view key, const Value& def) {
   if (const HashPtr* h = hash.HashRef()) {

@@ -17,6 +17,10 @@ const Value& HSet(const Value& hash, std::string_view key, Value value);
 /// The keys of a hash in order (an array of strings), empty for any other kind.
 Value HashKeys(const Value& hash);
 bool HHas(const Value& hash, std::string_view key);
+/// One shared empty hash for callers that stand in for "no hash given" (variables, options). It is
+/// sealed (Hash::Seal): writing to it raises a RuntimeError instead of filling it for every other
+/// caller, and reading it costs what reading any empty hash costs.
+const Value& EmptyHash();
 
 /// nil "", strings unchanged, numbers their trimmed text with their decimals ("5.00"), true "1",
 /// false "", other kinds their trimmed generic text. Layout objects use this as their ValorAString.

@@ -4,6 +4,37 @@
 
 namespace nv {
 
+HashKeyTable Hash::sealedKeys_;
+
+Hash& Hash::operator=(const Hash& other) {
+  RefuseWriteWhenSealed("=");
+  if (this != &other) {
+    keys_ = other.ShareableKeys();
+    values_ = other.values_;
+  }
+  return *this;
+}
+
+Hash& Hash::operator=(Hash&& other) {
+  RefuseWriteWhenSealed("=");
+  if (this != &other) {
+    keys_ = other.Sealed() ? nullptr : std::move(other.keys_);
+    values_ = std::move(other.values_);
+  }
+  return *this;
+}
+
+void Hash::Seal() {
+  RefuseWriteWhenSealed("Seal");
+  if (!empty()) throw RuntimeError("BASE", 1004, "Only an empty hash can be sealed", "Seal");
+  // The table is not owned: the aliasing pointer shares no control block, so no count is kept.
+  keys_ = std::shared_ptr<HashKeyTable>(std::shared_ptr<HashKeyTable>(), &sealedKeys_);
+}
+
+void Hash::RefuseWriteWhenSealed(const char* operation) const {
+  if (Sealed()) throw RuntimeError("BASE", 1004, "Read-only hash: the shared empty hash cannot change", operation);
+}
+
 void Hash::Erase(std::string_view key) {
   const size_t position = IndexOf(key);
   if (position == HashKeyTable::npos) return;
@@ -12,6 +43,8 @@ void Hash::Erase(std::string_view key) {
 }
 
 void Hash::reserve(size_t count) {
+  // A sealed hash never owns its table, so the seal is only looked at where the table is shared.
+  if (keys_ != nullptr && !OwnsKeys()) RefuseWriteWhenSealed("reserve");
   values_.reserve(count);
   // A shared table is left as it is: it gets its room when this hash moves to a table of its own.
   if (keys_ == nullptr) keys_ = std::make_shared<HashKeyTable>();
@@ -33,6 +66,8 @@ void Hash::AddKey(std::string_view key) {
   if (keys_ == nullptr) {
     keys_ = std::make_shared<HashKeyTable>();
   } else if (!OwnsKeys()) {
+    // A sealed hash never owns its table: the seal costs nothing to hashes that add keys in place.
+    RefuseWriteWhenSealed("Put");
     // Copies of one hash tend to grow by the same keys, so the move made by the first copy is
     // taken again by the others.
     if (std::shared_ptr<HashKeyTable> grown = keys_->GrownBy(key)) {

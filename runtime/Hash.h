@@ -74,6 +74,14 @@ class Hash {
   using const_iterator = HashIterator<true>;
 
   Hash() = default;
+  // Copies and moves never carry the seal (see Seal): a copy of a sealed hash is an ordinary one.
+  Hash(const Hash& other) : keys_(other.ShareableKeys()), values_(other.values_) {}
+  Hash(Hash&& other) noexcept
+      : keys_(other.Sealed() ? std::shared_ptr<HashKeyTable>() : std::move(other.keys_)),
+        values_(std::move(other.values_)) {}
+  Hash& operator=(const Hash& other);
+  Hash& operator=(Hash&& other);
+  ~Hash() = default;
 
   size_t size() const noexcept { return values_.size(); }
   bool empty() const noexcept { return values_.empty(); }
@@ -118,13 +126,22 @@ class Hash {
   /// Removes a key, keeping the order of the others.
   void Erase(std::string_view key);
   void clear() noexcept {
-    keys_.reset();
+    if (!Sealed()) keys_.reset();
     values_.clear();
   }
   /// Makes room for `count` entries in all, so that adding them allocates nothing more.
   void reserve(size_t count);
   /// The number of entries the hash holds before it allocates again.
   size_t capacity() const noexcept { return values_.capacity(); }
+
+  /// Makes this empty hash read-only for good: adding a key, reserving room or assigning another
+  /// hash to it raises a RuntimeError. A sealed hash is no shape (see Shape): WithKeysOf and
+  /// CopyOfShape would hand the seal on, so they are never given one. Lets one empty hash be handed out to every caller that
+  /// needs "no variables" without any of them being able to fill it for the others. Nothing else
+  /// can change an empty hash (it has no value to replace and no key to erase), so the checks sit
+  /// only on those out-of-line paths and cost the hot paths nothing.
+  void Seal();
+  bool Sealed() const noexcept { return keys_.get() == &sealedKeys_; }
 
   /// True when both have the same keys in the same order; copies of one hash answer at once.
   bool SameKeys(const Hash& other) const noexcept;
@@ -171,6 +188,14 @@ class Hash {
   HashKeyTable& OwnKeys();
   // True when this hash may change its table in place.
   bool OwnsKeys() const noexcept;
+  // The table a copy of this hash shares: none for a sealed hash, whose copies are not sealed.
+  std::shared_ptr<HashKeyTable> ShareableKeys() const { return Sealed() ? nullptr : keys_; }
+  // Raises the RuntimeError of a write to a sealed hash when this one is sealed.
+  void RefuseWriteWhenSealed(const char* operation) const;
+
+  // A sealed hash points at this table and no hash ever adds a key to it: the mark needs no room
+  // of its own in every hash, and a pointer comparison tells it.
+  static HashKeyTable sealedKeys_;
 
   std::shared_ptr<HashKeyTable> keys_;  // null until the first key
   std::vector<Value> values_;           // in key order

@@ -27,7 +27,7 @@ int64_t AScan(const Value& list, const Value& what) {
     const CodeBlock& block = what.AsBlock();
     for (size_t i = 0; i < items.size(); ++i) {
       Value result = block(std::span<const Value>(&items[i], 1));
-      if (result.IsLogical() && result.AsBool()) return static_cast<int64_t>(i) + 1;
+      if (result.IsTrue()) return static_cast<int64_t>(i) + 1;
     }
     return 0;
   }

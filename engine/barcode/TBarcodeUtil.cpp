@@ -332,7 +332,7 @@ Value TBarcodeUtil::CrearEAN8(const Value& text) {
 Value TBarcodeUtil::DigitoControlEAN8(const Value& text) { return Value::Int(Ean8CheckDigit(TextOf(text))); }
 
 Value TBarcodeUtil::CrearCode128(const Value& text, const Value& gs1) {
-  const bool gs1Mode = gs1.IsLogical() && gs1.AsBool();
+  const bool gs1Mode = gs1.IsTrue();
   const std::string_view type = gs1Mode ? "EAN128" : "CODE128";
   const std::string& bytes = TextOf(text);
   if (bytes.empty()) return Error(Value("Contenido de codigo de barras vacio."));

@@ -285,7 +285,7 @@ Value TDocument::NormalizarCapas(const Value& layers) {
     if (!IsHexColor(color)) color = "#000000";
     // Only the logical false hides a layer; any other value counts as absent, that is visible.
     const Value visible = HGet(entry, "lDesignerVisible");
-    const bool designerVisible = !(visible.IsLogical() && !visible.AsBool());
+    const bool designerVisible = !(visible.IsFalse());
     Value layer = Value::NewHash();
     layer.Set("nId", Value::Int(id));
     layer.Set("cName", std::move(name));

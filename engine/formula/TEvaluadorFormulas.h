@@ -3,19 +3,33 @@
 // variables into a Value. A formula is analysed by splitting its text at operators that stand
 // outside quotes and parentheses, loosest operators first; every failure becomes an error value
 // (a text in square brackets) that is returned and remembered as the last error. Nothing raises.
+//
+// This class is the façade: it holds the state every part shares (options, constants, execution
+// state, caches, the last error, the function library) and answers the public operations by
+// handing them to its parts, each in a file of its own:
+//   FormulaSplitter, FormulaAnalysis, FormulaAnalysisCache  splitting a text and its analysis
+//   FormulaInterpreter                                      the interpretive evaluation
+//   FormulaPlanCompiler, FormulaPlanNode                    executable plans and their typed mirror
+//   FormulaPlanEvaluator                                    the evaluation of a plan
+//   EngineFunctions                                         page, record, sum and project functions
+//   SimpleAccumulatorPlans                                  the narrow plans of accumulator sums
+//   FormulaOperators                                        comparison, sum, numbers through text
 
-#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <utility>
-#include <vector>
 
 #include "Hash.h"
 #include "Object.h"
 #include "Value.h"
+#include "formula/EngineFunctions.h"
+#include "formula/FormulaAnalysis.h"
+#include "formula/FormulaAnalysisCache.h"
+#include "formula/FormulaInterpreter.h"
+#include "formula/FormulaPlanCompiler.h"
+#include "formula/FormulaPlanEvaluator.h"
+#include "formula/SimpleAccumulatorPlans.h"
 
 namespace nv {
 
@@ -26,20 +40,6 @@ Value VBColorConstants();
 /// (a final lone backslash stays).
 Value VBXUNESCAPEFORMULALITERAL(const Value& text, const Value& quote);
 std::string UnescapeFormulaLiteral(std::string_view inside, char quote);
-
-/// The analysis of one formula text: which construct it is and the texts of its pieces.
-struct FormulaAnalysis {
-  enum class Tipo : uint8_t { Literal, Argumento, Not, Or, And, Comparacion, Suma, Aritmetica, Funcion };
-  Tipo tipo = Tipo::Argumento;
-  std::string expresion;                                   // "not": the negated operand text
-  std::vector<std::string> partes;                         // "or", "and", "suma"
-  std::string left, op, right;                             // "comparacion"
-  std::vector<std::pair<std::string, std::string>> pares;  // "aritmetica": (operand, operator before it)
-  std::string funcion, clave;                              // "funcion": normalised name and its key
-  std::vector<std::string> argumentos;                     // "funcion": argument texts
-  bool esIf = false;                                       // "IF", "IIF" or "COND"
-  bool esMotor = false;                                    // an engine function
-};
 
 class TFuncFormulas;
 
@@ -56,7 +56,7 @@ class TEvaluadorFormulas : public Object {
   /// Page and record state read by the engine functions; every default key always exists.
   Value hEstadoEjecucion;
   /// Formula analysis per exact formula text, kept for the evaluator's life.
-  std::unordered_map<std::string, FormulaAnalysis, StringHash, std::equal_to<>> hFormulaPlanCache;
+  FormulaAnalysisCache hFormulaPlanCache;
   /// Executable plan per formula text, or false when the text has no plan.
   Value hExecutablePlanCache;
   /// Value of each resolved user-variable or accumulator formula, keyed by the name as written.
@@ -71,7 +71,8 @@ class TEvaluadorFormulas : public Object {
   bool RespondsTo(std::string_view name) const override;
 
   // ---- Lifecycle ----
-  static std::shared_ptr<TEvaluadorFormulas> New(const Value& hOpciones = Value(), const Value& oFuncFormulas = Value());
+  static std::shared_ptr<TEvaluadorFormulas> New(const Value& hOpciones = Value(),
+                                                 const Value& oFuncFormulas = Value());
   std::shared_ptr<TEvaluadorFormulas> Init(const Value& hOpciones = Value(), const Value& oFuncFormulas = Value());
   /// Creates a function library when none was given.
   std::shared_ptr<TEvaluadorFormulas> Create();
@@ -139,114 +140,48 @@ class TEvaluadorFormulas : public Object {
   Value ErrorValue(const Value& message);
   Value HashMergeVariables(const Value& base, const Value& overlay);
 
-  // Splitters and text tests (pure; quotes and parentheses protect their content).
-  static std::vector<std::string> SepararPorOperadorLogico(std::string_view text, std::string_view op);
-  /// Splits once at the first top-level comparison operator; false when there is none.
-  static bool SepararComparacion(std::string_view text, std::string& left, std::string& op, std::string& right);
-  static std::vector<std::string> SepararTopLevel(std::string_view text, std::string_view separators);
-  static std::vector<std::string> SepararPorSuma(std::string_view text);
-  static std::vector<std::string> SepararArgumentos(std::string_view text);
-  static std::vector<std::pair<std::string, std::string>> SepararPorOperadoresAritmeticos(
-      std::string_view text, std::string_view operators, bool allowUnaryMinus);
-  static std::vector<std::pair<std::string, std::string>> SepararPorResta(std::string_view text);
-  static bool EsLiteralTextoCompleto(std::string_view text);
-  static std::string QuitarParentesisExternos(std::string_view text);
-  static bool ParentesisExternosEnvuelvenTodo(std::string_view text);
-  static bool EsLlamadaFuncion(std::string_view text);
-  static bool IsIdentifier(std::string_view text);
-  static std::string NormalizarNombreFuncion(std::string_view name);
-  /// -1 no boolean word, 0 false word, 1 true word.
-  static int BooleanWord(std::string_view text);
-
   /// Turns executable plans on or off for EvaluarFormula (on by default); off gives the purely
   /// interpretive evaluation, used to compare the two.
   void SetUsarPlanes(bool on) { lUsarPlanes_ = on; }
 
  private:
-  Value EvalText(std::string_view text, const Value& vars);
-  Value EvalAnalysis(std::string_view text, const FormulaAnalysis& a, const Value& vars);
-  Value ResolveOperand(std::string_view text, const Value& vars);
-  Value ValorVariableText(std::string_view name, const Value& vars);
-  Value ResolveVariableText(std::string_view name, const Value& value, const Value& vars);
-  bool CondicionText(std::string_view text, const Value& vars, bool& invalid);
-  Value Suma(const std::vector<std::string>& partes, const Value& vars);
-  Value EvaluarOperacionAritmetica(const std::vector<std::pair<std::string, std::string>>& pares, const Value& vars);
-  Value EvaluarFuncion(std::string_view text, const FormulaAnalysis& a, const Value& vars);
-  Value ResolverIIf(std::string_view text, const std::vector<std::string>& args, const Value& vars);
-  Value LlamarBiblioteca(const std::string& name, std::span<const Value> values, int slot = -1);
-  static bool IsLibraryError(const Value& result);
-  TFuncFormulas* Biblioteca();
-  Value DateDifference(const Value& a, const Value& b);
-  Value Motor(std::string_view key, const std::vector<std::string>& args, const Value& vars);
-  static constexpr uint8_t kBad = 0, kGe = 1, kLe = 2, kEq = 3, kNe = 4, kGt = 5, kLt = 6;
-  static uint8_t CmpCode(std::string_view op);
-  bool CompararCodigo(const Value& a, uint8_t op, const Value& b);
-  Value SumValues(std::span<const Value> values);
-  Value ErrorText(std::string message);
-  const Value* FindConstant(std::string_view text) const;
+  friend class FormulaInterpreter;
+  friend class FormulaPlanCompiler;
+  friend class FormulaPlanEvaluator;
+  friend class EngineFunctions;
+  friend class SimpleAccumulatorPlans;
 
-  // Engine functions.
-  Value AskString(const std::vector<std::string>& args, const Value& vars);
-  Value ProjectPath(const std::vector<std::string>& args, const Value& vars);
-  Value Sum(std::string_view expression, const Value& vars);
-  int64_t PageBy(std::string_view key, const Value& vars);
-  int64_t TotalPagesBy(std::string_view key, const Value& vars);
-  std::string ResolverClavePaginacion(std::string_view key, const Value& vars);
-  std::vector<int64_t> PaginasPorClave(const std::string& keyText);
-  Value EvaluarExpresionRegistroRelativo(std::string_view expression, const Value& vars, std::string_view record);
-  bool GroupChanged(std::string_view expression, const Value& vars, int64_t idx);
-
-  // Plans.
-  Value CompileStripped(std::string_view text);
-  Value BuildExecutablePlan(std::string_view text);
-  Value EvaluateFormulaPlanInternal(const Value& node, const Value& vars);
-  bool FormulaPlanTruthy(const Value& v);
-  Value BuildSimpleAccumulatorConditions(const Value& node);
-  Value BuildSimpleAccumulatorOperand(const Value& node);
-  Value EvaluateSimpleAccumulatorOperand(const Value& operand, const Value& vars);
-
-  // Typed mirror of a compiled plan node; the pin keeps the mirrored hash alive.
-  struct PlanNode {
-    enum class Op : uint8_t { Nil, Constant, Variable, Comparison, And, Or, Not, Sum, If, Engine, Function };
-    Op op = Op::Nil;
-    uint8_t cmp = 0;
-    bool resolves = false;
-    int slot = -1;  // Function: the library slot of name, resolved when the plan is built
-    // The index of the last child whose evaluation may run other formulas (-1: none). A child
-    // after it may be read in place from the variables, as nothing can change them before the
-    // call uses the value.
-    int lastImpure = -1;
-    // Variable: where name stood in the variables hash last time. Only a hint: it is used only
-    // when the key at that position is name itself, so a changed or another hash is harmless.
-    mutable uint32_t hint = UINT32_MAX;
-    Value valor;
-    std::string name;
-    std::vector<std::string> args;
-    std::vector<std::unique_ptr<PlanNode>> children;
-    Value pin;
+  // Deeper nesting than this is no realistic formula; refusing it keeps a hostile or broken
+  // template from exhausting the stack through the recursive analysis.
+  static constexpr int kMaxDepth = 200;
+  // Counts one level of nesting for the life of a scope, whatever way the scope is left.
+  struct DepthGuard {
+    int& depth;
+    explicit DepthGuard(int& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
   };
-  std::unique_ptr<PlanNode> BuildTyped(const Value& node, bool registerNodes, int depth);
-  const PlanNode* RegisterPlan(const Value& plan);
-  Value EvalNode(const PlanNode& node, const Value& vars);
-  /// The value of a plain variable node found by its exact name, in place; null otherwise.
-  const Value* FindPlanVariable(const PlanNode& node, const Value& vars) const;
-  bool EvalPlanCondition(const PlanNode& node, const Value& vars);
-  bool EvalPlanComparison(const PlanNode& node, const Value& vars);
-  template <typename Store>
-  const Value& EvalPlanRef(const PlanNode& node, const Value& vars, bool inPlace, Store& store);
-  Value SumRefs(std::span<const Value* const> values);
-  Value LlamarBibliotecaRefs(const std::string& name, std::span<const Value* const> values, int slot);
 
-  std::unordered_map<const Hash*, const PlanNode*> typedPlans_;
-  std::vector<std::unique_ptr<PlanNode>> ownedPlans_;
-  // The typed plan per compiled text (null when the text has no plan).
-  std::unordered_map<std::string, const PlanNode*, StringHash, std::equal_to<>> planByText_;
-  // A direct-mapped memo in front of planByText_, selected by where the text lies and checked
-  // by its content: a report evaluates the same few formula values over and over, and comparing
-  // a text is cheaper than hashing it. Entries view keys of planByText_ and go with its clear.
-  using PlanEntry = std::pair<const std::string, const PlanNode*>;
-  const PlanEntry* planMemo_[16] = {};
-  const PlanEntry* FindPlanByText(std::string_view text);
+  /// The value of a formula text: through its executable plan when it has one, else
+  /// interpretively. The text may carry blanks and enclosing parentheses.
+  Value EvalText(std::string_view text, const Value& vars);
+  /// Sets the last error to message and returns it as the error value.
+  Value ErrorText(std::string message);
+  /// The named constant the trimmed, upper-cased text names; null when none.
+  const Value* FindConstant(std::string_view text) const;
+  /// Calls the library function name (at slot when it is 0 or more) and turns a library error
+  /// text or a runtime refusal into an error value. Values is std::span<const Value> or, for
+  /// arguments passed by reference, std::span<const Value* const> (both instantiated in the .cpp).
+  template <typename Values>
+  Value CallLibrary(const std::string& name, Values values, int slot);
+  TFuncFormulas* Biblioteca();
+  /// Empties every cache of analyses, plans and resolved values.
+  void ClearCaches();
+
+  FormulaInterpreter interpreter_{*this};
+  FormulaPlanCompiler planCompiler_{*this};
+  FormulaPlanEvaluator planEvaluator_{*this};
+  EngineFunctions engineFunctions_{*this};
+  SimpleAccumulatorPlans accumulatorPlans_{*this};
   bool lUsarPlanes_ = true;
   Object* libRaw_ = nullptr;
   TFuncFormulas* lib_ = nullptr;

@@ -13,6 +13,7 @@
 #include "Hash.h"
 #include "Runtime.h"
 #include "barcode/TBarcodeUtil.h"
+#include "formula/FormulaText.h"
 
 namespace nv {
 
@@ -45,8 +46,6 @@ struct Args {
 
 Value NoValida(std::string_view function) { return Value("[Funcion " + std::string(function) + " no valida]"); }
 
-std::string TextOf(const Value& x) { return nv::ValorAString(x); }
-
 // Truncates toward zero into the int64 range (NaN gives 0), so that huge or broken numbers can
 // never reach undefined conversions.
 int64_t TruncToInt(const Number& n) {
@@ -62,7 +61,7 @@ int64_t TruncToInt(const Number& n) {
 // back as itself, so it skips the text round trip.
 Number NumberOf(const Value& x) {
   if (x.IsNumber()) return TFuncFormulas::NumberThroughText(x.AsNumber());
-  return nv::Val(TextOf(x));
+  return nv::Val(ValorAString(x));
 }
 
 int64_t IntegerOf(const Value& x) { return TruncToInt(NumberOf(x)); }
@@ -101,21 +100,13 @@ std::optional<int64_t> LeadingWholeNumber(std::string_view part) {
   return TruncToInt(nv::Val(part.substr(pos)));
 }
 
-// The text as nv::AllTrim trims it (leading blanks, tabs, CR, LF; trailing blanks), as a view.
-std::string_view TrimmedView(std::string_view text) {
-  size_t begin = text.find_first_not_of(" \t\r\n");
-  if (begin == std::string_view::npos) return {};
-  size_t end = text.find_last_not_of(' ');
-  return text.substr(begin, end + 1 - begin);
-}
-
 // The eight digits of a serial date text ("YYYYMMDD") with the blanks AllTrim removes around
 // them; false for any other shape.
 bool SerialDigits(std::string_view text, std::string_view& digits) {
   std::string_view v = text;
   if (v.size() != 8 || v.front() == ' ' || v.front() == '\t' || v.front() == '\r' || v.front() == '\n' ||
       v.back() == ' ') {
-    v = TrimmedView(text);
+    v = AllTrimView(text);
     if (v.size() != 8) return false;
   }
   for (char c : v) {
@@ -213,11 +204,7 @@ std::string Utf8Slice(std::string_view text, int64_t offset, std::optional<int64
   return Utf8SubStr(text, offset + 1, take);
 }
 
-std::string Trimmed(const Value& x) { return nv::AllTrim(TextOf(x)); }
-
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
+std::string Trimmed(const Value& x) { return nv::AllTrim(ValorAString(x)); }
 
 bool ContainsAtE(std::string_view text) {
   for (size_t i = 0; i + 1 < text.size(); ++i) {
@@ -228,7 +215,7 @@ bool ContainsAtE(std::string_view text) {
 
 std::string NumericTemplate(std::string_view mask) {
   std::string m = nv::AllTrim(mask);
-  if (StartsWithIgnoreCase(m, "@E")) return nv::AllTrim(std::string_view(m).substr(2));
+  if (StartsWithIgnoreCase(m, 0, "@E")) return nv::AllTrim(std::string_view(m).substr(2));
   return m;
 }
 
@@ -259,7 +246,7 @@ std::string PadToTemplate(std::string text, std::string_view maskTemplate) {
 }
 
 char SeparatorChar(const Value& v) {
-  std::string s = TextOf(v);
+  std::string s = ValorAString(v);
   return s.empty() ? '\0' : s[0];
 }
 
@@ -394,9 +381,7 @@ bool TFuncFormulas::RespondsTo(std::string_view name) const {
                        "lCreated",
                        "DateDifference",
                        "Null",
-                       "ValorAString",
                        "ArgAt",
-                       "EsNumerico",
                        "NormalizarComponenteColor",
                        "ResolverRutaFichero",
                        "FechaDesdeValor",
@@ -423,7 +408,7 @@ bool TFuncFormulas::RespondsTo(std::string_view name) const {
 // ---- Dispatch --------------------------------------------------------------------------------------
 
 Value TFuncFormulas::Ejecutar(const Value& name, const Value& values) {
-  std::string text = TextOf(name);
+  std::string text = ValorAString(name);
   if (const ArrayPtr* list = values.ArrayRef()) return Ejecutar(text, std::span<const Value>(**list));
   return Ejecutar(text, std::span<const Value>());
 }
@@ -469,23 +454,23 @@ Value TFuncFormulas::Ejecutar(std::string_view name, std::span<const Value> valu
 
 // ---- Text functions ------------------------------------------------------------------------------
 
-Value TFuncFormulas::AllTrim(const Value& x) { return Value(nv::AllTrim(TextOf(x))); }
-Value TFuncFormulas::LTrim(const Value& x) { return Value(nv::LTrim(TextOf(x))); }
-Value TFuncFormulas::RTrim(const Value& x) { return Value(nv::RTrim(TextOf(x))); }
-Value TFuncFormulas::Upper(const Value& x) { return Value(nv::Upper(TextOf(x))); }
-Value TFuncFormulas::Lower(const Value& x) { return Value(nv::Lower(TextOf(x))); }
+Value TFuncFormulas::AllTrim(const Value& x) { return Value(nv::AllTrim(ValorAString(x))); }
+Value TFuncFormulas::LTrim(const Value& x) { return Value(nv::LTrim(ValorAString(x))); }
+Value TFuncFormulas::RTrim(const Value& x) { return Value(nv::RTrim(ValorAString(x))); }
+Value TFuncFormulas::Upper(const Value& x) { return Value(nv::Upper(ValorAString(x))); }
+Value TFuncFormulas::Lower(const Value& x) { return Value(nv::Lower(ValorAString(x))); }
 
 Value TFuncFormulas::At(const Value& needle, const Value& text) {
-  return Value::Int(nv::At(TextOf(needle), TextOf(text)));
+  return Value::Int(nv::At(ValorAString(needle), ValorAString(text)));
 }
 
 Value TFuncFormulas::RAt(const Value& needle, const Value& text) {
-  return Value::Int(nv::RAt(TextOf(needle), TextOf(text)));
+  return Value::Int(nv::RAt(ValorAString(needle), ValorAString(text)));
 }
 
 Value TFuncFormulas::StrPos(const Value& text, const Value& search, const Value& n) {
-  std::string t = TextOf(text);
-  std::string s = TextOf(search);
+  std::string t = ValorAString(text);
+  std::string s = ValorAString(search);
   if (nv::AllTrim(s).empty() || !nv::EsNumerico(n)) return Value::Int(-1);
   int64_t occurrences = IntegerOf(n);
   if (occurrences < 1) return Value::Int(-1);
@@ -506,9 +491,9 @@ Value TFuncFormulas::Chr(const Value& code) {
 
 Value TFuncFormulas::Contains(const Value& text, const Value& part) {
   if (text.IsNil() || part.IsNil()) return Value(false);
-  std::string p = TextOf(part);
+  std::string p = ValorAString(part);
   if (nv::AllTrim(p).empty()) return Value(true);
-  return Value(TextOf(text).find(p) != std::string::npos);
+  return Value(ValorAString(text).find(p) != std::string::npos);
 }
 
 Value TFuncFormulas::Empty(const Value& x) {
@@ -527,12 +512,12 @@ Value TFuncFormulas::IsNull(const Value& x) { return Value(x.IsNil()); }
 
 Value TFuncFormulas::Left(const Value& text, const Value& n) {
   if (!nv::EsNumerico(n)) return NoValida("Left");
-  return Value(Utf8Slice(TextOf(text), 0, IntegerOf(n)));
+  return Value(Utf8Slice(ValorAString(text), 0, IntegerOf(n)));
 }
 
 Value TFuncFormulas::Right(const Value& text, const Value& n) {
   if (!nv::EsNumerico(n)) return NoValida("Right");
-  std::string t = TextOf(text);
+  std::string t = ValorAString(text);
   int64_t count = IntegerOf(n);
   if (count <= 0) return Value("");
   int64_t length = static_cast<int64_t>(Utf8Length(t));
@@ -540,14 +525,14 @@ Value TFuncFormulas::Right(const Value& text, const Value& n) {
   return Value(Utf8Slice(t, length - count, count));
 }
 
-Value TFuncFormulas::Len(const Value& x) { return Value::Int(static_cast<int64_t>(Utf8Length(TextOf(x)))); }
+Value TFuncFormulas::Len(const Value& x) { return Value::Int(static_cast<int64_t>(Utf8Length(ValorAString(x)))); }
 
 Value TFuncFormulas::StrTran(const Value& text, const Value& search, const Value& replacement, const Value& start,
                              const Value& count) {
-  std::string t = TextOf(text);
-  std::string s = TextOf(search);
+  std::string t = ValorAString(text);
+  std::string s = ValorAString(search);
   if (s.empty()) return Value(std::move(t));
-  std::string r = TextOf(replacement);
+  std::string r = ValorAString(replacement);
   int64_t remaining = -1;  // -1: every occurrence
   if (!count.IsNil()) {
     remaining = std::max<int64_t>(0, IntegerOf(count));
@@ -570,7 +555,7 @@ Value TFuncFormulas::StrTran(const Value& text, const Value& search, const Value
 
 Value TFuncFormulas::SubStr(const Value& text, const Value& start, const Value& count) {
   if (!nv::EsNumerico(start) || (!count.IsNil() && !nv::EsNumerico(count))) return NoValida("SubStr");
-  std::string t = TextOf(text);
+  std::string t = ValorAString(text);
   int64_t s = IntegerOf(start);
   int64_t offset;
   if (s >= 0) {
@@ -625,7 +610,7 @@ Value TFuncFormulas::Str(const Value& x, const Value& width, const Value& decima
   return Value(nv::PadL(t, w));
 }
 
-Value TFuncFormulas::Val(const Value& x) { return Value(nv::Val(LeadingNumberText(TextOf(x)))); }
+Value TFuncFormulas::Val(const Value& x) { return Value(nv::Val(LeadingNumberText(ValorAString(x)))); }
 
 Value TFuncFormulas::RGB(const Value& red, const Value& green, const Value& blue) {
   if (red.IsNil() || green.IsNil() || blue.IsNil()) return NoValida("RGB");
@@ -686,13 +671,13 @@ const TFuncFormulas::TransformPlan* TFuncFormulas::PlanForMaskValue(const Value&
 Value TFuncFormulas::Transform(const Value& value, const Value& mask) {
   if (value.IsNil() || mask.IsNil()) return NoValida("Transform");
   const TransformPlan* found = PlanForMaskValue(mask);
-  if (found == nullptr) return Value(TextOf(value));
+  if (found == nullptr) return Value(ValorAString(value));
   const TransformPlan& plan = *found;
   if (plan.lDateMask) {
     nv::Date d = DateFromValue(value);
     if (!d.IsEmpty()) return Value(plan.lLongDate ? LongVisibleDate(d) : VisibleDate(d));
   }
-  if (!nv::EsNumerico(value)) return Value(TextOf(value));
+  if (!nv::EsNumerico(value)) return Value(ValorAString(value));
   Number n = value.IsNumber() ? value.AsNumber() : NumberOf(value);
   if (std::string fast; FastMaskedNumber(n, plan.nDecimals, plan.cDecimal, plan.cThousands, plan.cMask.size(), fast)) {
     return Value(std::move(fast));
@@ -704,26 +689,26 @@ Value TFuncFormulas::Transform(const Value& value, const Value& mask) {
 }
 
 Value TFuncFormulas::ContarDecimalesMascara(const Value& maskTemplate) {
-  return Value(MaskDecimals(TextOf(maskTemplate)));
+  return Value(MaskDecimals(ValorAString(maskTemplate)));
 }
 
-Value TFuncFormulas::MascaraUsaMiles(const Value& maskTemplate) { return Value(MaskUsesThousands(TextOf(maskTemplate))); }
+Value TFuncFormulas::MascaraUsaMiles(const Value& maskTemplate) { return Value(MaskUsesThousands(ValorAString(maskTemplate))); }
 
-Value TFuncFormulas::ExtraerPlantillaNumericaTransform(const Value& mask) { return Value(NumericTemplate(TextOf(mask))); }
+Value TFuncFormulas::ExtraerPlantillaNumericaTransform(const Value& mask) { return Value(NumericTemplate(ValorAString(mask))); }
 
 Value TFuncFormulas::AjustarAnchoMascaraNumerica(const Value& text, const Value& maskTemplate) {
-  return Value(PadToTemplate(TextOf(text), TextOf(maskTemplate)));
+  return Value(PadToTemplate(ValorAString(text), ValorAString(maskTemplate)));
 }
 
 Value TFuncFormulas::AplicarSeparadorMiles(const Value& text, const Value& decimalChar, const Value& thousandsChar) {
-  return Value(GroupThousands(TextOf(text), SeparatorChar(decimalChar), SeparatorChar(thousandsChar)));
+  return Value(GroupThousands(ValorAString(text), SeparatorChar(decimalChar), SeparatorChar(thousandsChar)));
 }
 
-Value TFuncFormulas::EsMascaraFecha(const Value& mask) { return Value(IsDateMask(TextOf(mask))); }
+Value TFuncFormulas::EsMascaraFecha(const Value& mask) { return Value(IsDateMask(ValorAString(mask))); }
 
 Value TFuncFormulas::FormatearFechaConMascara(const Value& date, const Value& mask) {
   nv::Date d = date.IsDate() ? date.AsDate() : nv::Date{};
-  return Value(TextOf(mask) == "99/99/9999" ? LongVisibleDate(d) : VisibleDate(d));
+  return Value(ValorAString(mask) == "99/99/9999" ? LongVisibleDate(d) : VisibleDate(d));
 }
 
 Value TFuncFormulas::NumeroATexto(const Value& n, const Value& decimals) {
@@ -893,7 +878,7 @@ std::string TFuncFormulas::LeadingNumberText(std::string_view text) {
   return std::string(text.substr(begin, pos - begin));
 }
 
-Value TFuncFormulas::ExtraerNumeroInicial(const Value& text) { return Value(LeadingNumberText(TextOf(text))); }
+Value TFuncFormulas::ExtraerNumeroInicial(const Value& text) { return Value(LeadingNumberText(ValorAString(text))); }
 
 Value TFuncFormulas::NormalizarComponenteColor(const Value& x) { return Value::Int(Clamp(IntegerOf(x), 0, 255)); }
 
@@ -905,8 +890,6 @@ Value TFuncFormulas::MaxArray(const Value& values) {
 
 // ---- Conversions and paths --------------------------------------------------------------------
 
-Value TFuncFormulas::ValorAString(const Value& x) { return Value(nv::ValorAString(x)); }
-
 Value TFuncFormulas::ArgAt(const Value& values, const Value& n, const Value& def) {
   const ArrayPtr* list = values.ArrayRef();
   if (list == nullptr || !n.IsNumber()) return def;
@@ -915,23 +898,21 @@ Value TFuncFormulas::ArgAt(const Value& values, const Value& n, const Value& def
   return (**list)[static_cast<size_t>(index - 1)];
 }
 
-Value TFuncFormulas::EsNumerico(const Value& x) { return Value(nv::EsNumerico(x)); }
-
 Value TFuncFormulas::LongitudTexto(const Value& text) {
-  return Value::Int(static_cast<int64_t>(Utf8Length(TextOf(text))));
+  return Value::Int(static_cast<int64_t>(Utf8Length(ValorAString(text))));
 }
 
 Value TFuncFormulas::SubTexto(const Value& text, const Value& offset, const Value& count) {
   std::optional<int64_t> take;
   if (!count.IsNil()) take = IntegerOf(count);
-  return Value(Utf8Slice(TextOf(text), IntegerOf(offset), take));
+  return Value(Utf8Slice(ValorAString(text), IntegerOf(offset), take));
 }
 
 Value TFuncFormulas::ResolverRutaFichero(const Value& path) {
   std::string p = Trimmed(path);
   if (p.empty()) return Value("");
   std::vector<std::string> candidates = {p, "public/" + p};
-  if (StartsWithIgnoreCase(p, "public/")) candidates.push_back("public/" + p.substr(7));
+  if (StartsWithIgnoreCase(p, 0, "public/")) candidates.push_back("public/" + p.substr(7));
   const std::string separator(PathSeparator());
   for (std::string& candidate : candidates) {
     if (separator != "/") candidate = nv::StrTran(candidate, "/", separator);
@@ -942,7 +923,7 @@ Value TFuncFormulas::ResolverRutaFichero(const Value& path) {
 
 Value TFuncFormulas::LoadFile(const Value& path, const Value& fallback) {
   std::string found = ResolverRutaFichero(path).AsString();
-  if (found.empty()) return Value(TextOf(fallback));
+  if (found.empty()) return Value(ValorAString(fallback));
   return Value(ReadBinaryFile(found));
 }
 
@@ -972,7 +953,7 @@ nv::Date TFuncFormulas::DateFromSerialText(std::string_view text) {
 
 nv::Date TFuncFormulas::DateFromVisibleText(std::string_view text) {
   // Exactly three parts between two "/"; views of the trimmed text, no copies.
-  std::string_view t = TrimmedView(text);
+  std::string_view t = AllTrimView(text);
   size_t first = t.find('/');
   if (first == std::string_view::npos) return nv::Date{};
   size_t second = t.find('/', first + 1);
@@ -1007,8 +988,8 @@ std::string TFuncFormulas::VisibleDate(nv::Date d) { return TwoDigitsDate(d, fal
 std::string TFuncFormulas::LongVisibleDate(nv::Date d) { return TwoDigitsDate(d, true); }
 
 Value TFuncFormulas::FechaDesdeValor(const Value& v) { return Value(DateFromValue(v)); }
-Value TFuncFormulas::FechaDesdeTextoSerial(const Value& text) { return Value(DateFromSerialText(TextOf(text))); }
-Value TFuncFormulas::FechaDesdeTextoVisible(const Value& text) { return Value(DateFromVisibleText(TextOf(text))); }
+Value TFuncFormulas::FechaDesdeTextoSerial(const Value& text) { return Value(DateFromSerialText(ValorAString(text))); }
+Value TFuncFormulas::FechaDesdeTextoVisible(const Value& text) { return Value(DateFromVisibleText(ValorAString(text))); }
 Value TFuncFormulas::FechaValida(const Value& date) { return Value(date.IsDate() && !date.AsDate().IsEmpty()); }
 
 Value TFuncFormulas::FormatearFechaVisible(const Value& date) {
@@ -1035,13 +1016,13 @@ Value TFuncFormulas::Date() { return Value(VisibleDate(Today())); }
 Value TFuncFormulas::Now() { return Value(VisibleDate(Today())); }
 
 Value TFuncFormulas::CToD(const Value& text) {
-  nv::Date d = text.IsString() ? DateFromVisibleText(text.AsString()) : DateFromVisibleText(TextOf(text));
+  nv::Date d = text.IsString() ? DateFromVisibleText(text.AsString()) : DateFromVisibleText(ValorAString(text));
   if (d.IsEmpty()) return NoValida("CToD");
   return Value(VisibleDate(d));
 }
 
 Value TFuncFormulas::SToD(const Value& text) {
-  nv::Date d = DateFromSerialText(TextOf(text));
+  nv::Date d = DateFromSerialText(ValorAString(text));
   if (d.IsEmpty()) return NoValida("SToD");
   return Value(VisibleDate(d));
 }

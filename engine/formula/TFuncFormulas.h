@@ -153,14 +153,11 @@ class TFuncFormulas : public Object {
   /// The year; "[Funcion Year no valida]".
   Value Year(const Value& date);
 
-  // ---- Shared routines (dates, masks, numbers, paths) ----
+  // ---- Shared routines (dates, masks, numbers, paths). The text of a value and the numeric
+  // test are the runtime's ValorAString and EsNumerico (Accessors.h). ----
 
-  /// The text of x: nil "", integral numbers plain digits, true "1", false "".
-  static Value ValorAString(const Value& x);
   /// The n-th element (from 1) of an array, else def.
   static Value ArgAt(const Value& values, const Value& n, const Value& def = Value());
-  /// A number, or a text of digits with optional leading sign and "." / "," holding a digit.
-  static Value EsNumerico(const Value& x);
   /// The integer of x clamped to 0..255.
   static Value NormalizarComponenteColor(const Value& x);
   /// The first existing file among path, "public/" + path and, for a path beginning with

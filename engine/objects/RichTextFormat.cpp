@@ -877,7 +877,11 @@ std::string RemoveTags(std::string_view html) {
   return out;
 }
 
+// A placeholder's value is data, never markup of the content around it: in RTF its braces and
+// backslashes are escaped, in HTML its special characters (also quotes, for values inside an
+// attribute); an RTF document given to HTML content is the one value read as formatting.
 std::string InterpolatedValue(std::string value, std::string_view format) {
+  if (format == "rtf") return VBRICHTEXTRTFTEXT(value);
   if (format != "html") return value;
   return DetectFormatOf(value) == "rtf" ? VBRICHTEXTRTFTOHTML(Value(std::move(value))) : EscapeHtmlText(value);
 }

@@ -127,8 +127,9 @@ bool VBRICHTEXTISHEXCOLOR(std::string_view text);
 
 // ---- Content of a rich text object ---------------------------------------------------------------
 
-/// The content with every {{formula}} replaced by evaluator(formula): escaped in HTML content (an
-/// RTF value converted to HTML), as it stands in other formats. An unterminated {{ stays literally.
+/// The content with every {{formula}} replaced by evaluator(formula), as data: escaped as HTML text
+/// in HTML content (an RTF value converted to HTML), as RTF text in RTF content, as it stands in
+/// plain text. An unterminated {{ stays literally; values are not scanned again.
 std::string VBRICHTEXTINTERPOLATE(std::string_view content, std::string_view format,
                                   const std::function<Value(std::string_view)>& evaluator);
 /// The content as plain text: RTF read as HTML, then HTML line breaks as LF, tags removed and

@@ -97,7 +97,7 @@ Value TextOf(const Value& v) { return Value(ValueString(v)); }
 Value TextColorOf(const Value& v) { return Value(NormalizeTextColor(v)); }
 Value VerticalAlignOf(const Value& v) { return Value(TText::NormalizarTextVerticalAlign(v)); }
 // Only the logical true wraps.
-Value StrictFlagOf(const Value& v) { return Value(v.IsLogical() && v.AsBool()); }
+Value StrictFlagOf(const Value& v) { return Value(v.IsTrue()); }
 
 using F = Field<TText>;
 

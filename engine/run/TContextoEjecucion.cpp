@@ -19,8 +19,6 @@ namespace {
 
 // ---- Small helpers -------------------------------------------------------------------------------
 
-bool IsTrue(const Value& v) { return v.IsLogical() && v.AsBool(); }
-bool IsFalse(const Value& v) { return v.IsLogical() && !v.AsBool(); }
 
 // The integer part of a caller's number argument (nil and texts without a number give 0).
 int64_t IntegerPart(const Value& v) { return ValorAEntero(v); }
@@ -221,7 +219,7 @@ void TContextoEjecucion::Reset(const Value& conector, const Value& evaluador, co
   aAvisos = Value::NewArray();
   aDescartados = Value::NewArray();
   aVariablesLocales = Value::NewArray();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   hAcumuladores = Value::NewHash();
   hAccumulatorFormulaPlans = Value::NewHash();
   hContinuacionesTabla = Value::NewHash();
@@ -276,7 +274,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetEvaluador(const Value
   oEvaluador = evaluador;
   RefreshEvaluator();
   hAccumulatorFormulaPlans = Value::NewHash();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   lEvaluatorStateSynchronized = false;
   if (evaluator_ != nullptr) evaluator_->SetOpciones(hOpciones);
   InvalidarVariables();
@@ -285,7 +283,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetEvaluador(const Value
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::SetOpciones(const Value& opciones) {
   hOpciones = opciones.IsHash() ? opciones : Value::NewHash();
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   lEvaluatorStateSynchronized = false;
   if (evaluator_ != nullptr) evaluator_->SetOpciones(hOpciones);
   InvalidarVariables();
@@ -724,7 +722,7 @@ Value TContextoEjecucion::GetContinuacionesTabla() { return hContinuacionesTabla
 // ---- Accumulators ---------------------------------------------------------------------------------
 
 std::shared_ptr<TContextoEjecucion> TContextoEjecucion::ResetAcumuladores() {
-  if (IsTrue(HGet(hOpciones, "lOmitirResetInicialAcumuladores"))) {
+  if (HGet(hOpciones, "lOmitirResetInicialAcumuladores").IsTrue()) {
     hOpciones.Set("lOmitirResetInicialAcumuladores", Value(false));
     return Self();
   }
@@ -754,7 +752,7 @@ bool TContextoEjecucion::EsAcumulable(const Value& v) {
 }
 
 Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
-  aAccumulatorRuntimePlans = Value::NewArray();
+  aAccumulatorRuntimePlans.clear();
   Value definitions = HGet(hOpciones, "hAcumVars");
   const HashPtr* defs = definitions.HashRef();
   if (defs == nullptr) return Value();
@@ -781,21 +779,18 @@ Value TContextoEjecucion::PrepareAccumulatorRuntimePlans() {
     const bool isIf = usePlan && isIfPlan;
     Value simple = isIfPlan && evaluator_ != nullptr ? evaluator_->CompileSimpleAccumulatorPlan(plan) : Value();
     const bool simpleUsable = simple.IsArray();
-    const bool falseIsZero = simple.IsArray() && IsTrue(evaluator_->SimpleAccumulatorFalseIsZero(simple));
+    const bool falseIsZero = simple.IsArray() && evaluator_->SimpleAccumulatorFalseIsZero(simple).IsTrue();
 
-    Value runtimePlan = Value::NewArray();
-    Array& items = runtimePlan.AsArray();
-    items.reserve(9);
-    items.emplace_back(key);
-    items.emplace_back(formula);
-    items.push_back(plan);
-    items.emplace_back(conditionKey);
-    items.emplace_back(isIf);
-    items.emplace_back(usePlan);
-    items.push_back(simple);
-    items.emplace_back(simpleUsable);
-    items.emplace_back(falseIsZero);
-    aAccumulatorRuntimePlans.Append(std::move(runtimePlan));
+    AccumulatorRuntimePlan& runtimePlan = aAccumulatorRuntimePlans.emplace_back();
+    runtimePlan.key = std::move(key);
+    runtimePlan.formula = Value(std::move(formula));
+    runtimePlan.plan = plan;
+    runtimePlan.conditionKey = std::move(conditionKey);
+    runtimePlan.isIf = isIf;
+    runtimePlan.usePlan = usePlan;
+    runtimePlan.simplePlan = std::move(simple);
+    runtimePlan.simpleUsable = simpleUsable;
+    runtimePlan.falseIsZero = falseIsZero;
   }
   return Value();
 }
@@ -822,27 +817,16 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
     return std::find_if(conditions.begin(), conditions.end(),
                         [&conditionKey](const auto& entry) { return entry.first == conditionKey; });
   };
-  // The plan keeps its texts as strings; other kinds are converted once here.
-  auto textOf = [](const Value& v, std::string& converted) -> const std::string& {
-    if (v.IsString()) return v.AsString();
-    converted = ValorAString(v);
-    return converted;
-  };
-  std::string keyText;
-  std::string conditionText;
-
-  for (const Value& runtimePlan : aAccumulatorRuntimePlans.AsArray()) {
-    if (!runtimePlan.IsArray() || runtimePlan.Len() < 9) continue;
-    const Array& p = runtimePlan.AsArray();
-    const std::string& key = textOf(p[0], keyText);
-    const Value& formula = p[1];
-    const Value& plan = p[2];
-    const std::string& conditionKey = textOf(p[3], conditionText);
-    const bool isIf = IsTrue(p[4]);
-    const bool usePlan = IsTrue(p[5]);
-    const Value& simple = p[6];
-    const bool simpleUsable = IsTrue(p[7]);
-    const bool falseIsZero = IsTrue(p[8]);
+  for (const AccumulatorRuntimePlan& runtimePlan : aAccumulatorRuntimePlans) {
+    const std::string& key = runtimePlan.key;
+    const Value& formula = runtimePlan.formula;
+    const Value& plan = runtimePlan.plan;
+    const std::string& conditionKey = runtimePlan.conditionKey;
+    const bool isIf = runtimePlan.isIf;
+    const bool usePlan = runtimePlan.usePlan;
+    const Value& simple = runtimePlan.simplePlan;
+    const bool simpleUsable = runtimePlan.simpleUsable;
+    const bool falseIsZero = runtimePlan.falseIsZero;
 
     Value value;
     if (simpleUsable) {
@@ -851,7 +835,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::AcumularDetalle() {
       if (found != conditions.end()) {
         condition = found->second;
       } else {
-        condition = IsTrue(evaluator_->EvaluateSimpleAccumulatorCondition(simple, variables));
+        condition = evaluator_->EvaluateSimpleAccumulatorCondition(simple, variables).IsTrue();
         ++nConditionEvaluations_;
         if (!conditionKey.empty()) conditions.emplace_back(conditionKey, condition);
       }
@@ -943,7 +927,7 @@ TContextoEjecucion::EstadoFormula TContextoEjecucion::EvaluarPlanFormulaConEstad
   evaluator_->ResetLastError();
   try {
     status.valor = EvaluarPlanFormula(plan, formula);
-    status.lError = IsTrue(evaluator_->EsResultadoError(formula, status.valor));
+    status.lError = evaluator_->EsResultadoError(formula, status.valor).IsTrue();
     if (status.lError) status.cError = ValorAString(evaluator_->GetLastError());
   } catch (const RuntimeError& error) {
     // A runtime error inside a formula is reported as that formula's failure instead of ending
@@ -963,7 +947,7 @@ Value TContextoEjecucion::CumpleCondicion(const Value& formula) {
 }
 
 Value TContextoEjecucion::CumpleCondicionConEstado(const Value& formula, const Value& hEstado) {
-  return Value(IsTrue(HGet(EvaluarCondicionConEstado(formula, hEstado), "lVisible")));
+  return Value(HGet(EvaluarCondicionConEstado(formula, hEstado), "lVisible").IsTrue());
 }
 
 Value TContextoEjecucion::EvaluarCondicion(const Value& formula) { return EvaluarCondicionConEstado(formula, Value()); }
@@ -992,7 +976,7 @@ Value TContextoEjecucion::EvaluarCondicionConEstado(const Value& formula, const 
         result.Set("lVisible", Value(false));
         result.Set("cMotivo", Value("condicion no valida"));
       }
-      lError = IsTrue(evaluator_->EsResultadoError(formula, HGet(result, "lVisible")));
+      lError = evaluator_->EsResultadoError(formula, HGet(result, "lVisible")).IsTrue();
       if (lError) cError = ValorAString(evaluator_->GetLastError());
     } catch (const RuntimeError& error) {
       // A runtime error while judging makes the condition invalid instead of ending the run.
@@ -1060,13 +1044,13 @@ Value TContextoEjecucion::EsModoDisenador() {
   return Value(mode != nullptr && mode->IsString() && mode->AsString() == "disenador");
 }
 
-Value TContextoEjecucion::TieneProgreso() { return Value(IsTrue(HGet(hOpciones, "lProgressActive"))); }
+Value TContextoEjecucion::TieneProgreso() { return Value(HGet(hOpciones, "lProgressActive").IsTrue()); }
 
 Value TContextoEjecucion::InformarProgreso(std::string_view option, const Value& number) {
   Value block = HGet(hOpciones, option);
   if (!block.IsBlock()) return Value(true);
   Value args[1] = {number};
-  return Value(!IsFalse(block.Call(args)));
+  return Value(!block.Call(args).IsFalse());
 }
 
 Value TContextoEjecucion::InformarRegistroExaminado(const Value& nRegistro) {

@@ -9,9 +9,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Object.h"
 #include "Value.h"
+#include "run/AccumulatorRuntimePlan.h"
 #include "run/ContextoEtiquetas.h"
 #include "run/ReceptorAvisos.h"
 
@@ -39,8 +41,8 @@ class TContextoEjecucion : public Object, public ContextoEtiquetas, public Recep
   Value hAcumuladores = Value::NewHash();
   /// Executable plan per accumulator formula text, or false when the text has none.
   Value hAccumulatorFormulaPlans = Value::NewHash();
-  /// Prepared nine-element accumulator plans, in definition order.
-  Value aAccumulatorRuntimePlans = Value::NewArray();
+  /// Prepared accumulator plans, in definition order.
+  std::vector<AccumulatorRuntimePlan> aAccumulatorRuntimePlans;
   /// The last complete variable set; nil when it must be rebuilt.
   Value hVariablesCache;
   /// Data variables changed at run time that apply to the current record.
@@ -221,7 +223,7 @@ class TContextoEjecucion : public Object, public ContextoEtiquetas, public Recep
   Value DataConector();
   /// Drops the cached variable set and the evaluator's resolved-variable cache.
   Value InvalidarVariables();
-  /// Builds the nine-element accumulator plans from option "hAcumVars".
+  /// Builds the accumulator plans from option "hAcumVars".
   Value PrepareAccumulatorRuntimePlans();
 
   /// Returns a new hash: the entries of base whose key does not match (trimmed, upper-cased) a key

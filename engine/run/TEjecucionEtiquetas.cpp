@@ -19,10 +19,9 @@ namespace nv {
 
 namespace {
 
-bool IsTrue(const Value& v) { return v.IsLogical() && v.AsBool(); }
 
 // A progress report goes on unless the answer is the logical false.
-bool GoesOn(const Value& answer) { return !(answer.IsLogical() && !answer.AsBool()); }
+bool GoesOn(const Value& answer) { return !answer.IsFalse(); }
 
 }  // namespace
 
@@ -39,7 +38,7 @@ Value TEjecucionEtiquetas::Opciones() const {
 }
 
 bool TEjecucionEtiquetas::TieneProgreso() const {
-  return nv::RespondsTo(contexto_, "TieneProgreso") && etiquetas_ != nullptr && IsTrue(etiquetas_->TieneProgreso());
+  return nv::RespondsTo(contexto_, "TieneProgreso") && etiquetas_ != nullptr && etiquetas_->TieneProgreso().IsTrue();
 }
 
 bool TEjecucionEtiquetas::InformarRegistroExaminado(int64_t registro) const {

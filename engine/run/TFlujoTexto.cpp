@@ -76,7 +76,7 @@ Value TFlujoTexto::Recolocar(const Value& list) {
     double line = std::max(0.0, ValueDouble(HGet(part, "alturaLineaFlujoTexto", Value(thickness))));
 
     Value keep = HGet(part, "conservarParrafosVacios", true);
-    bool keepsEmpty = keep.IsLogical() && keep.AsBool();
+    bool keepsEmpty = keep.IsTrue();
     if (keepsEmpty) {
       // A part that keeps its empty paragraphs had nothing suppressed: it keeps its size.
       out.Append(std::move(part));

@@ -123,7 +123,7 @@ bool TMotorEjecucion::EsDocumentoEtiquetas() const {
   FuentePlantilla* plantilla = Plantilla("IsLabelDocument");
   if (plantilla == nullptr) return false;
   Value answer = plantilla->IsLabelDocument();
-  return answer.IsLogical() && answer.AsBool();
+  return answer.IsTrue();
 }
 
 Value TMotorEjecucion::PaginaPlantilla() const {

@@ -11,8 +11,6 @@ namespace nv {
 
 namespace {
 
-bool IsTrue(const Value& v) { return v.IsLogical() && v.AsBool(); }
-bool IsFalse(const Value& v) { return v.IsLogical() && !v.AsBool(); }
 bool IsBlank(std::string_view ch) { return ch == " " || ch == "\t"; }
 
 double NumberAt(const Value& object, std::string_view key, double def = 0.0) {
@@ -78,7 +76,7 @@ std::shared_ptr<TMotorPaginacion> TMotorPaginacion::SetOpciones(const Value& opc
 }
 
 std::shared_ptr<TMotorPaginacion> TMotorPaginacion::SetIgnorarSaltosPagina(const Value& flag) {
-  lIgnorarSaltosPagina = IsTrue(flag);
+  lIgnorarSaltosPagina = flag.IsTrue();
   return std::static_pointer_cast<TMotorPaginacion>(shared_from_this());
 }
 
@@ -142,7 +140,7 @@ void TMotorPaginacion::DividirTexto(const Value& objeto, std::vector<Value>& out
   }
   std::string tipo = ValueString(HGet(objeto, "tipo", ""));
   bool formatted = tipo == "texto_formateado";
-  if (lIgnorarSaltosPagina || (tipo != "texto" && !formatted) || !IsTrue(HGet(objeto, "permiteSaltoPagina"))) {
+  if (lIgnorarSaltosPagina || (tipo != "texto" && !formatted) || !HGet(objeto, "permiteSaltoPagina").IsTrue()) {
     out.push_back(objeto);
     return;
   }
@@ -180,7 +178,7 @@ TMotorPaginacion::Lineas TMotorPaginacion::LineasVisuales(const Value& objeto) c
   std::vector<std::string_view> paragraphs = SepararLineas(text);
   Lineas lines;
   lines.reserve(paragraphs.size());
-  if (IsFalse(HGet(objeto, "ajusteLinea", true))) {
+  if (HGet(objeto, "ajusteLinea", true).IsFalse()) {
     for (std::string_view paragraph : paragraphs) lines.push_back({std::string(paragraph), true});
     return lines;
   }

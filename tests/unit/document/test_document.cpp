@@ -10,6 +10,7 @@
 #include "document/TLabelLayout.h"
 #include "objects/TObjectBase.h"
 #include "objects/TRectangle.h"
+#include "objects/TRichText.h"
 #include "objects/TText.h"
 #include "objects/table/TTable.h"
 #include "Value.h"
@@ -319,7 +320,7 @@ TEST(DocumentFactory, UnknownTypesGiveNil) {
 
 TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
   auto doc = Ended(TDocument::New());
-  for (const char* type : {"TText", "TRectangle", "TEllipse", "TLine", "TTable"}) {
+  for (const char* type : {"TText", "TFormattedText", "TRectangle", "TEllipse", "TLine", "TTable"}) {
     Value object = doc->CreateObjectByType(type);
     ASSERT_TRUE(object.IsObject()) << type;
     EXPECT_EQ(object.ObjectRaw()->ClassName(), type);
@@ -328,8 +329,12 @@ TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
   Value barcode = doc->CreateObjectByType("TBarcode");
   ASSERT_NE(barcode.As<TVBBarcode>(), nullptr);
   EXPECT_EQ(barcode.As<TObjectBase>()->oParent.ObjectRaw(), doc.get());
+  // The rich text's type tag differs from its class name.
+  Value richText = doc->CreateObjectByType("richText");
+  ASSERT_NE(richText.As<TRichText>(), nullptr);
+  EXPECT_EQ(richText.As<TObjectBase>()->oParent.ObjectRaw(), doc.get());
   // Types whose classes are not part of the engine yet are dropped like unknown ones.
-  for (const char* type : {"TImage", "TChart", "TFormattedText", "richText"}) {
+  for (const char* type : {"TImage", "TChart"}) {
     EXPECT_TRUE(doc->CreateObjectByType(type).IsNil()) << type;
   }
   Value text = doc->CreateObjectFromData(Tpl(R"j({"cType": "TText", "cId": "t1", "cText": "DATOS.X"})j"));

@@ -8,6 +8,7 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
+#include "formula/FormulaSplitter.h"
 #include "formula/TEvaluadorFormulas.h"
 
 using namespace nv;
@@ -40,7 +41,7 @@ class Evaluator : public ::testing::Test {
 }  // namespace
 
 TEST(EvaluatorSplitting, LogicalOperatorsIgnoreCaseAndNeedNoBlanks) {
-  using E = TEvaluadorFormulas;
+  using E = FormulaSplitter;
   EXPECT_EQ(E::SepararPorOperadorLogico("a.OR.b", ".OR."), (Splits{"a", "b"}));
   EXPECT_EQ(E::SepararPorOperadorLogico("a .or. 'x.OR.y' .Or. (c .OR. d)", ".OR."),
             (Splits{"a", "'x.OR.y'", "(c .OR. d)"}));
@@ -52,20 +53,20 @@ TEST(EvaluatorSplitting, LogicalOperatorsIgnoreCaseAndNeedNoBlanks) {
 
 TEST(EvaluatorSplitting, ComparisonSplitsOnceAtFirstOperatorTwoCharactersFirst) {
   std::string l, op, r;
-  ASSERT_TRUE(TEvaluadorFormulas::SepararComparacion("a >= b", l, op, r));
+  ASSERT_TRUE(FormulaSplitter::SepararComparacion("a >= b", l, op, r));
   EXPECT_EQ(l + "|" + op + "|" + r, "a|>=|b");
-  ASSERT_TRUE(TEvaluadorFormulas::SepararComparacion("a<>b", l, op, r));
+  ASSERT_TRUE(FormulaSplitter::SepararComparacion("a<>b", l, op, r));
   EXPECT_EQ(op, "<>");
-  ASSERT_TRUE(TEvaluadorFormulas::SepararComparacion("'a>b' == f(c<d)", l, op, r));
+  ASSERT_TRUE(FormulaSplitter::SepararComparacion("'a>b' == f(c<d)", l, op, r));
   EXPECT_EQ(l + "|" + op + "|" + r, "'a>b'|==|f(c<d)");
-  ASSERT_TRUE(TEvaluadorFormulas::SepararComparacion("a > b <= c", l, op, r));
+  ASSERT_TRUE(FormulaSplitter::SepararComparacion("a > b <= c", l, op, r));
   EXPECT_EQ(l + "|" + op + "|" + r, "a|>|b <= c");
-  EXPECT_FALSE(TEvaluadorFormulas::SepararComparacion("a = b", l, op, r));
-  EXPECT_FALSE(TEvaluadorFormulas::SepararComparacion("(a > b)", l, op, r));
+  EXPECT_FALSE(FormulaSplitter::SepararComparacion("a = b", l, op, r));
+  EXPECT_FALSE(FormulaSplitter::SepararComparacion("(a > b)", l, op, r));
 }
 
 TEST(EvaluatorSplitting, ArgumentsSumsAndArithmetic) {
-  using E = TEvaluadorFormulas;
+  using E = FormulaSplitter;
   EXPECT_EQ(E::SepararArgumentos("1, 'a,b'; f(1,2)"), (Splits{"1", "'a,b'", "f(1,2)"}));
   EXPECT_TRUE(E::SepararArgumentos("   ").empty());
   EXPECT_EQ(E::SepararArgumentos(","), (Splits{"", ""}));
@@ -83,7 +84,7 @@ TEST(EvaluatorSplitting, ArgumentsSumsAndArithmetic) {
 }
 
 TEST(EvaluatorSplitting, LiteralsParenthesesCallsAndNames) {
-  using E = TEvaluadorFormulas;
+  using E = FormulaSplitter;
   EXPECT_TRUE(E::EsLiteralTextoCompleto("'it''s'"));
   EXPECT_TRUE(E::EsLiteralTextoCompleto("\"x\""));
   EXPECT_FALSE(E::EsLiteralTextoCompleto("'a' + 'b'"));
@@ -397,7 +398,7 @@ TEST(EvaluatorSplitting, RandomTextsNeverSplitInsideQuotesOrParentheses) {
     for (int i = 0; i < len; ++i) t += alphabet[rng() % alphabet.size()];
     std::vector<bool> inside = protectedMask(t);
 
-    Splits parts = TEvaluadorFormulas::SepararTopLevel(t, "+,");
+    Splits parts = FormulaSplitter::SepararTopLevel(t, "+,");
     std::string joined;
     size_t pos = 0;
     for (size_t i = 0; i < parts.size(); ++i) {
@@ -417,7 +418,7 @@ TEST(EvaluatorSplitting, RandomTextsNeverSplitInsideQuotesOrParentheses) {
     EXPECT_EQ(parts.size(), separators + 1) << t;
 
     std::string l, op, r;
-    if (TEvaluadorFormulas::SepararComparacion(t, l, op, r)) {
+    if (FormulaSplitter::SepararComparacion(t, l, op, r)) {
       EXPECT_EQ(l + op + r, t);
       EXPECT_FALSE(inside[l.size()]) << t;
       for (size_t i = 0; i < l.size(); ++i) {
@@ -426,7 +427,7 @@ TEST(EvaluatorSplitting, RandomTextsNeverSplitInsideQuotesOrParentheses) {
         EXPECT_FALSE(isOp) << "earlier operator in " << t;
       }
     }
-    auto pairs = TEvaluadorFormulas::SepararPorOperadoresAritmeticos(t, "*/", false);
+    auto pairs = FormulaSplitter::SepararPorOperadoresAritmeticos(t, "*/", false);
     for (const auto& [operand, opText] : pairs) {
       EXPECT_NE(operand, "");
       EXPECT_TRUE(t.find(operand) != std::string::npos) << t;
@@ -858,4 +859,19 @@ TEST(PlansDifferential, GeneratedFormulasAgreeWithTheInterpretiveEvaluation) {
     EXPECT_EQ(LiteralText(a), LiteralText(b)) << f;
   }
   EXPECT_GT(compared, 300);
+}
+
+// Evaluations without a variables hash read the shared empty hash; none of them may leave
+// anything in it for the next caller.
+TEST(EvaluatorWithoutVariables, LeavesTheSharedEmptyHashEmpty) {
+  auto ev = TEvaluadorFormulas::New();
+  ev->Create();
+  EXPECT_EQ(ev->Evaluar(Value("'a' + 'b'")).AsString(), "ab");
+  EXPECT_EQ(ev->Evaluar(Value("DATOS.X")).AsString(), "[Variable no encontrada: DATOS.X]");
+  EXPECT_TRUE(ev->CumpleCondicion(Value("1 == 1")).AsBool());
+  EXPECT_TRUE(ev->EvaluateFormulaPlan(ev->CompileFormulaPlan(Value("Upper('x') == 'X'"))).AsBool());
+  EXPECT_TRUE(ev->ResolveVariableValue(Value("VAR.T"), Value("1 + 2")).IsNumber());
+  EXPECT_EQ(ev->ResolverFuncionInternaMotor(Value("RecNo"), Value::NewArray()).AsNumber().i, 0);
+  EXPECT_TRUE(EmptyHash().AsHash().empty());
+  ev->End();
 }

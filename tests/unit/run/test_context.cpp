@@ -429,11 +429,11 @@ TEST(Context, ConditionalAccumulatorsShareOneConditionPerRecord) {
                           {"CuentaA", H({{"formula", Value("IIF(DETALLE.TIPO == 'A', 1, 0)")}})}})}});
   Harness run(options);
   TContextoEjecucion& ctx = run.Ctx();
-  ASSERT_EQ(ctx.aAccumulatorRuntimePlans.Len(), 2u);
-  Value first = ctx.aAccumulatorRuntimePlans.Item(1);
-  EXPECT_EQ(Text(first.Item(1)), "SUM.ImporteA");
-  EXPECT_FALSE(Text(first.Item(4)).empty());
-  EXPECT_EQ(Text(first.Item(4)), Text(ctx.aAccumulatorRuntimePlans.Item(2).Item(4)));
+  ASSERT_EQ(ctx.aAccumulatorRuntimePlans.size(), 2u);
+  const AccumulatorRuntimePlan& first = ctx.aAccumulatorRuntimePlans[0];
+  EXPECT_EQ(first.key, "SUM.ImporteA");
+  EXPECT_FALSE(first.conditionKey.empty());
+  EXPECT_EQ(first.conditionKey, ctx.aAccumulatorRuntimePlans[1].conditionKey);
 
   AccumulateAll(ctx, Records({{"A", 10}, {"B", 20}, {"A", 5}}));
   EXPECT_EQ(Num(ctx.GetAcumuladores()["SUM.ImporteA"]), 15);

@@ -163,3 +163,40 @@ TEST(HashKeyTables, ClonesAndRefilledShapesKeepTheirOwnValues) {
   for (const char* key : {"a", "b", "c", "d"}) sameKeysOwnTable.Set(key, Value());
   EXPECT_EQ(Hash::RefillableOrCopyOfShape(sameKeysOwnTable, shape), *sameKeysOwnTable.HashRef());
 }
+
+// The shared empty hash stands in for missing variables everywhere: a write through any caller
+// would show up in all the others, so every way of writing raises and the hash stays empty.
+TEST(SealedHashes, TheSharedEmptyHashRefusesEveryWriteAndItsCopiesAcceptThem) {
+  const Value& empty = EmptyHash();
+  ASSERT_TRUE(empty.IsHash());
+  EXPECT_TRUE(empty.AsHash().Sealed());
+  EXPECT_EQ(&EmptyHash(), &empty);
+  EXPECT_THROW(empty.Set("x", Value(1)), RuntimeError);
+  EXPECT_THROW(empty.AsHash().Put("x", Value(1)), RuntimeError);
+  EXPECT_THROW(empty.AsHash().reserve(4), RuntimeError);
+  EXPECT_THROW(empty.AsHash() = Numbered(2), RuntimeError);
+  EXPECT_THROW(empty.AsHash() = Hash(), RuntimeError);
+  empty.AsHash().clear();
+  empty.AsHash().Erase("x");
+  Hash movedOut(std::move(empty.AsHash()));
+  EXPECT_TRUE(empty.AsHash().Sealed());
+  EXPECT_TRUE(empty.AsHash().empty());
+  EXPECT_THROW(empty.AsHash().Put("x", Value(1)), RuntimeError);
+
+  // Copies, clones and moved-out hashes are ordinary hashes.
+  Hash copy = empty.AsHash();
+  copy.Put("a", Value(1));
+  Value clone = empty.Clone();
+  clone.Set("b", Value(2));
+  movedOut.Put("c", Value(3));
+  EXPECT_FALSE(copy.Sealed());
+  EXPECT_EQ(KeysOf(copy), std::vector<std::string>{"a"});
+  EXPECT_EQ(clone.Len(), 1u);
+  EXPECT_EQ(KeysOf(movedOut), std::vector<std::string>{"c"});
+  EXPECT_TRUE(empty.AsHash().empty());
+
+  // Only an empty hash can be sealed.
+  Hash full = Numbered(1);
+  EXPECT_THROW(full.Seal(), RuntimeError);
+  EXPECT_FALSE(full.Sealed());
+}
