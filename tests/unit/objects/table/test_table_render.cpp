@@ -312,3 +312,16 @@ TEST(TableRenderCells, KeptRendersServeTheNextRenderOnce) {
   EXPECT_TRUE(table->CellContentRenderizable(image, "detail", 0, 1, Value(), Value(0), Value(0), Value(10), Value(8),
                                              Value(0), run.ctx, false).IsNil());
 }
+
+TEST(TableRenderCells, RichTextCellsRenderThroughTheirObject) {
+  Execution run;
+  auto table = LoadedTable(R"({"cId": "r", "hSections": {"detail": {"aLines": [{"aCells": [
+      {"nWidth": 80, "hContent": {"cType": "richText", "hObject": {"cContent": "\"<p>Hola</p>\""}}}]}]}}})");
+  const Value result = Render(*table, "detail", Value(2), run.ctx);
+  const Value cell = ById(result, "r_detail_r2_0_0_text");
+  ASSERT_TRUE(cell.IsHash()) << ::testing::PrintToString(Ids(result));
+  EXPECT_VALUE(HGet(cell, "x"), Value(0));
+  EXPECT_EQ(Printed(HGet(cell, "zIndex")), "1.03");
+  EXPECT_FALSE(HHas(cell, "permiteSaltoPagina"));
+  EXPECT_FALSE(HHas(cell, "grupoFlujoTexto"));
+}
