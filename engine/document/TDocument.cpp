@@ -10,16 +10,8 @@
 #include "Runtime.h"
 #include "document/Clamp.h"
 #include "document/TLabelLayout.h"
-#include "objects/TBarcode.h"
-#include "objects/TChart.h"
-#include "objects/TImage.h"
-#include "objects/TEllipse.h"
-#include "objects/TFormattedText.h"
-#include "objects/TLine.h"
+#include "objects/ObjectFactory.h"
 #include "objects/TObjectBase.h"
-#include "objects/TRectangle.h"
-#include "objects/TRichText.h"
-#include "objects/TText.h"
 
 namespace nv {
 
@@ -258,18 +250,7 @@ Value TDocument::CreateObjectByType(const Value& typeName) {
   if (!typeName.IsString()) return Value();
   const std::string& type = typeName.AsString();
   const Value owner = Value(shared_from_this());
-  // Exact, case-sensitive type names. The table class ("TTable") joins this list when it is
-  // built; until then its name, like any unknown one, yields nil and the object is dropped.
-  if (type == "TText") return Value(TText::New(owner));
-  if (type == "TFormattedText") return Value(TFormattedText::New(owner));
-  if (type == "richText") return Value(TRichText::New(owner));
-  if (type == "TRectangle") return Value(TRectangle::New(owner));
-  if (type == "TEllipse") return Value(TEllipse::New(owner));
-  if (type == "TLine") return Value(TLine::New(owner));
-  if (type == "TBarcode") return Value(TVBBarcode::New(owner));
-  if (type == "TImage") return Value(TVBImage::New(owner));
-  if (type == "TChart") return Value(TChart::New(owner));
-  return Value();
+  return ObjectFactory::New(type, owner);
 }
 
 Value TDocument::CreateObjectFromData(const Value& data) {

@@ -91,6 +91,7 @@ struct Field {
   constexpr Field ResetWhenAbsent() const { return With([](Field& f) { f.resetWhenAbsent = true; }); }
   constexpr Field Alias(std::string_view other) const { return With([&](Field& f) { f.alias = other; }); }
   constexpr Field OnLoad(FieldConversion c) const { return With([&](Field& f) { f.onLoad = c; }); }
+  constexpr Field OnSave(FieldConversion c) const { return With([&](Field& f) { f.onSave = c; }); }
   /// The same normaliser on load and on save.
   constexpr Field Normalised(FieldConversion c) const {
     return With([&](Field& f) { f.onLoad = c; f.onSave = c; });

@@ -14,6 +14,7 @@
 #include "objects/TRectangle.h"
 #include "objects/TRichText.h"
 #include "objects/TText.h"
+#include "objects/table/TTable.h"
 #include "Value.h"
 
 using namespace nv;
@@ -321,7 +322,7 @@ TEST(DocumentFactory, UnknownTypesGiveNil) {
 
 TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
   auto doc = Ended(TDocument::New());
-  for (const char* type : {"TText", "TFormattedText", "TRectangle", "TEllipse", "TLine"}) {
+  for (const char* type : {"TText", "TFormattedText", "TRectangle", "TEllipse", "TLine", "TTable"}) {
     Value object = doc->CreateObjectByType(type);
     ASSERT_TRUE(object.IsObject()) << type;
     EXPECT_EQ(object.ObjectRaw()->ClassName(), type);
@@ -340,14 +341,17 @@ TEST(DocumentFactory, KnownTypesAreOwnedByTheDocument) {
   Value chart = doc->CreateObjectByType("TChart");
   ASSERT_NE(chart.As<TChart>(), nullptr);
   EXPECT_EQ(chart.As<TObjectBase>()->oParent.ObjectRaw(), doc.get());
-  // Types whose classes are not part of the engine yet are dropped like unknown ones.
-  for (const char* type : {"TTable"}) {
+  // Type names are exact: another spelling is unknown and dropped.
+  for (const char* type : {"TTABLE", "ttext", "TRichText", "TVBImage", ""}) {
     EXPECT_TRUE(doc->CreateObjectByType(type).IsNil()) << type;
   }
   Value text = doc->CreateObjectFromData(Tpl(R"j({"cType": "TText", "cId": "t1", "cText": "DATOS.X"})j"));
   ASSERT_NE(text.As<TText>(), nullptr);
   EXPECT_EQ(ValueString(text.As<TText>()->cId), "t1");
   EXPECT_EQ(text.As<TText>()->cText, "DATOS.X");
+  Value table = doc->CreateObjectFromData(Tpl(R"j({"cType": "TTable", "cId": "tb", "nWidth": 60})j"));
+  ASSERT_NE(table.As<TTable>(), nullptr);
+  EXPECT_EQ(JoinedKeys(table.As<TTable>()->hSections), "header,detail,footer,groupHeader,groupFooter");
   EXPECT_TRUE(doc->CreateObjectFromData(Tpl(R"j({"cType": "TRichText"})j")).IsNil());
   EXPECT_TRUE(doc->CreateObjectFromData(Tpl(R"j({"cId": "no type"})j")).IsNil());
 }

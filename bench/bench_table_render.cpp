@@ -1,0 +1,77 @@
+// Throughput of table line rendering as the record loop drives it: one detail line of 4 text
+// cells per record, each line ruled on top and zebra-striped, appended to one page's result list.
+// The adjacent-border test must stay linear: 4x the lines may cost at most 5x the time.
+#include <benchmark/benchmark.h>
+
+#include "Accessors.h"
+#include "Json.h"
+#include "data/TConectorDatosReg.h"
+#include "formula/TEvaluadorFormulas.h"
+#include "objects/table/TTable.h"
+#include "run/TContextoEjecucion.h"
+
+using namespace nv;
+
+namespace {
+
+struct Fixture {
+  std::shared_ptr<TConectorDatosReg> connector = TConectorDatosReg::New();
+  std::shared_ptr<TEvaluadorFormulas> evaluator = TEvaluadorFormulas::New();
+  std::shared_ptr<TContextoEjecucion> context;
+
+  Fixture() {
+    connector->Create();
+    Value definition = Value::NewHash();
+    definition.Set("grupo", "DATOS");
+    definition.Set("nombre", "CLIENTE");
+    definition.Set("tipo", "texto");
+    connector->SendDataVar(Value::FromArray({definition}), Value::FromArray({Value::FromArray({"Dulces Orbanel"})}));
+    evaluator->Create();
+    context = TContextoEjecucion::New(Value(connector), Value(evaluator), Value::NewHash());
+    context->Create();
+  }
+  ~Fixture() {
+    context->End();
+    evaluator->End();
+    connector->End();
+  }
+};
+
+constexpr const char* kTable = R"({"cId": "tb", "nLeft": 10, "nTop": 20, "nWidth": 180, "hSections": {
+    "detail": {"aLines": [{"nHeight": 6,
+      "hBorder": {"lTop": true, "lBottom": true, "nWidth": 0.2},
+      "hZebraPattern": {"lEnabled": true, "cColor1": "#ffffff", "cColor2": "#eeeeee"},
+      "aCells": [
+        {"nWidth": 45, "hContent": {"cType": "TText", "hObject": {"cText": "DATOS.CLIENTE"}}},
+        {"nWidth": 45, "hContent": {"cType": "TText", "hObject": {"cText": "DATOS.CLIENTE"}}},
+        {"nWidth": 45, "hContent": {"cType": "TText", "hObject": {"cText": "DATOS.CLIENTE"}}},
+        {"nWidth": 45, "hContent": {"cType": "TText", "hObject": {"cText": "DATOS.CLIENTE"}}}]}]}}})";
+
+void BM_TableRenderRuledZebraLines(benchmark::State& state) {
+  Fixture fixture;
+  auto table = TTable::New();
+  table->Load(DecodeJsonObject(kTable));
+  table->Create();
+  const Value ctx(fixture.context);
+  Value entry = Value::NewHash();
+  entry.Set("index", Value::Int(0));
+  entry.Set("line", HGet(HGet(table->hSections, "detail"), "aLines").Item(1));
+  const Value entries = Value::FromArray({entry});
+  const int64_t lines = state.range(0);
+  for (auto _ : state) {
+    Value result = Value::NewArray();
+    Value y = Value::Int(20);
+    for (int64_t record = 0; record < lines; ++record) {
+      y = table->RenderSectionLines(result, "detail", entries, y, Value(1.01), Value(), ctx, Value::Int(record));
+    }
+    benchmark::DoNotOptimize(result);
+  }
+  state.SetItemsProcessed(state.iterations() * lines);
+  state.SetLabel("lines");
+  table->End();
+}
+BENCHMARK(BM_TableRenderRuledZebraLines)->Arg(12500)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,907 @@
+#include "objects/table/TTable.h"
+
+#include <cmath>
+#include <string>
+
+#include "Accessors.h"
+#include "Runtime.h"
+#include "objects/ObjectFactory.h"
+#include "objects/TObjectBase.h"
+#include "objects/table/TableMath.h"
+#include "objects/table/TableNormalizer.h"
+#include "objects/table/TableRenderObjects.h"
+#include "run/TContextoEjecucion.h"
+
+namespace nv {
+
+namespace {
+
+using F = Field<TTable>;
+using N = TableNormalizer;
+
+/// A new hash with the entries of a hash (nested values shared), or an empty hash: the table
+/// may then add to it without writing into the template it came from.
+Value CopyOrEmpty(const Value& v) {
+  return v.IsHash() ? Value(std::make_shared<Hash>(v.AsHash())) : Value::NewHash();
+}
+
+Value SectionsOnLoad(const Value& v) { return CopyOrEmpty(v); }
+Value HeaderOnLoad(const Value& v) { return v.IsHash() ? CopyOrEmpty(v) : Value(); }
+Value TextOnLoad(const Value& v) { return v.IsString() ? v : Value(""); }
+Value FlagFalseOnLoad(const Value& v) { return Value(v.IsTrue()); }
+Value FlagTrueOnLoad(const Value& v) { return Value(!v.IsFalse()); }
+Value HeightModeOnLoad(const Value& v) {
+  return Value(Lower(AllTrim(ValueString(v))) == "content" ? "content" : "fixed");
+}
+Value HeightModeOnSave(const Value& v) {
+  return Value(v.IsString() && v.AsString() == "content" ? "content" : "fixed");
+}
+Value GroupNormalised(const Value& v) { return TableNormalizer::NormalizeGroupSettings(v); }
+
+// The table's own members in the order Save writes them. Every stored key takes its default when
+// absent; the caches are answered for but never kept.
+constexpr auto kTableFields = std::to_array<F>({
+    F::Of("hSections", &TTable::hSections).ResetWhenAbsent().OnLoad(SectionsOnLoad),
+    F::Of("cPageBreakCondition", &TTable::cPageBreakCondition).ResetWhenAbsent().OnLoad(TextOnLoad),
+    F::Of("lFixedSeparators", &TTable::lFixedSeparators).ResetWhenAbsent().OnLoad(FlagFalseOnLoad),
+    F::Of("lFooterOnBottom", &TTable::lFooterOnBottom).ResetWhenAbsent().OnLoad(FlagTrueOnLoad),
+    F::Of("cHeightMode", &TTable::cHeightMode).ResetWhenAbsent().OnLoad(HeightModeOnLoad).OnSave(HeightModeOnSave),
+    F::Of("hHeader", &TTable::hHeader).ResetWhenAbsent().OnLoad(HeaderOnLoad),
+    F::Of("hGroup", &TTable::hGroup).ResetWhenAbsent().Normalised(GroupNormalised),
+    F::Of("hCellObjectCache", &TTable::hCellObjectCache).NotSaved(),
+    F::Of("hCellRenderCache", &TTable::hCellRenderCache).NotSaved(),
+    F::Of("hNormalizedSectionsCache", &TTable::hNormalizedSectionsCache).NotSaved(),
+    F::Of("hPerformanceDiagnostics", &TTable::hPerformanceDiagnostics).NotSaved(),
+});
+
+constexpr std::string_view kSectionKeys[] = {"header", "detail", "footer", "groupHeader", "groupFooter"};
+
+const Value* Find(const Value& hash, std::string_view key) {
+  const HashPtr* h = hash.HashRef();
+  return h != nullptr ? (*h)->Find(key) : nullptr;
+}
+
+/// The hash under key, or null when the value there is not a hash.
+const Value* FindHash(const Value& hash, std::string_view key) {
+  const Value* v = Find(hash, key);
+  return v != nullptr && v->IsHash() ? v : nullptr;
+}
+
+/// The number under key of a normalized hash, or def.
+Value NumberAt(const Value& hash, std::string_view key, const Value& def) {
+  const Value* v = Find(hash, key);
+  return v != nullptr ? ValorANumero(*v) : def;
+}
+
+bool SideOn(const Value& border, std::string_view key) {
+  const Value* v = Find(border, key);
+  return v == nullptr || v->IsTrue();
+}
+
+/// The "line" of each entry with a true flag under key.
+bool AnyLineFlag(const Value& entries, std::string_view key) {
+  if (!entries.IsArray()) return false;
+  for (const Value& entry : entries.AsArray()) {
+    if (const Value* v = Find(HGet(entry, "line"), key); v != nullptr && v->IsTrue()) return true;
+  }
+  return false;
+}
+
+std::string IndexText(const Value& recordIndex) { return std::to_string(ValueInt(recordIndex)); }
+
+}  // namespace
+
+std::span<const Field<TTable>> TTable::Fields() { return kTableFields; }
+
+// ---- Life cycle and stored form ------------------------------------------------------------------
+
+std::shared_ptr<TTable> TTable::New(const Value& owner) {
+  auto table = std::make_shared<TTable>();
+  table->Init(owner);
+  return table;
+}
+
+Value TTable::Init(const Value& owner) {
+  TRectangle::Init(owner);
+  cName = Value("Tabla");
+  cType = Value("TTable");
+  nWidth = Value::Int(80);
+  nHeight = Value::Int(45);
+  cBackgroundColor = Value("#f8fafc");
+  hHeader = Value::NewHash();
+  hSections = Value::NewHash();
+  hGroup = Value::NewHash();
+  cPageBreakCondition.clear();
+  lFixedSeparators = false;
+  lFooterOnBottom = true;
+  cHeightMode = "fixed";
+  hCellObjectCache = Value::NewHash();
+  hCellRenderCache = Value::NewHash();
+  hNormalizedSectionsCache = Value();
+  hPerformanceDiagnostics = Value::NewHash();
+  return Self();
+}
+
+std::shared_ptr<TObjectBase> TTable::Create() {
+  auto self = TRectangle::Create();
+  NormalizeHeader();
+  return self;
+}
+
+Value TTable::End() {
+  ClearCellObjectCache();
+  hCellRenderCache = Value::NewHash();
+  hNormalizedSectionsCache = Value();
+  hPerformanceDiagnostics = Value::NewHash();
+  borderIndex_.Clear();
+  TRectangle::End();
+  return Value();
+}
+
+Value TTable::Save() {
+  const Value sections = NormalizeSections();
+  Value data = TRectangle::Save();
+  SaveFields<TTable>(*this, kTableFields, data.AsHash());
+  // The saved hash is the caller's: it shares nothing the table may change.
+  for (std::string_view key : {"hSections", "hHeader", "hGroup"}) data.Set(key, data[key].Clone());
+  return data;
+}
+
+Value TTable::Load(const Value& data) {
+  ClearCellObjectCache();
+  hNormalizedSectionsCache = Value();
+  TRectangle::Load(data);
+  if (data.IsHash()) {
+    // The sections and header are copies (SectionsOnLoad, HeaderOnLoad): storing the legacy
+    // header among the sections leaves the template as it was.
+    LoadFields<TTable>(*this, kTableFields, data, KeyMatch::Exact);
+    if (const Value* header = FindHash(hSections, "header")) {
+      hHeader = *header;
+    } else if (hHeader.IsHash()) {
+      hSections.Set("header", hHeader);
+    } else {
+      hHeader = Value::NewHash();
+    }
+  }
+  hNormalizedSectionsCache = NormalizeSections();
+  return Self();
+}
+
+Value TTable::GenerarRenderizable(const Value& /*context*/) { return Value(); }
+
+Value TTable::GenerarDatosExportables(const Value& /*context*/) { return Value(); }
+
+Value TTable::GetPerformanceDiagnostics() const { return hPerformanceDiagnostics.Clone(); }
+
+// ---- Normalization -------------------------------------------------------------------------------
+
+void TTable::MigrateSectionPageBreakCondition() {
+  if (!IsBlankText(cPageBreakCondition)) return;
+  for (std::string_view key : {"header", "groupHeader", "groupFooter", "detail", "footer"}) {
+    const Value* section = FindHash(hSections, key);
+    if (section == nullptr && key == "header" && hHeader.IsHash()) section = &hHeader;
+    if (section == nullptr) continue;
+    const Value* lines = Find(*section, "aLines");
+    if (lines == nullptr || !lines->IsArray()) continue;
+    for (const Value& line : lines->AsArray()) {
+      const Value* condition = Find(line, "cPageBreakCondition");
+      if (condition != nullptr && condition->IsString() && !IsBlankText(condition->AsString())) {
+        cPageBreakCondition = AllTrim(condition->AsString());
+        return;
+      }
+    }
+  }
+}
+
+Value TTable::NormalizeSections() {
+  MigrateSectionPageBreakCondition();
+  if (const Value* header = FindHash(hSections, "header")) hHeader = *header;
+  const Value header = NormalizeHeader();
+  const Value* stored[4] = {};
+  constexpr std::string_view kNames[] = {"Linea principal", "Pie", "Cabecera grupo", "Pie grupo"};
+  Value normalized[4];
+  for (size_t i = 0; i < 4; ++i) {
+    stored[i] = FindHash(hSections, kSectionKeys[i + 1]);
+    normalized[i] = NormalizeSection(stored[i] != nullptr ? *stored[i] : Value(), kNames[i]);
+  }
+  Value sections = Value::NewHash();
+  Hash& h = sections.AsHash();
+  h.reserve(5);
+  h.Put("header", header);
+  for (size_t i = 0; i < 4; ++i) h.Put(kSectionKeys[i + 1], normalized[i]);
+  hSections = sections;
+  hGroup = N::NormalizeGroupSettings(hGroup);
+  return hSections;
+}
+
+Value TTable::NormalizeSection(const Value& section, std::string_view name) {
+  const std::string_view key = N::SectionKeyFromDefaultName(name);
+  const Value saved = hHeader;
+  Value work = Value::NewHash();
+  work.Set("cSectionKey", Value(key));
+  const Value* lines = Find(section, "aLines");
+  work.Set("aLines", lines != nullptr && lines->IsArray() ? *lines : Value::NewArray());
+  work.Set("lShowGrid", Value(N::FlagDefaultTrue(section, "lShowGrid")));
+  hHeader = work;
+  Value result = NormalizeHeader();
+  hHeader = saved;
+  if (key == "groupHeader") result.Set("lConcatNextDataLine", Value(N::FlagDefaultFalse(section, "lConcatNextDataLine")));
+  if (key == "groupFooter") result.Set("lAlsoOnEmptyGroup", Value(N::FlagDefaultFalse(section, "lAlsoOnEmptyGroup")));
+  return result;
+}
+
+Value TTable::NormalizeHeader() {
+  const Value* key = Find(hHeader, "cSectionKey");
+  const std::string sectionKey = key != nullptr && key->IsString() ? key->AsString() : "header";
+  const Value* lines = Find(hHeader, "aLines");
+  Value normalized = N::NormalizeLines(lines != nullptr ? *lines : Value(), sectionKey,
+                                       N::FlagDefaultTrue(hHeader, "lShowGrid"), ValorANumero(nWidth));
+  Value section = Value::NewHash();
+  section.Set("aLines", normalized);
+  hHeader = section;
+  return hHeader;
+}
+
+Value TTable::NormalizeGroupSettings(const Value& settings) { return N::NormalizeGroupSettings(settings); }
+Value TTable::NormalizeLineAdvancedOptions(const Value& line, std::string_view sectionKey) {
+  return N::NormalizeLineOptions(line, sectionKey);
+}
+Value TTable::NormalizeZebraPattern(const Value& zebra) { return N::NormalizeZebraPattern(zebra); }
+Value TTable::DefaultHeaderLine(const Value& name, const Value& height, const Value& cells) {
+  return N::DefaultLine(name, height, cells);
+}
+std::string_view TTable::SectionKeyFromDefaultName(std::string_view name) { return N::SectionKeyFromDefaultName(name); }
+Value TTable::DefaultHeaderLineBackground() { return N::DefaultBackground(); }
+Value TTable::NormalizeHeaderLineBackground(const Value& background) { return N::NormalizeBackground(background); }
+Value TTable::DefaultHeaderLineBorder(bool verticalSeparators) { return N::DefaultLineBorder(verticalSeparators); }
+Value TTable::NormalizeHeaderLineBorder(const Value& border, bool verticalSeparators) {
+  return N::NormalizeLineBorder(border, verticalSeparators);
+}
+Value TTable::DefaultHeaderLinePadding() { return N::DefaultBox(); }
+Value TTable::NormalizeHeaderLinePadding(const Value& padding) { return N::NormalizeBox(padding); }
+Value TTable::DefaultLineReservedSpace() { return N::DefaultBox(); }
+Value TTable::NormalizeLineReservedSpace(const Value& space) { return N::NormalizeBox(space); }
+Value TTable::DefaultHeaderCell(const Value& width) { return N::DefaultCell(width); }
+Value TTable::NormalizeHeaderCell(const Value& cell, const Value& width) { return N::NormalizeCell(cell, width); }
+Value TTable::DefaultHeaderCellBackground() { return N::DefaultBackground(); }
+Value TTable::NormalizeHeaderCellBackground(const Value& background) { return N::NormalizeBackground(background); }
+Value TTable::NormalizeHeaderCellContent(const Value& content) { return N::NormalizeCellContent(content); }
+
+// ---- Rendering -----------------------------------------------------------------------------------
+
+Value TTable::TableWidth() const { return ValorANumero(nWidth); }
+
+void TTable::AddElapsed(std::string_view counter, int64_t startMs) {
+  const Value* held = Find(hPerformanceDiagnostics, counter);
+  const double before = held != nullptr ? TableMath::D(*held) : 0.0;
+  hPerformanceDiagnostics.Set(counter, Value::Dbl(before + static_cast<double>(MillisecondClock() - startMs), 1));
+}
+
+Value TTable::LineRenderWidth(const Value& line, const Value& /*frame*/) const {
+  Value sum = Value::Int(0);
+  if (const Value* cells = Find(line, "aCells"); cells != nullptr && cells->IsArray()) {
+    for (const Value& cell : cells->AsArray()) {
+      const Value w = NumberAt(cell, "nWidth", Value::Int(0));
+      if (TableMath::D(w) > 0) sum = TableMath::Add(sum, w);
+    }
+  }
+  if (TableMath::D(sum) > 0) return sum;
+  return TableRenderObjects::AtLeastTenth(TableWidth());
+}
+
+Value TTable::LineRenderLeft(const Value& line, const Value& width, const Value& /*frame*/,
+                             std::string_view sectionKey) const {
+  const Value left = ValorANumero(nLeft);
+  const Value* reserved = Find(line, "hReservedSpace");
+  if (reserved != nullptr) {
+    const Value reservedLeft = NumberAt(*reserved, "nLeft", Value::Int(0));
+    if (TableMath::D(reservedLeft) > 0 || TableMath::D(NumberAt(*reserved, "nRight", Value::Int(0))) > 0) {
+      return TableMath::Add(left, reservedLeft);
+    }
+  }
+  if (sectionKey == "groupHeader" || sectionKey == "groupHeaderRepeat") return left;
+  const Value t = TableRenderObjects::AtLeastTenth(TableWidth());
+  if (TableMath::D(width) >= TableMath::D(t)) return left;
+  return TableMath::Add(left, TableMath::Half(TableMath::Sub(t, width)));
+}
+
+bool TTable::LineUsesFixedVerticalSeparators(std::string_view sectionKey, const Value& line) const {
+  if (!lFixedSeparators || sectionKey != "detail") return false;
+  const Value* cells = Find(line, "aCells");
+  return cells != nullptr && cells->Len() > 1;
+}
+
+Value TTable::LineBorderWidth(const Value& border, const Value& /*frame*/) const {
+  const Value* width = Find(border, "nWidth");
+  return TableRenderObjects::AtLeastTenth(width != nullptr ? ValorANumero(*width) : ValorANumero(nBorderWidth));
+}
+
+Value TTable::SixDigitColorOf(const Value& colors, const Value& context) {
+  const Value* formula = Find(colors, "cColorFormula");
+  const Value color = HGet(colors, "cColor", Value(""));
+  if (formula != nullptr && !AllTrim(ValueString(*formula)).empty()) {
+    const std::string evaluated = EvaluarColor(context, *formula, color, ColorMode::Plain);
+    if (N::IsSixDigitColor(Value(evaluated))) return Value(Lower(evaluated));
+  }
+  const Value trimmed(AllTrim(ValueString(color)));
+  if (N::IsSixDigitColor(trimmed)) return Value(Lower(trimmed.AsString()));
+  return Value();
+}
+
+Value TTable::LineBackgroundColor(const Value& background, const Value& context) {
+  Value color = SixDigitColorOf(background, context);
+  return color.IsNil() ? Value("transparent") : color;
+}
+
+Value TTable::LineBorderColor(const Value& border, const Value& frame, const Value& context) {
+  Value color = SixDigitColorOf(border, context);
+  if (!color.IsNil()) return color;
+  if (const Value* frameColor = Find(frame, "colorBorde")) return *frameColor;
+  return cBorderColor;
+}
+
+Value TTable::ZebraLineBackgroundColor(const Value& line, int64_t g, const Value& def) {
+  const Value* zebra = Find(line, "hZebraPattern");
+  if (zebra == nullptr || !N::FlagDefaultFalse(*zebra, "lEnabled")) return def;
+  const Value* color = Find(*zebra, (g + 1) % 2 != 0 ? "cColor1" : "cColor2");
+  if (color == nullptr || !N::IsSixDigitColor(*color)) return def;
+  return *color;
+}
+
+Value TTable::ZebraLineFillOpacity(const Value& line, int64_t g) {
+  const Value* zebra = Find(line, "hZebraPattern");
+  if (zebra == nullptr || !N::FlagDefaultFalse(*zebra, "lEnabled")) return Value::Int(1);
+  const Value opacity = NumberAt(*zebra, (g + 1) % 2 != 0 ? "nColor1Opacity" : "nColor2Opacity", Value::Int(1));
+  const double d = TableMath::D(opacity);
+  if (!(d >= 0)) return Value::Int(0);
+  return d > 1 ? Value::Int(1) : opacity;
+}
+
+Value TTable::LineBorderRadiusMm(const Value& height, const Value& border) const {
+  double r = TableMath::D(NumberAt(border, "nRounded", Value::Int(0)));
+  if (!(r >= 0)) r = 0;
+  if (r > 100) r = 100;
+  double h = TableMath::D(ValorANumero(height));
+  if (!(h >= 0)) h = 0;
+  h = std::min(h, TableMath::D(TableWidth()));
+  if (r == 0 || h <= 0) return Value::Int(0);
+  const Value radius = TableMath::Snap(std::min(h / 2, h * r / 200), 4);
+  const double d = radius.AsDouble();
+  return d == std::trunc(d) ? Value::Int(static_cast<int64_t>(d)) : radius;
+}
+
+bool TTable::PreviousAdjacentBottomBorderExists(const Value& result, const Value& x, const Value& y,
+                                                const Value& width) {
+  return borderIndex_.BottomBorderEndsAt(result, TableMath::D(x), TableMath::D(y), TableMath::D(width));
+}
+
+bool TTable::CellBorderDefined(const Value& cells, size_t position) {
+  if (!cells.IsArray() || position < 1 || position > cells.AsArray().size()) return false;
+  return FindHash(cells.AsArray()[position - 1], "hBorder") != nullptr;
+}
+
+bool TTable::FixedSeparatorCellSideEnabled(const Value& cells, size_t position, std::string_view side) {
+  if (!CellBorderDefined(cells, position)) return false;
+  const Value* flag = Find(*FindHash(cells.AsArray()[position - 1], "hBorder"), side);
+  return flag != nullptr && flag->IsTrue();
+}
+
+bool TTable::InternalSeparatorEnabled(const Value& cells, size_t position, const Value& border) {
+  if (CellBorderDefined(cells, position) || CellBorderDefined(cells, position + 1)) {
+    return FixedSeparatorCellSideEnabled(cells, position, "lRight") ||
+           FixedSeparatorCellSideEnabled(cells, position + 1, "lLeft");
+  }
+  return SideOn(border, "lVerticalSeparators");
+}
+
+bool TTable::FixedSeparatorInternalEnabled(const Value& cells, size_t position, const Value& border) {
+  return InternalSeparatorEnabled(cells, position, border);
+}
+
+Value TTable::FixedSeparatorDetailLine(const Value& sections) {
+  const Value* detail = FindHash(sections, "detail");
+  const Value* lines = detail != nullptr ? Find(*detail, "aLines") : nullptr;
+  if (lines == nullptr || !lines->IsArray()) return Value();
+  for (const Value& line : lines->AsArray()) {
+    const Value* cells = Find(line, "aCells");
+    if (cells != nullptr && cells->IsArray() && cells->Len() > 1) return line;
+  }
+  return Value();
+}
+
+std::string TTable::RenderIdPrefix(std::string_view sectionKey, const Value& recordIndex) const {
+  std::string prefix = ValueString(cId) + "_" + std::string(sectionKey);
+  if (!recordIndex.IsNil()) prefix += "_r" + IndexText(recordIndex);
+  return prefix;
+}
+
+std::string TTable::LineRenderId(std::string_view sectionKey, const Value& recordIndex, int64_t lineIndex) const {
+  std::string id = RenderIdPrefix(sectionKey, recordIndex);
+  return id + "_line_" + std::to_string(lineIndex);
+}
+
+std::string TTable::CellContentRenderId(std::string_view sectionKey, const Value& recordIndex, int64_t lineIndex,
+                                        int64_t cellIndex, std::string_view type) const {
+  std::string id = RenderIdPrefix(sectionKey, recordIndex);
+  const std::string_view kind = type == "TImage" ? "image" : type == "TBarcode" ? "barcode" : "text";
+  return id + "_" + std::to_string(lineIndex) + "_" + std::to_string(cellIndex) + "_" + std::string(kind);
+}
+
+std::string TTable::CellBackgroundRenderId(std::string_view sectionKey, const Value& recordIndex, int64_t lineIndex,
+                                           int64_t cellIndex) const {
+  std::string id = RenderIdPrefix(sectionKey, recordIndex);
+  return id + "_" + std::to_string(lineIndex) + "_" + std::to_string(cellIndex) + "_cell_bg";
+}
+
+std::string TTable::VerticalSeparatorRenderId(std::string_view sectionKey, const Value& recordIndex,
+                                              int64_t lineIndex, size_t position) const {
+  std::string id = RenderIdPrefix(sectionKey, recordIndex);
+  return id + "_v_" + std::to_string(lineIndex) + "_" + std::to_string(position);
+}
+
+Value TTable::LineaCabeceraRenderizable(const Value& id, const Value& x, const Value& y, const Value& height,
+                                        const Value& width, const Value& borderWidth, const Value& layer,
+                                        const Value& fill, const Value& borderColor, const Value& border,
+                                        const Value& fillOpacity, const Value& radiusMm) {
+  const TableRenderObjects::Sides sides{SideOn(border, "lTop"), SideOn(border, "lRight"), SideOn(border, "lBottom"),
+                                        SideOn(border, "lLeft")};
+  return TableRenderObjects::LineRectangle(id, TableBox{x, y, width, height, layer}, borderWidth, fill, borderColor,
+                                           sides, fillOpacity, radiusMm);
+}
+
+Value TTable::TrazoRenderizable(const Value& id, const Value& x, const Value& y, const Value& width,
+                                const Value& height, const Value& layer, const Value& color) {
+  return TableRenderObjects::VerticalRule(id, TableBox{x, y, width, height, layer}, color);
+}
+
+Value TTable::FixedSeparatorEdgesRenderizable(const Value& id, const Value& x, const Value& y, const Value& width,
+                                              const Value& height, const Value& borderWidth, const Value& layer,
+                                              const Value& color, bool left, bool right) {
+  return TableRenderObjects::SeparatorEdges(id, TableBox{x, y, width, height, layer}, borderWidth, color, left, right);
+}
+
+Value TTable::RenderSectionLines(const Value& result, std::string_view sectionKey, const Value& entries,
+                                 const Value& y, const Value& z, const Value& frame, const Value& context,
+                                 const Value& recordIndex) {
+  const int64_t start = MillisecondClock();
+  Value top = ValorANumero(y);
+  if (!result.IsArray() || !entries.IsArray()) return top;
+  const Value overlayLayer = TableMath::Add(z, Value(0.03));
+  const bool zebra = sectionKey == "detail" && !recordIndex.IsNil();
+  const int64_t globalIndex = zebra ? GlobalRecordIndex(context, ValueInt(recordIndex)) : 0;
+  static const Value kDefaultBox = N::DefaultBox();
+  static const Value kDefaultBackground = N::DefaultBackground();
+  static const Value kDefaultBorder = N::DefaultLineBorder();
+
+  for (const Value& entry : entries.AsArray()) {
+    const Value line = HGet(entry, "line");
+    const int64_t lineIndex = ValueInt(HGet(entry, "index"));
+    const Value* reservedFound = FindHash(line, "hReservedSpace");
+    const Value& reserved = reservedFound != nullptr ? *reservedFound : kDefaultBox;
+    top = TableMath::Add(top, NumberAt(reserved, "nTop", Value::Int(0)));
+    const Value height = NumberAt(line, "nHeight", Value::Int(8));
+    const Value width = LineRenderWidth(line, frame);
+    const Value left = LineRenderLeft(line, width, frame, sectionKey);
+
+    const Value* backgroundFound = FindHash(line, "hBackground");
+    const Value& background = backgroundFound != nullptr ? *backgroundFound : kDefaultBackground;
+    const Value* borderFound = FindHash(line, "hBorder");
+    const Value& border = borderFound != nullptr ? *borderFound : kDefaultBorder;
+    // The line's own border is left as stored; the flags drawn are worked out here.
+    const bool fixed = LineUsesFixedVerticalSeparators(sectionKey, line);
+    TableRenderObjects::Sides sides{SideOn(border, "lTop"), !fixed && SideOn(border, "lRight"),
+                                    SideOn(border, "lBottom"), !fixed && SideOn(border, "lLeft")};
+    const bool verticalSeparators = !fixed && SideOn(border, "lVerticalSeparators");
+
+    const Value* paddingFound = FindHash(line, "hPadding");
+    const Value& padding = paddingFound != nullptr ? *paddingFound : kDefaultBox;
+    const Value borderWidth = LineBorderWidth(border, frame);
+    Value fill = LineBackgroundColor(background, context);
+    Value fillOpacity = Value::Int(1);
+    if (zebra) {
+      fill = ZebraLineBackgroundColor(line, globalIndex, fill);
+      fillOpacity = ZebraLineFillOpacity(line, globalIndex);
+    }
+    const Value borderColor = LineBorderColor(border, frame, context);
+    if (sides.top && PreviousAdjacentBottomBorderExists(result, left, top, width)) sides.top = false;
+    const Value radius = LineBorderRadiusMm(height, border);
+    const std::string id = LineRenderId(sectionKey, recordIndex, lineIndex);
+    result.Append(TableRenderObjects::LineRectangle(Value(id), TableBox{left, top, width, height, z}, borderWidth,
+                                                    fill, borderColor, sides, fillOpacity, radius));
+
+    const Value cellTop = TableMath::Add(top, NumberAt(padding, "nTop", Value::Int(0)));
+    const Value cellHeight = TableRenderObjects::AtLeastTenth(TableMath::Sub(
+        TableMath::Sub(height, NumberAt(padding, "nTop", Value::Int(0))), NumberAt(padding, "nBottom", Value::Int(0))));
+    Value cellLeft = TableMath::Add(left, NumberAt(padding, "nLeft", Value::Int(0)));
+    const Value* cellsFound = Find(line, "aCells");
+    if (cellsFound != nullptr && cellsFound->IsArray()) {
+      const Value& cells = *cellsFound;
+      const size_t n = cells.AsArray().size();
+      for (size_t j = 1; j <= n; ++j) {
+        const Value& cell = cells.AsArray()[j - 1];
+        const Value cellWidth = NumberAt(cell, "nWidth", Value::Int(1));
+        const auto cellIndex = static_cast<int64_t>(j - 1);
+        Value cellBackground = CellBackgroundRenderizable(cell, sectionKey, lineIndex, cellIndex, recordIndex, cellLeft,
+                                                          cellTop, cellWidth, cellHeight, z, context);
+        if (cellBackground.IsHash()) result.Append(std::move(cellBackground));
+        Value content = CellContentRenderizable(cell, sectionKey, lineIndex, cellIndex, recordIndex, cellLeft, cellTop,
+                                                cellWidth, cellHeight, z, context, false);
+        if (content.IsHash()) result.Append(std::move(content));
+        cellLeft = TableMath::Add(cellLeft, cellWidth);
+        if (!fixed && j < n) {
+          const bool on = CellBorderDefined(cells, j) || CellBorderDefined(cells, j + 1)
+                              ? InternalSeparatorEnabled(cells, j, border)
+                              : verticalSeparators;
+          if (on) {
+            result.Append(TableRenderObjects::VerticalRule(
+                Value(VerticalSeparatorRenderId(sectionKey, recordIndex, lineIndex, j)),
+                TableBox{TableMath::Sub(cellLeft, TableMath::Half(borderWidth)), cellTop, borderWidth, cellHeight,
+                         overlayLayer},
+                borderColor));
+          }
+        }
+      }
+    }
+
+    if (sides.top || sides.right || sides.bottom || sides.left) {
+      result.Append(TableRenderObjects::LineRectangle(Value(id + "_border"), TableBox{left, top, width, height, overlayLayer},
+                                                      borderWidth, Value("transparent"), borderColor, sides,
+                                                      Value::Int(1), radius));
+    }
+    top = TableMath::Add(top, TableMath::Add(height, NumberAt(reserved, "nBottom", Value::Int(0))));
+  }
+  AddElapsed("nRenderLinesMs", start);
+  return top;
+}
+
+void TTable::RenderFixedSeparators(const Value& result, const Value& sections, const Value& yFrom, const Value& yTo,
+                                   const Value& z, const Value& frame, const Value& context) {
+  if (!lFixedSeparators || !result.IsArray()) return;
+  const Value span = TableMath::Sub(ValorANumero(yTo), ValorANumero(yFrom));
+  if (!(TableMath::D(span) > kTableLayoutToleranceMm)) return;
+  const Value line = FixedSeparatorDetailLine(sections);
+  if (line.IsNil()) return;
+  const Value border = N::NormalizeLineBorder(HGet(line, "hBorder"), true);
+  const Value cells = HGet(line, "aCells");
+  const size_t n = cells.AsArray().size();
+  const Value padding = N::NormalizeBox(HGet(line, "hPadding"));
+  const Value borderWidth = LineBorderWidth(border, frame);
+  const Value borderColor = LineBorderColor(border, frame, context);
+  const bool left = SideOn(border, "lLeft") || FixedSeparatorCellSideEnabled(cells, 1, "lLeft");
+  const bool right = SideOn(border, "lRight") || FixedSeparatorCellSideEnabled(cells, n, "lRight");
+  Value total = Value::Int(0);
+  for (const Value& cell : cells.AsArray()) total = TableMath::Add(total, NumberAt(cell, "nWidth", Value::Int(0)));
+  Value x = TableMath::Add(LineRenderLeft(line, total, frame, ""), NumberAt(padding, "nLeft", Value::Int(0)));
+  const Value height = TableRenderObjects::AtLeastTenth(
+      TableMath::Add(span, TableMath::Max(Value(0.2), borderWidth)));
+  const Value layer = TableMath::Add(z, Value(0.015));
+  if (left || right) {
+    result.Append(TableRenderObjects::SeparatorEdges(Value(ValueString(cId) + "_fixed_sep_edges"),
+                                                     TableBox{x, ValorANumero(yFrom), total, height, layer},
+                                                     borderWidth, borderColor, left, right));
+  }
+  for (size_t j = 1; j <= n; ++j) {
+    x = TableMath::Add(x, NumberAt(cells.AsArray()[j - 1], "nWidth", Value::Int(1)));
+    if (j < n && InternalSeparatorEnabled(cells, j, border)) {
+      result.Append(TableRenderObjects::VerticalRule(
+          Value(ValueString(cId) + "_fixed_sep_" + std::to_string(j - 1)),
+          TableBox{TableMath::Sub(x, TableMath::Half(borderWidth)), ValorANumero(yFrom), borderWidth, height, layer},
+          borderColor));
+    }
+  }
+}
+
+Value TTable::CellBackgroundRenderizable(const Value& cell, std::string_view sectionKey, int64_t lineIndex,
+                                         int64_t cellIndex, const Value& recordIndex, const Value& x, const Value& y,
+                                         const Value& w, const Value& h, const Value& z, const Value& context) {
+  const Value* found = FindHash(cell, "hBackground");
+  const Value background = found != nullptr ? *found : N::DefaultBackground();
+  const Value color = LineBackgroundColor(background, context);
+  if (color.AsString() == "transparent") return Value();
+  return TableRenderObjects::CellBackground(Value(CellBackgroundRenderId(sectionKey, recordIndex, lineIndex, cellIndex)),
+                                            TableBox{x, y, w, h, TableMath::Add(z, Value(0.01))}, color, background);
+}
+
+Value TTable::WithoutFlowKeys(const Value& render) {
+  const HashPtr* held = render.HashRef();
+  if (held == nullptr) return render;
+  const Hash& source = **held;
+  // Barcodes and images carry neither key: they pass without disturbing the filter of the texts
+  // beside them.
+  if (source.Find("permiteSaltoPagina") == nullptr && source.Find("grupoFlujoTexto") == nullptr) return render;
+  if (!flowFilter_.source.SameKeys(source)) {
+    // A new key list: note which positions survive, once, and the shape they make.
+    flowFilter_.positions.clear();
+    std::vector<std::string_view> kept;
+    for (size_t i = 0; i < source.size(); ++i) {
+      const std::string_view key = source.KeyAt(i).view();
+      if (key == "permiteSaltoPagina" || key == "grupoFlujoTexto") continue;
+      flowFilter_.positions.push_back(i);
+      kept.push_back(key);
+    }
+    flowFilter_.source = Hash::WithKeysOf(source);
+    flowFilter_.stripped = Hash::Shape(kept, kept.size());
+  }
+  HashPtr out = Hash::CopyOfShape(flowFilter_.stripped);
+  for (size_t k = 0; k < flowFilter_.positions.size(); ++k) out->ValueAt(k) = source.ValueAt(flowFilter_.positions[k]);
+  return Value(std::move(out));
+}
+
+Value TTable::CellContentRenderizable(const Value& cell, std::string_view sectionKey, int64_t lineIndex,
+                                      int64_t cellIndex, const Value& recordIndex, const Value& x, const Value& y,
+                                      const Value& w, const Value& h, const Value& z, const Value& context, bool keep) {
+  const Value* content = FindHash(cell, "hContent");
+  if (content == nullptr) return Value();
+  const Value* typeFound = Find(*content, "cType");
+  const std::string type = typeFound != nullptr ? ValueString(*typeFound) : "";
+  const Value* stored = FindHash(*content, "hObject");
+  if (stored == nullptr || (type != "TText" && type != "richText" && type != "TBarcode" && type != "TImage")) {
+    return Value();
+  }
+  const std::string objectKey =
+      std::string(sectionKey) + "|" + std::to_string(lineIndex) + "|" + std::to_string(cellIndex) + "|" + type;
+  const std::string renderKey = objectKey + "|" + (recordIndex.IsNil() ? std::string("nil") : IndexText(recordIndex));
+  const Value id(CellContentRenderId(sectionKey, recordIndex, lineIndex, cellIndex, type));
+  const Value layer = TableMath::Add(z, Value(0.02));
+
+  if (const Value* kept = Find(hCellRenderCache, renderKey)) {
+    const Value entry = *kept;
+    if (!keep) hCellRenderCache.Remove(renderKey);
+    if (!entry.IsHash()) return Value();
+    Value copy(std::make_shared<Hash>(entry.AsHash()));
+    Hash& hash = copy.AsHash();
+    hash.Put("id", id);
+    hash.Put("x", x);
+    hash.Put("y", y);
+    hash.Put("ancho", w);
+    hash.Put("alto", h);
+    hash.Put("ordenOriginal", layer);
+    hash.Put("capa", layer);
+    hash.Put("zIndex", layer);
+    return copy;
+  }
+
+  Value object;
+  if (const Value* cached = Find(hCellObjectCache, objectKey)) {
+    object = *cached;
+  } else {
+    Value data(std::make_shared<Hash>(stored->AsHash()));
+    data.Set("cType", Value(type));
+    data.Set("nLayerId", nLayerId);
+    object = ObjectFactory::New(type, Self());
+    TObjectBase* made = object.As<TObjectBase>();
+    if (made == nullptr) return Value();
+    made->Load(data);
+    made->Create();
+    hCellObjectCache.Set(objectKey, object);
+  }
+  TObjectBase* layout = object.As<TObjectBase>();
+  if (layout == nullptr) return Value();
+  layout->cId = id;
+  layout->nLeft = x;
+  layout->nTop = y;
+  layout->nWidth = w;
+  layout->nHeight = h;
+  layout->nZIndex = layer;
+  layout->nLayerId = nLayerId;
+
+  const int64_t start = MillisecondClock();
+  Value render = layout->GenerarRenderizable(context);
+  AddElapsed("nCellContentMs", start);
+  if (render.IsHash()) {
+    // A cell stays in its line: pagination must not split it onto another page, and text-flow
+    // reflow must not move or drop it.
+    render = WithoutFlowKeys(render);
+    if (type == "TText") {
+      if (Value* text = render.AsHash().Find("texto"); text != nullptr && text->IsString()) {
+        const std::string& s = text->AsString();
+        const size_t end = s.find_last_not_of(' ');
+        const size_t kept = end == std::string::npos ? 0 : end + 1;
+        if (kept != s.size()) *text = Value(s.substr(0, kept));
+      }
+    }
+  }
+  if (keep) {
+    hCellRenderCache.Set(renderKey, render.IsHash() ? Value(std::make_shared<Hash>(render.AsHash())) : Value(false));
+  }
+  return render;
+}
+
+void TTable::ClearCellObjectCache() {
+  if (const HashPtr* cache = hCellObjectCache.HashRef()) {
+    for (auto entry : **cache) {
+      if (TObjectBase* object = entry.second.As<TObjectBase>()) object->End();
+    }
+  }
+  hCellObjectCache = Value::NewHash();
+}
+
+// ---- Records, visibility, groups and the record loop's decisions ---------------------------------
+// The operations below the record loop is built from. Until the loop, the record source and the
+// visibility rules are filled in, those answer their documented empty result.
+
+Value TTable::TablePreviewRecords(const Value& /*context*/) { return Value::NewArray(); }
+
+int64_t TTable::GlobalRecordIndex(const Value& context, int64_t i) {
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (ctx == nullptr) return i;
+  const Value options = ctx->GetOpciones();
+  if (const Value* global = Find(options, "lRegistrosDetalleGlobalRuntime"); global != nullptr && global->IsTrue()) {
+    return i;
+  }
+  const Value* base = Find(options, "nRegistroBase");
+  const int64_t first = base != nullptr ? ValueInt(*base) : 0;
+  return (first > 0 ? first : 0) + i;
+}
+
+bool TTable::PushRecordVariables(const Value&, const Value&, int64_t, int64_t, const Value&) { return false; }
+void TTable::PopRecordVariables(const Value&) {}
+Value TTable::AdjacentRuntimeRecord(const Value&, const Value&, int64_t, int) { return Value(); }
+void TTable::MarkRecordConsumed(const Value&, int64_t) {}
+std::string TTable::NormalizeHashKeyName(const Value& key) { return nv::NormalizeHashKeyName(key); }
+
+Value TTable::PartitionSectionLines(const Value&, std::string_view, const Value&, const Value&) {
+  return Value::FromArray({Value::NewArray(), Value::NewArray()});
+}
+Value TTable::VisibleSectionLines(const Value& sections, std::string_view sectionKey, const Value& context,
+                                  const Value& recordIndex) {
+  return PartitionSectionLines(sections, sectionKey, context, recordIndex).Item(1);
+}
+bool TTable::TableLineVisible(const Value&, int64_t, std::string_view, const Value&) { return true; }
+bool TTable::TableLineSuppressed(const Value&, int64_t, std::string_view, const Value&) { return false; }
+bool TTable::TableLineIsEmpty(const Value&, int64_t, std::string_view, const Value&, const Value&) { return false; }
+
+bool TTable::RenderizableHasContent(const Value& render) {
+  if (!render.IsHash()) return false;
+  const Value* tipo = Find(render, "tipo");
+  if (tipo != nullptr && tipo->IsString() && (tipo->AsString() == "texto" || tipo->AsString() == "barcode")) {
+    return !IsBlankText(ValueString(HGet(render, "texto")));
+  }
+  return true;
+}
+
+bool TTable::RuntimeConditionIsTrue(const Value&, const Value&, std::string_view) { return false; }
+Value TTable::GroupExpressions(const Value&, const Value&) { return Value::NewArray(); }
+Value TTable::GroupValue(const Value&, const Value&, const Value&) { return Value(); }
+std::string TTable::GroupSignature(const Value&, const Value&, const Value&) { return ""; }
+bool TTable::GroupSignatureIsEmpty(const Value&, const Value&, const Value&) { return true; }
+bool TTable::GroupValueIsEmpty(const Value& value) { return value.IsNil(); }
+bool TTable::GroupValuesEqual(const Value& a, const Value& b) { return a.kind() == b.kind() && ExactEqual(a, b); }
+Value TTable::GroupBoundaryLines(const Value& entries, const Value&, const Value&, const Value&, const Value&) {
+  return entries;
+}
+bool TTable::ContinuesRuntimeGroupFromPreviousPage(int64_t, const Value&, const Value&, const Value&) { return false; }
+
+bool TTable::SectionKeepsTogether(const Value& entries) {
+  if (!entries.IsArray()) return true;
+  for (const Value& entry : entries.AsArray()) {
+    if (const Value* v = Find(HGet(entry, "line"), "lKeepTogether"); v != nullptr && v->IsFalse()) return false;
+  }
+  return true;
+}
+
+bool TTable::SectionKeepWithPrevious(const Value& entries, std::string_view sectionKey) {
+  if (!entries.IsArray()) return false;
+  // The flag is normalized per line, so it is honoured as stored: a group footer line keeps with
+  // its previous block unless it says otherwise; a line without the flag takes its section's
+  // default.
+  const bool byDefault = sectionKey == "groupFooter";
+  for (const Value& entry : entries.AsArray()) {
+    const Value* v = Find(HGet(entry, "line"), "lKeepWithPrevious");
+    if (v != nullptr ? v->IsTrue() : byDefault) return true;
+  }
+  return false;
+}
+
+bool TTable::SectionRequestsPageBreakBefore(const Value& entries, std::string_view, const Value&) {
+  return AnyLineFlag(entries, "lPageBreakBefore");
+}
+bool TTable::SectionRequestsPageBreakAfter(const Value& entries) { return AnyLineFlag(entries, "lPageBreakAfter"); }
+bool TTable::SectionForcesAccumulators(const Value& entries) { return AnyLineFlag(entries, "lForceAccumulators"); }
+bool TTable::SectionRepeatAsHeader(const Value& entries) { return AnyLineFlag(entries, "lRepeatAsHeader"); }
+
+namespace {
+
+/// Reserved top + height + reserved bottom of one line, the height at least minHeight.
+Value EntryHeight(const Value& line, bool floorAtZero) {
+  const Value reserved = HGet(line, "hReservedSpace");
+  Value height = NumberAt(line, "nHeight", Value::Int(8));
+  if (floorAtZero && TableMath::D(height) < 0) height = Value::Int(0);
+  return TableMath::Add(TableMath::Add(NumberAt(reserved, "nTop", Value::Int(0)), height),
+                        NumberAt(reserved, "nBottom", Value::Int(0)));
+}
+
+}  // namespace
+
+Value TTable::SectionLinesHeight(const Value& entries) {
+  Value sum = Value::Int(0);
+  if (!entries.IsArray()) return sum;
+  for (const Value& entry : entries.AsArray()) sum = TableMath::Add(sum, EntryHeight(HGet(entry, "line"), false));
+  return sum;
+}
+
+Value TTable::FittingSectionLines(const Value& entries, double available, bool atBodyStart) {
+  Value fitting = Value::NewArray();
+  if (!entries.IsArray()) return fitting;
+  double sum = 0;
+  for (const Value& entry : entries.AsArray()) {
+    const double height = TableMath::D(EntryHeight(HGet(entry, "line"), true));
+    const bool taken = fitting.Len() > 0;
+    if (taken && sum + height > available + kTableLayoutToleranceMm) break;
+    if (!taken && height > available + kTableLayoutToleranceMm && !atBodyStart) break;
+    fitting.Append(entry);
+    sum += height;
+  }
+  return fitting;
+}
+
+bool TTable::HasNextLogicalBlockAfterDetail(int64_t index, int64_t count, bool closesGroup, const Value& footerEntries) {
+  if (closesGroup && TableMath::D(SectionLinesHeight(footerEntries)) > 0) return true;
+  return index < count - 1;
+}
+
+bool TTable::IsAtBodyStart(double y, double bodyStart) { return std::fabs(y - bodyStart) <= kTableLayoutToleranceMm; }
+
+bool TTable::TableRequestsPageBreakBefore(const Value&) { return false; }
+int64_t TTable::DetailContinuationOffset(const Value&, int64_t) { return 0; }
+void TTable::SetDetailContinuation(const Value&, int64_t, int64_t) {}
+void TTable::ClearDetailContinuation(const Value&) {}
+void TTable::ResetAcumuladores(const Value&) {}
+void TTable::ResetLineAcumuladores(const Value&, const Value&) {}
+void TTable::AcumularDetalle(const Value&) {}
+
+std::string TTable::ExportCellFormula(const Value&) { return ""; }
+std::string TTable::ExportFieldName(const Value&) { return ""; }
+std::string TTable::ExportHeaderTitle(const Value&, const std::string& field, const Value&) { return field; }
+
+// ---- Utilities -----------------------------------------------------------------------------------
+
+Value TTable::HGet(const Value& hash, std::string_view key, const Value& def) { return nv::HGet(hash, key, def); }
+bool TTable::HHas(const Value& hash, std::string_view key) { return nv::HHas(hash, key); }
+Value TTable::AsArray(const Value& value) { return value.IsArray() ? value : Value::NewArray(); }
+Value TTable::AsHash(const Value& value) { return value.IsHash() ? value : Value::NewHash(); }
+bool TTable::BoolValue(const Value& value) { return ValorALogico(value); }
+Value TTable::NumValue(const Value& value) { return ValorANumero(value); }
+std::string TTable::StringValue(const Value& value) { return ValueString(value); }
+bool TTable::ObjHas(const Value& object, std::string_view name) {
+  return nv::RespondsTo(object, name) || nv::RespondsTo(object, Upper(name));
+}
+Value TTable::HashKeys(const Value& value) { return nv::HashKeys(value); }
+
+bool TTable::RespondsTo(std::string_view name) const {
+  return HasFieldNamed<TTable>(kTableFields, name) ||
+         NameIn(name, {"New", "Init", "Create", "End", "Save", "Load", "GenerarRenderizable",
+                       "GenerarDatosExportables", "GetPerformanceDiagnostics", "VisibleSectionLines",
+                       "PartitionSectionLines", "RenderSectionLines", "LineRenderWidth", "LineRenderLeft",
+                       "LineUsesFixedVerticalSeparators", "RenderFixedSeparators", "FixedSeparatorEdgesRenderizable",
+                       "FixedSeparatorInternalEnabled", "PreviousAdjacentBottomBorderExists",
+                       "InternalSeparatorEnabled", "CellBorderDefined", "FixedSeparatorCellSideEnabled",
+                       "FixedSeparatorDetailLine", "CellBackgroundRenderizable", "CellContentRenderizable",
+                       "ClearCellObjectCache", "LineRenderId", "CellContentRenderId", "CellBackgroundRenderId",
+                       "VerticalSeparatorRenderId", "TablePreviewRecords", "PushRecordVariables",
+                       "PopRecordVariables", "ResetAcumuladores", "ResetLineAcumuladores", "AcumularDetalle",
+                       "MarkRecordConsumed", "TableLayoutToleranceMm", "IsAtBodyStart", "SectionKeepWithPrevious",
+                       "SectionKeepsTogether", "FittingSectionLines", "DetailContinuationOffset",
+                       "SetDetailContinuation", "ClearDetailContinuation", "SectionRepeatAsHeader",
+                       "ContinuesRuntimeGroupFromPreviousPage", "SectionRequestsPageBreakBefore",
+                       "SectionRequestsPageBreakAfter", "SectionForcesAccumulators",
+                       "HasNextLogicalBlockAfterDetail", "TableRequestsPageBreakBefore", "GroupValue",
+                       "GroupExpressions", "GroupSignature", "GroupSignatureIsEmpty", "GroupBoundaryLines",
+                       "AdjacentRuntimeRecord", "GroupValueIsEmpty", "GroupValuesEqual", "SectionLinesHeight",
+                       "MigrateSectionPageBreakCondition", "NormalizeSections", "NormalizeGroupSettings",
+                       "NormalizeSection", "NormalizeHeader", "DefaultHeaderLine", "SectionKeyFromDefaultName",
+                       "NormalizeLineAdvancedOptions", "NormalizeZebraPattern", "DefaultHeaderLineBackground",
+                       "NormalizeHeaderLineBackground", "DefaultHeaderLineBorder", "NormalizeHeaderLineBorder",
+                       "DefaultHeaderLinePadding", "NormalizeHeaderLinePadding", "DefaultLineReservedSpace",
+                       "NormalizeLineReservedSpace", "DefaultHeaderCell", "NormalizeHeaderCell",
+                       "DefaultHeaderCellBackground", "NormalizeHeaderCellBackground", "NormalizeHeaderCellContent",
+                       "MinColumnWidth", "LineBorderWidth", "LineBorderColor", "LineBackgroundColor",
+                       "ZebraLineBackgroundColor", "ZebraLineFillOpacity", "GlobalRecordIndex", "TableLineVisible",
+                       "TableLineSuppressed", "TableLineIsEmpty", "RenderizableHasContent", "RuntimeConditionIsTrue",
+                       "LineaCabeceraRenderizable", "LineBorderRadiusMm", "TrazoRenderizable", "HGet", "HHas",
+                       "AsArray", "AsHash", "BoolValue", "NumValue", "StringValue", "ObjHas", "HashKeys",
+                       "NormalizeHashKeyName", "ExportCellFormula", "ExportFieldName", "ExportHeaderTitle"}) ||
+         TRectangle::RespondsTo(name);
+}
+
+}  // namespace nv
