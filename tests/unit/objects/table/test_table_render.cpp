@@ -307,10 +307,11 @@ TEST(TableRenderCells, KeptRendersServeTheNextRenderOnce) {
   EXPECT_TRUE(TTable::RenderizableHasContent(kept));
   EXPECT_FALSE(TTable::RenderizableHasContent(Json(R"({"tipo": "texto", "texto": "  "})")));
   EXPECT_TRUE(TTable::RenderizableHasContent(Json(R"({"tipo": "imagen"})")));
-  // Contents whose class is not built yet render nothing, and an unknown type never reaches a class.
+  // Image cells render through the image object.
   const Value image = Json(R"({"nWidth": 10, "hContent": {"cType": "TImage", "hObject": {}}})");
-  EXPECT_TRUE(table->CellContentRenderizable(image, "detail", 0, 1, Value(), Value(0), Value(0), Value(10), Value(8),
-                                             Value(0), run.ctx, false).IsNil());
+  const Value imageRender = table->CellContentRenderizable(image, "detail", 0, 1, Value(), Value(0), Value(0), Value(10),
+                                                           Value(8), Value(0), run.ctx, false);
+  EXPECT_VALUE(HGet(imageRender, "tipo"), Value("imagen"));
 }
 
 TEST(TableRenderCells, RichTextCellsRenderThroughTheirObject) {
