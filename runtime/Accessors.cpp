@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "Hash.h"
+#include "Object.h"
 #include "Runtime.h"
 
 namespace nv {
@@ -156,10 +157,20 @@ const Value* FindHashKeyText(const Value& hash, std::string_view key) {
   const HashPtr* h = hash.HashRef();
   if (!h) return nullptr;
   if (const Value* exact = (*h)->Find(key)) return exact;
-  if (const Value* upper = (*h)->Find(Upper(key))) return upper;
-  std::string wanted = Lower(key);
+  // Template keys are short: the upper-cased form is built on the stack. Most lookups are of keys
+  // a template leaves out, so the miss path allocates nothing.
+  char buffer[64];
+  if (key.size() <= sizeof buffer) {
+    for (size_t i = 0; i < key.size(); ++i) {
+      const char c = key[i];
+      buffer[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    }
+    if (const Value* upper = (*h)->Find(std::string_view(buffer, key.size()))) return upper;
+  } else if (const Value* upper = (*h)->Find(Upper(key))) {
+    return upper;
+  }
   for (const auto& entry : **h) {
-    if (Lower(entry.first) == wanted) return &entry.second;
+    if (EqualsIgnoreCase(entry.first, key)) return &entry.second;
   }
   return nullptr;
 }
