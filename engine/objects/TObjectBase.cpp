@@ -291,10 +291,25 @@ void TObjectBase::PutRotationShadowAndOrderKeys(const Value& render, const std::
   hash.Put("rotacionOriginal", nRotation);
   hash.Put("rotacion", nRotation);
   hash.Put("opacidad", nOpacity);
+  PutShadowKeys(hash, shadow);
+  PutOrderKeys(render);
+}
+
+void TObjectBase::PutFrameKeys(Hash& hash, const std::string& background, const std::string& border) const {
+  hash.Put("colorFondo", Value(background));
+  hash.Put("colorBorde", Value(border));
+  hash.Put("grosorBorde", nBorderWidth);
+  hash.Put("bordeSuperior", lBorderTop);
+  hash.Put("bordeDerecho", lBorderRight);
+  hash.Put("bordeInferior", lBorderBottom);
+  hash.Put("bordeIzquierdo", lBorderLeft);
+  hash.Put("redondeo", nRounded);
+}
+
+void TObjectBase::PutShadowKeys(Hash& hash, const std::string& shadow) const {
   hash.Put("sombraTamano", nShadowSize);
   hash.Put("sombraTransparencia", nShadowTransparency);
   hash.Put("sombraColor", Value(shadow));
-  PutOrderKeys(render);
 }
 
 void TObjectBase::PutOrderKeys(const Value& render) {

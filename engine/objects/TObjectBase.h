@@ -139,6 +139,11 @@ class TObjectBase : public Object, public ObjetoComponible {
   void PutRotationShadowAndOrderKeys(const Value& render, const std::string& shadow);
   /// Appends "ordenOriginal", "capa", "zIndex".
   void PutOrderKeys(const Value& render);
+  /// Appends "colorFondo", "colorBorde", "grosorBorde", the four border sides and "redondeo",
+  /// with the colours given.
+  void PutFrameKeys(Hash& hash, const std::string& background, const std::string& border) const;
+  /// Appends "sombraTamano", "sombraTransparencia" and "sombraColor", with the colour given.
+  void PutShadowKeys(Hash& hash, const std::string& shadow) const;
   /// Appends the four padding keys of PaddingRenderizable.
   void PutPaddingKeys(const Value& render);
 
