@@ -98,7 +98,7 @@ void ForEachRecord(TContextoEjecucion& ctx, const Value& records, Visit visit) {
 }
 
 // True when a and b hold the same kinds and values all the way down (arrays by position, hashes
-// by key order and key); objects and code blocks only when they are the same one.
+// by key order and key); objects only when they are the same one, code blocks never.
 bool SameContents(const Value& a, const Value& b) {
   if (a.kind() != b.kind()) return false;
   if (a.IsArray()) {
