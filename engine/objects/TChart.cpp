@@ -97,6 +97,35 @@ void ForEachRecord(TContextoEjecucion& ctx, const Value& records, Visit visit) {
   }
 }
 
+// True when a and b hold the same kinds and values all the way down (arrays by position, hashes
+// by key order and key); objects only when they are the same one, code blocks never.
+bool SameContents(const Value& a, const Value& b) {
+  if (a.kind() != b.kind()) return false;
+  if (a.IsArray()) {
+    if (a.Len() != b.Len()) return false;
+    const Array& x = a.AsArray();
+    const Array& y = b.AsArray();
+    for (size_t i = 0; i < x.size(); ++i) {
+      if (!SameContents(x[i], y[i])) return false;
+    }
+    return true;
+  }
+  if (a.IsHash()) {
+    const Hash& x = a.AsHash();
+    const Hash& y = b.AsHash();
+    if (x.size() != y.size()) return false;
+    for (size_t i = 0; i < x.size(); ++i) {
+      if (!(x.KeyAt(i) == y.KeyAt(i)) || !SameContents(x.ValueAt(i), y.ValueAt(i))) return false;
+    }
+    return true;
+  }
+  if (a.IsObject()) return a.ObjectRaw() == b.ObjectRaw();
+  if (a.IsNil() || a.IsLogical() || a.IsNumber() || a.IsString() || a.IsDate() || a.IsTimestamp()) {
+    return ExactEqual(a, b);
+  }
+  return false;  // code blocks and anything else: never taken as the same
+}
+
 }  // namespace
 
 std::span<const Field<TChart>> TChart::Fields() { return kChartFields; }
@@ -120,6 +149,7 @@ Value TChart::Init(const Value& owner) {
 std::shared_ptr<TObjectBase> TChart::Create() { return TObjectBase::Create(); }
 
 Value TChart::End() {
+  TerminarComposicionRepetida();
   hChartSpec = Value::NewHash();
   TObjectBase::End();
   return Value();
@@ -143,17 +173,52 @@ Value TChart::NumberValue(const Value& value) { return ValorANumero(value); }
 
 Value TChart::DetailRecords(const Value& data) { return TConectorDatos::RegistrosDetalleVar(data); }
 
+void TChart::IniciarComposicionRepetida() {
+  kept_ = KeptData{};
+  kept_.reuse = true;
+}
+
+void TChart::TerminarComposicionRepetida() { kept_ = KeptData{}; }
+
+// The data is rebuilt unless every input it can read is unchanged: the detail records (compared by
+// contents, since the list is converted afresh from the connector on each call; comparing costs
+// far less than evaluating the formulas again), the kind, the whole specification (compared by
+// contents, so an edit between two labels is seen) and the page (sheet) number, the one per-label value a formula can
+// read that the chart does not replace. Each formula is evaluated with the chart's own detail
+// record current (record, index, total and neighbours), so the label's own record does not reach
+// it. A chart drawn outside a repeated composition never keeps anything.
+bool TChart::KeptDataFits(const Value& records, int64_t page) const {
+  return kept_.valid && records.IsArray() && records.Len() == kept_.recordCount && kept_.kind == cChartKind &&
+         kept_.page == page && SameContents(hChartSpec, kept_.spec) && SameContents(records, kept_.records);
+}
+
 Value TChart::GenerarRenderizable(const Value& context) {
   if (!ValorALogico(EsVisibleEnEjecucion(context))) return Value();
 
   TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
   const Value records = ctx != nullptr ? DetailRecords(ctx->GetData()) : Value::NewArray();
+  const int64_t page = ctx != nullptr ? ctx->nPaginaActual : 0;
   Value render;
-  if (ctx != nullptr && records.Len() > 0) {
-    RecordStateGuard keep(*ctx);
-    render = cChartKind == "crosstab" ? BuildCrosstab(ctx, records) : BuildChart(ctx, records);
+  if (kept_.reuse && KeptDataFits(records, page)) {
+    // A copy: the per-label keys below and the label road's shift change the render object.
+    render = kept_.data.Clone();
   } else {
-    render = cChartKind == "crosstab" ? BuildCrosstab(nullptr, records) : BuildChart(nullptr, records);
+    ++dataBuilds_;
+    if (ctx != nullptr && records.Len() > 0) {
+      RecordStateGuard keep(*ctx);
+      render = cChartKind == "crosstab" ? BuildCrosstab(ctx, records) : BuildChart(ctx, records);
+    } else {
+      render = cChartKind == "crosstab" ? BuildCrosstab(nullptr, records) : BuildChart(nullptr, records);
+    }
+    if (kept_.reuse && records.IsArray()) {
+      kept_.valid = true;
+      kept_.records = records;
+      kept_.recordCount = records.Len();
+      kept_.kind = cChartKind;
+      kept_.spec = hChartSpec.Clone();
+      kept_.page = page;
+      kept_.data = render.Clone();
+    }
   }
 
   Hash& h = render.AsHash();

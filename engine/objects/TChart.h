@@ -3,6 +3,7 @@
 // cross tabulation (rows by columns of summed values with optional summary rows and columns). It
 // draws nothing; the render object carries the data and a copy of the chart specification.
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -39,6 +40,13 @@ class TChart : public TObjectBase {
   /// Returns the chart render object, or nil when the object is not visible. The record state of
   /// the context is the same after the call as before it. Never raises.
   Value GenerarRenderizable(const Value& context) override;
+  /// From here until TerminarComposicionRepetida or End, the chart data built from the run's
+  /// detail records is kept and reused while what it was built from stays the same.
+  void IniciarComposicionRepetida() override;
+  /// Drops the kept chart data and stops keeping it.
+  void TerminarComposicionRepetida() override;
+  /// How many times this chart has built its data (points or cross tabulation) from records.
+  int64_t DataBuildCount() const { return dataBuilds_; }
 
   std::string_view ClassName() const override { return "TChart"; }
   bool RespondsTo(std::string_view name) const override;
@@ -55,6 +63,22 @@ class TChart : public TObjectBase {
   Value BuildCrosstab(TContextoEjecucion* ctx, const Value& records);
   std::string StringValue(const Value& value);
   Value NumberValue(const Value& value);
+  /// The kept data when it was built from exactly these records, kind, specification and page.
+  bool KeptDataFits(const Value& records, int64_t page) const;
+
+  // Chart data kept during a repeated composition, with what it was built from.
+  struct KeptData {
+    bool reuse = false;
+    bool valid = false;
+    Value records;          // the detail records the data was built from
+    size_t recordCount = 0;
+    std::string kind;
+    Value spec;             // a deep copy of the specification at build time
+    int64_t page = 0;
+    Value data;
+  };
+  KeptData kept_;
+  int64_t dataBuilds_ = 0;
 };
 
 }  // namespace nv

@@ -12,6 +12,11 @@ class ObjetoComponible {
   /// Returns the object's render objects for the given execution context: nil, one render object
   /// hash or an array of them.
   virtual Value GenerarRenderizable(const Value& contexto) = 0;
+  /// Called before the object is composed once per record of one run (a label run), and
+  /// TerminarComposicionRepetida after the last time: between the two an object may reuse what it
+  /// built that does not depend on the current record. Both do nothing by default.
+  virtual void IniciarComposicionRepetida() {}
+  virtual void TerminarComposicionRepetida() {}
 };
 
 }  // namespace nv

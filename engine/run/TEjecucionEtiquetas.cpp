@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 #include <utility>
+#include <vector>
 
 #include "Accessors.h"
 #include "Hash.h"
@@ -24,6 +25,30 @@ namespace {
 bool GoesOn(const Value& answer) { return !answer.IsFalse(); }
 
 }  // namespace
+
+// Marks the template's objects as composed once per record for its lifetime, on every way out of
+// the run. The objects are held so that each one is told the end even if the list changes.
+class TEjecucionEtiquetas::RepeticionDeObjetos {
+ public:
+  RepeticionDeObjetos(TEjecucionEtiquetas& run, const Value& objetos) {
+    if (!objetos.IsArray()) return;
+    for (size_t k = 0; k < objetos.Len(); ++k) {
+      const Value objeto = objetos.AsArray()[k];
+      if (ObjetoComponible* componible = run.Resolver(k, objeto)) {
+        componible->IniciarComposicionRepetida();
+        marcados_.push_back({objeto, componible});
+      }
+    }
+  }
+  ~RepeticionDeObjetos() {
+    for (const auto& [objeto, componible] : marcados_) componible->TerminarComposicionRepetida();
+  }
+  RepeticionDeObjetos(const RepeticionDeObjetos&) = delete;
+  RepeticionDeObjetos& operator=(const RepeticionDeObjetos&) = delete;
+
+ private:
+  std::vector<std::pair<Value, ObjetoComponible*>> marcados_;
+};
 
 TEjecucionEtiquetas::TEjecucionEtiquetas(TMotorComposicion* composicion, TMotorPaginacion& paginacion,
                                          const Value& contexto)
@@ -73,6 +98,9 @@ Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, co
   paginacion_.SetIgnorarSaltosPagina(true);
   if (objetos.IsArray()) resueltos_.reserve(objetos.Len());
 
+  // Every object is composed once per record: tell the objects of the template so that they may
+  // reuse, until the run ends, what they build that does not depend on the record.
+  RepeticionDeObjetos repeticion(*this, objetos);
   const Array& list = registros.AsArray();
   for (int64_t i = 1; i <= n; ++i) {
     if (progress && !InformarRegistroExaminado(i)) {

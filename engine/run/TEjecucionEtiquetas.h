@@ -30,6 +30,7 @@ class TEjecucionEtiquetas {
   Value Ejecutar(const Value& pagina, const Value& layout, const Value& objetos, const Value& registros);
 
  private:
+  class RepeticionDeObjetos;
   /// The options of the context, or an empty hash.
   Value Opciones() const;
   bool TieneProgreso() const;

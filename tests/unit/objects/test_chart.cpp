@@ -9,9 +9,14 @@
 #include "Json.h"
 #include "Runtime.h"
 #include "data/TConectorDatosReg.h"
+#include "document/TPlantilla.h"
+#include "output/TDocumentoRenderizable.h"
 #include "formula/TEvaluadorFormulas.h"
 #include "layout_test_support.h"
 #include "run/TContextoEjecucion.h"
+#include "run/TMotorComposicion.h"
+#include "run/TMotorEjecucion.h"
+#include "run/TMotorPaginacion.h"
 
 using namespace nv;
 using namespace nv::testing_support;
@@ -184,4 +189,108 @@ TEST_F(ChartRun, SummaryOptionHoldingATextIsReadAsALogical) {
   const Value render = Render("crosstab", HashOf({{"aDefinitions", definitions}}));
   // Only the "si" definition is summed.
   EXPECT_EQ(EncodeJson(render["celdas"]), R"({"A":{"__summary_col_2":7},"B":{"__summary_col_2":3}})");
+}
+
+namespace {
+
+// A label document of 5 x 10 labels (one sheet holds 50) whose only object is a bar chart of
+// L.NOMBRE by L.CODIGO over the detail records.
+std::shared_ptr<TPlantilla> ChartLabelTemplate() {
+  Value chart = HashOf({{"cType", "TChart"}, {"cId", "chart"}, {"nLeft", Value::Int(1)}, {"nTop", Value::Int(1)},
+                        {"nWidth", Value::Int(30)}, {"nHeight", Value::Int(20)}, {"cChartKind", "bar"}});
+  chart.Set("hChartSpec", HashOf({{"cCategoryFormula", "L.NOMBRE"}, {"cValueFormula", "L.CODIGO * 2"}}));
+  Value layout = HashOf({{"nLabelWidth", Value::Int(40)}, {"nLabelHeight", Value::Int(25)},
+                         {"nColumns", Value::Int(5)}, {"nRows", Value::Int(10)}, {"cFlow", "row"}});
+  Value tmpl = HashOf({{"cType", "TDocument"}, {"cDocumentKind", "label"}, {"nPaperWidth", Value::Int(210)},
+                       {"nPaperHeight", Value::Int(297)}});
+  tmpl.Set("hLabelLayout", layout);
+  tmpl.Set("aObjects", Value::FromArray({chart}));
+  auto plantilla = TPlantilla::New();
+  plantilla->SetData(tmpl);
+  plantilla->Create();
+  return plantilla;
+}
+
+// A connector holding the detail records ("N1", 1) .. ("Ncount", count) under L.NOMBRE, L.CODIGO.
+std::shared_ptr<TConectorDatosReg> ChartLabelRecords(int count) {
+  Value rows = Value::NewArray();
+  for (int i = 1; i <= count; ++i) rows.Append(Value::FromArray({Value("N" + std::to_string(i)), Value::Int(i)}));
+  auto connector = TConectorDatosReg::New();
+  connector->Create();
+  connector->SendDataLine(Value::FromArray({HashOf({{"grupo", "L"}, {"nombre", "NOMBRE"}, {"tipo", "texto"}}),
+                                            HashOf({{"grupo", "L"}, {"nombre", "CODIGO"}, {"tipo", "numero"}})}),
+                          rows);
+  return connector;
+}
+
+// The rendered objects of every page of a label run, in order.
+std::vector<Value> LabelRunObjects(const std::shared_ptr<TPlantilla>& plantilla, const std::shared_ptr<TConectorDatosReg>& connector,
+                                   const std::shared_ptr<TEvaluadorFormulas>& evaluator) {
+  auto composicion = TMotorComposicion::New();
+  auto paginacion = TMotorPaginacion::New();
+  composicion->Create();
+  paginacion->Create();
+  auto context = TContextoEjecucion::New(Value(connector), Value(evaluator), Value::NewHash());
+  context->Create();
+  auto engine = TMotorEjecucion::New(Value(plantilla), Value(connector), Value(composicion),
+                                     Value(paginacion), Value(context));
+  engine->Create();
+  std::vector<Value> objects;
+  if (auto doc = engine->Ejecutar().AsShared<TDocumentoRenderizable>()) {
+    for (int64_t p = 1; p <= ValueInt(doc->TotalPaginas()); ++p) {
+      for (const Value& o : doc->GetPagina(Value::Int(p))["objetos"].AsArray()) objects.push_back(o);
+    }
+  }
+  engine->End();
+  context->End();
+  paginacion->End();
+  composicion->End();
+  return objects;
+}
+
+}  // namespace
+
+TEST(ChartInLabels, ChartOverTheDetailRecordsIsBuiltOncePerLabelRun) {
+  auto plantilla = ChartLabelTemplate();
+  auto connector = ChartLabelRecords(50);
+  auto evaluator = TEvaluadorFormulas::New();
+  evaluator->Create();
+  ASSERT_EQ(plantilla->GetObjetos().Len(), 1u);
+  auto* chart = plantilla->GetObjetos().AsArray()[0].As<TChart>();
+  ASSERT_NE(chart, nullptr);
+
+  const std::vector<Value> labels = LabelRunObjects(plantilla, connector, evaluator);
+  ASSERT_EQ(labels.size(), 50u);
+  EXPECT_EQ(chart->DataBuildCount(), 1);
+
+  // The same chart composed outside a label run builds its data from the records every time.
+  auto context = TContextoEjecucion::New(Value(connector), Value(evaluator), Value::NewHash());
+  context->Create();
+  const Value direct = chart->GenerarRenderizable(Value(context));
+  EXPECT_EQ(chart->DataBuildCount(), 2);
+  chart->GenerarRenderizable(Value(context));
+  EXPECT_EQ(chart->DataBuildCount(), 3);
+  context->End();
+  ASSERT_EQ(direct["puntos"].Len(), 50u);
+  EXPECT_EQ(EncodeJson(direct["puntos"].Item(2)), R"({"label":"N2","value":4})");
+
+  // Every label carries the data of the uncached path, with its own position and record tag.
+  for (size_t i = 0; i < labels.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(ValueString(labels[i]["tipo"]), "bar");
+    EXPECT_EQ(EncodeJson(labels[i]["puntos"]), EncodeJson(direct["puntos"]));
+    EXPECT_EQ(EncodeJson(labels[i]["spec"]), EncodeJson(direct["spec"]));
+    EXPECT_EQ(ValueInt(labels[i]["debugEtiqueta"]["nRegistro"]), static_cast<int64_t>(i + 1));
+  }
+  EXPECT_DOUBLE_EQ(ValueDouble(labels[1]["x"]) - ValueDouble(labels[0]["x"]), 40.0);
+  EXPECT_FALSE(labels[0]["puntos"].Identical(labels[1]["puntos"]));  // each label its own copy
+
+  // A changed specification is seen by the next run: the data is built again, from the new formula.
+  chart->hChartSpec.Set("cValueFormula", "L.CODIGO * 3");
+  const std::vector<Value> again = LabelRunObjects(plantilla, connector, evaluator);
+  ASSERT_EQ(again.size(), 50u);
+  EXPECT_EQ(chart->DataBuildCount(), 4);
+  EXPECT_EQ(EncodeJson(again[49]["puntos"].Item(2)), R"({"label":"N2","value":6})");
+  evaluator->End();
+  plantilla->End();
 }
