@@ -27,11 +27,17 @@ inline Value Json(std::string_view text) {
 }
 
 /// A table loaded from JSON text; ended when the test's holder goes.
+// The cell objects a table keeps name the table as their owner, so a table is released by End,
+// as its document does for it; the handle given to a test calls End when the test drops it.
 inline std::shared_ptr<TTable> LoadedTable(std::string_view json) {
   auto table = TTable::New();
   table->Load(Json(json));
   table->Create();
-  return table;
+  TTable* raw = table.get();
+  return std::shared_ptr<TTable>(raw, [held = std::move(table)](TTable*) mutable {
+    held->End();
+    held.reset();
+  });
 }
 
 /// Line k (1-based) of a normalized section.
