@@ -41,11 +41,11 @@ void BM_ChartPuntos(benchmark::State& state) {
   auto context = TContextoEjecucion::New(Value(connector), Value(evaluator), Value::NewHash());
   context->Create();
   auto chart = TChart::New();
-  Value spec = Value::NewHash();
-  spec.Set("cCategoryFormula", "L.NOMBRE");
-  spec.Set("cValueFormula", "L.CODIGO * 2");
+  Value definition = Value::NewHash();
+  definition.Set("cCategoryFormula", "L.NOMBRE");
+  definition.Set("cValueFormula", "L.CODIGO * 2");
   chart->cChartKind = "bar";
-  chart->hChartSpec = spec;
+  chart->hChartSpec = definition;
 
   for (auto _ : state) {
     Value render = chart->GenerarRenderizable(Value(context));

@@ -10,32 +10,13 @@
 #include "objects/table/TTable.h"
 #include "run/TContextoEjecucion.h"
 
+#include "RenderFixture.h"
+
 using namespace nv;
 
 namespace {
 
-struct Fixture {
-  std::shared_ptr<TConectorDatosReg> connector = TConectorDatosReg::New();
-  std::shared_ptr<TEvaluadorFormulas> evaluator = TEvaluadorFormulas::New();
-  std::shared_ptr<TContextoEjecucion> context;
-
-  Fixture() {
-    connector->Create();
-    Value definition = Value::NewHash();
-    definition.Set("grupo", "DATOS");
-    definition.Set("nombre", "CLIENTE");
-    definition.Set("tipo", "texto");
-    connector->SendDataVar(Value::FromArray({definition}), Value::FromArray({Value::FromArray({"Dulces Orbanel"})}));
-    evaluator->Create();
-    context = TContextoEjecucion::New(Value(connector), Value(evaluator), Value::NewHash());
-    context->Create();
-  }
-  ~Fixture() {
-    context->End();
-    evaluator->End();
-    connector->End();
-  }
-};
+using Fixture = nv::bench::RenderFixture;
 
 constexpr const char* kTable = R"({"cId": "tb", "nLeft": 10, "nTop": 20, "nWidth": 180, "hSections": {
     "detail": {"aLines": [{"nHeight": 6,

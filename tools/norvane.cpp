@@ -20,7 +20,7 @@
 #include "run/TMotorEjecucion.h"
 #include "run/TMotorPaginacion.h"
 #include "document/TPlantilla.h"
-#include "Version.h"
+#include "version/Version.h"
 
 using namespace nv;
 

@@ -27,15 +27,15 @@ constexpr auto kChartFields = std::to_array<F>({
 
 constexpr std::string_view kEmptyTextFormula = "\"\"";
 
-// The formula text under key of a specification hash, or the default.
-std::string FormulaOf(const Value& spec, std::string_view key, std::string_view fallback) {
-  return ValorAString(HGet(spec, key, Value(fallback)));
+// The formula text under key of a chart definition hash, or the default.
+std::string FormulaOf(const Value& definition, std::string_view key, std::string_view fallback) {
+  return ValorAString(HGet(definition, key, Value(fallback)));
 }
 
-// A style hash of the specification, copied so that the renderer cannot change the template; an
+// A style hash of the chart definition, copied so that the renderer cannot change the template; an
 // absent or non-hash style is a new empty hash.
-Value StyleOf(const Value& spec, std::string_view key) {
-  const Value style = HGet(spec, key);
+Value StyleOf(const Value& definition, std::string_view key) {
+  const Value style = HGet(definition, key);
   return style.IsHash() ? style.Clone() : Value::NewHash();
 }
 
@@ -182,14 +182,14 @@ void TChart::TerminarComposicionRepetida() { kept_ = KeptData{}; }
 
 // The data is rebuilt unless every input it can read is unchanged: the detail records (compared by
 // contents, since the list is converted afresh from the connector on each call; comparing costs
-// far less than evaluating the formulas again), the kind, the whole specification (compared by
+// far less than evaluating the formulas again), the kind, the whole chart definition (compared by
 // contents, so an edit between two labels is seen) and the page (sheet) number, the one per-label value a formula can
 // read that the chart does not replace. Each formula is evaluated with the chart's own detail
 // record current (record, index, total and neighbours), so the label's own record does not reach
 // it. A chart drawn outside a repeated composition never keeps anything.
 bool TChart::KeptDataFits(const Value& records, int64_t page) const {
   return kept_.valid && records.IsArray() && records.Len() == kept_.recordCount && kept_.kind == cChartKind &&
-         kept_.page == page && SameContents(hChartSpec, kept_.spec) && SameContents(records, kept_.records);
+         kept_.page == page && SameContents(hChartSpec, kept_.definition) && SameContents(records, kept_.records);
 }
 
 Value TChart::GenerarRenderizable(const Value& context) {
@@ -215,7 +215,7 @@ Value TChart::GenerarRenderizable(const Value& context) {
       kept_.records = records;
       kept_.recordCount = records.Len();
       kept_.kind = cChartKind;
-      kept_.spec = hChartSpec.Clone();
+      kept_.definition = hChartSpec.Clone();
       kept_.page = page;
       kept_.data = render.Clone();
     }
@@ -228,7 +228,7 @@ Value TChart::GenerarRenderizable(const Value& context) {
   h.Put("zIndex", nZIndex);
   h.Put("opacidad", nOpacity);
   h.Put("rotacion", nRotation);
-  // A copy: what the renderer does with the specification never reaches the template.
+  // A copy: what the renderer does with the chart definition never reaches the template.
   h.Put("spec", hChartSpec.IsHash() ? hChartSpec.Clone() : Value::NewHash());
   return render;
 }

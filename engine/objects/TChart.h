@@ -1,7 +1,7 @@
 #pragma once
 // The chart: turns the detail records of the run into chart data, a list of labelled points or a
 // cross tabulation (rows by columns of summed values with optional summary rows and columns). It
-// draws nothing; the render object carries the data and a copy of the chart specification.
+// draws nothing; the render object carries the data and a copy of the chart definition.
 
 #include <cstdint>
 #include <memory>
@@ -21,7 +21,7 @@ class TChart : public TObjectBase {
   /// Chart kind; "crosstab" builds a cross tabulation, any other kind builds points and is the
   /// render object's "tipo".
   std::string cChartKind = "chart";
-  /// Chart specification: formulas and options, also handed (copied) to the renderer.
+  /// Chart chart definition: formulas and options, also handed (copied) to the renderer.
   Value hChartSpec = Value::NewHash();
   /// Import source description; stored only.
   std::string cVb12SourceJson;
@@ -30,7 +30,7 @@ class TChart : public TObjectBase {
   static std::shared_ptr<TChart> New(const Value& owner = Value());
   Value Init(const Value& owner = Value()) override;
   std::shared_ptr<TObjectBase> Create() override;
-  /// Empties the specification and clears the owner. Returns nil.
+  /// Empties the chart definition and clears the owner. Returns nil.
   Value End() override;
   /// Returns the base template hash followed by "cChartKind", "hChartSpec" (the member itself)
   /// and "cVb12SourceJson".
@@ -63,7 +63,7 @@ class TChart : public TObjectBase {
   Value BuildCrosstab(TContextoEjecucion* ctx, const Value& records);
   std::string StringValue(const Value& value);
   Value NumberValue(const Value& value);
-  /// The kept data when it was built from exactly these records, kind, specification and page.
+  /// The kept data when it was built from exactly these records, kind, chart definition and page.
   bool KeptDataFits(const Value& records, int64_t page) const;
 
   // Chart data kept during a repeated composition, with what it was built from.
@@ -73,7 +73,7 @@ class TChart : public TObjectBase {
     Value records;          // the detail records the data was built from
     size_t recordCount = 0;
     std::string kind;
-    Value spec;             // a deep copy of the specification at build time
+    Value definition;             // a deep copy of the chart definition at build time
     int64_t page = 0;
     Value data;
   };

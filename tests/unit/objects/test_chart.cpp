@@ -52,9 +52,9 @@ class ChartRun : public ::testing::Test {
                             Value::FromArray({"B", "x", Value::Int(3)}), Value::FromArray({"A", "x", Value::Int(4)})}));
   }
 
-  Value Render(const char* kind, const Value& spec) {
+  Value Render(const char* kind, const Value& definition) {
     auto chart = TChart::New();
-    chart->Load(HashOf({{"cChartKind", kind}, {"hChartSpec", spec}}));
+    chart->Load(HashOf({{"cChartKind", kind}, {"hChartSpec", definition}}));
     return chart->GenerarRenderizable(Value(context));
   }
 
@@ -76,22 +76,22 @@ TEST(ChartModel, LoadResetsAbsentKeysAndSaveKeepsTheSpecItself) {
   EXPECT_EQ(chart->cChartKind, "chart");
   EXPECT_TRUE(chart->hChartSpec.IsHash() && chart->hChartSpec.Len() == 0);
 
-  const Value spec = HashOf({{"cValueFormula", "1"}});
-  chart->Load(HashOf({{"cChartKind", Value::Int(3)}, {"hChartSpec", spec}, {"cVb12SourceJson", "{}"}}));
+  const Value definition = HashOf({{"cValueFormula", "1"}});
+  chart->Load(HashOf({{"cChartKind", Value::Int(3)}, {"hChartSpec", definition}, {"cVb12SourceJson", "{}"}}));
   EXPECT_EQ(chart->cChartKind, "3");
-  EXPECT_TRUE(chart->hChartSpec.Identical(spec));
+  EXPECT_TRUE(chart->hChartSpec.Identical(definition));
   EXPECT_EQ(chart->cVb12SourceJson, "{}");
   const Value saved = chart->Save();
   const std::vector<std::string> keys = Keys(saved);
   EXPECT_EQ(std::vector<std::string>(keys.end() - 3, keys.end()),
             (std::vector<std::string>{"cChartKind", "hChartSpec", "cVb12SourceJson"}));
-  EXPECT_TRUE(saved["hChartSpec"].Identical(spec));
+  EXPECT_TRUE(saved["hChartSpec"].Identical(definition));
 
   chart->Load(HashOf({{"hChartSpec", "not a hash"}}));
   EXPECT_EQ(chart->cChartKind, "chart");
   EXPECT_TRUE(chart->hChartSpec.IsHash() && chart->hChartSpec.Len() == 0);
   EXPECT_EQ(chart->cVb12SourceJson, "");
-  chart->Load(HashOf({{"hChartSpec", spec}}));
+  chart->Load(HashOf({{"hChartSpec", definition}}));
   chart->End();
   EXPECT_EQ(chart->hChartSpec.Len(), 0u);
   EXPECT_TRUE(chart->oParent.IsNil());
@@ -285,7 +285,7 @@ TEST(ChartInLabels, ChartOverTheDetailRecordsIsBuiltOncePerLabelRun) {
   EXPECT_DOUBLE_EQ(ValueDouble(labels[1]["x"]) - ValueDouble(labels[0]["x"]), 40.0);
   EXPECT_FALSE(labels[0]["puntos"].Identical(labels[1]["puntos"]));  // each label its own copy
 
-  // A changed specification is seen by the next run: the data is built again, from the new formula.
+  // A changed chart definition is seen by the next run: the data is built again, from the new formula.
   chart->hChartSpec.Set("cValueFormula", "L.CODIGO * 3");
   const std::vector<Value> again = LabelRunObjects(plantilla, connector, evaluator);
   ASSERT_EQ(again.size(), 50u);

@@ -1,4 +1,4 @@
-#include "Version.h"
+#include "version/Version.h"
 
 namespace nv {
 
