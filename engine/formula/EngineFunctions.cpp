@@ -31,6 +31,11 @@ bool EngineFunctions::IsEngineFunction(std::string_view upperName) {
   return kNames.contains(upperName);
 }
 
+bool EngineFunctions::ReadsPageState(std::string_view upperName) {
+  return upperName == "PAGE" || upperName == "PAGES" || upperName == "TOTALPAGES" || upperName == "LASTPAGE" ||
+         upperName == "PAGEBY" || upperName == "TOTALPAGESBY" || upperName == "LASTPAGEBY";
+}
+
 Value EngineFunctions::Call(std::string_view key, const std::vector<std::string>& args, const Value& vars) {
   const Value& state = ev_.hEstadoEjecucion;
   int64_t idx = TruncNumber(HGet(state, "nIndiceRegistro"), -1);
@@ -44,6 +49,7 @@ Value EngineFunctions::Call(std::string_view key, const std::vector<std::string>
   };
   bool lastRecord = idx >= 0 && total > 0 && idx == total - 1;
 
+  if (ReadsPageState(key)) ++ev_.pageStateReads_;
   if (key == "PAGE") return Value::Int(page());
   if (key == "PAGES" || key == "TOTALPAGES") return Value::Int(pages());
   if (key == "LASTPAGE") {

@@ -22,6 +22,8 @@ class EngineFunctions {
 
   /// True for the trimmed, upper-case name of an engine function.
   static bool IsEngineFunction(std::string_view upperName);
+  /// True for the engine functions whose result depends on the page being composed.
+  static bool ReadsPageState(std::string_view upperName);
   /// The result of the engine function key (trimmed, upper-case) with the argument texts;
   /// "[Funcion no implementada: key]" for a name that is none.
   Value Call(std::string_view key, const std::vector<std::string>& args, const Value& vars);

@@ -144,6 +144,11 @@ class TEvaluadorFormulas : public Object {
   /// interpretive evaluation, used to compare the two.
   void SetUsarPlanes(bool on) { lUsarPlanes_ = on; }
 
+  /// How many times a formula has read the page state (page number, page count, last page, pages
+  /// by key) since the evaluator was made. A caller compares two readings to learn whether what it
+  /// evaluated in between can differ from one page to the next.
+  uint64_t PageStateReads() const { return pageStateReads_; }
+
  private:
   friend class FormulaInterpreter;
   friend class FormulaPlanCompiler;
@@ -183,6 +188,7 @@ class TEvaluadorFormulas : public Object {
   EngineFunctions engineFunctions_{*this};
   SimpleAccumulatorPlans accumulatorPlans_{*this};
   bool lUsarPlanes_ = true;
+  uint64_t pageStateReads_ = 0;
   Object* libRaw_ = nullptr;
   TFuncFormulas* lib_ = nullptr;
   int nProfundidad_ = 0;

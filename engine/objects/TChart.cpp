@@ -180,42 +180,49 @@ void TChart::IniciarComposicionRepetida() {
 
 void TChart::TerminarComposicionRepetida() { kept_ = KeptData{}; }
 
-// The data is rebuilt unless every input it can read is unchanged: the detail records (compared by
-// contents, since the list is converted afresh from the connector on each call; comparing costs
-// far less than evaluating the formulas again), the kind, the whole chart definition (compared by
-// contents, so an edit between two labels is seen) and the page (sheet) number, the one per-label value a formula can
-// read that the chart does not replace. Each formula is evaluated with the chart's own detail
-// record current (record, index, total and neighbours), so the label's own record does not reach
-// it. A chart drawn outside a repeated composition never keeps anything.
-bool TChart::KeptDataFits(const Value& records, int64_t page) const {
-  return kept_.valid && records.IsArray() && records.Len() == kept_.recordCount && kept_.kind == cChartKind &&
-         kept_.page == page && SameContents(hChartSpec, kept_.definition) && SameContents(records, kept_.records);
+// The data is rebuilt unless every input it can read is unchanged. The run data is compared by
+// identity: a repeated composition (a label run) composes from a snapshot of its records and nothing
+// in the run edits the data, so the same data object means the same records; comparing by contents
+// would cost a pass over every record on every label. The kind and the chart definition are
+// compared by contents, so an edit between two labels is seen. The page (sheet) number matters only
+// when building the data read it (Page(), Pages(), LastPage() or the pages by key, directly or
+// through a variable or formula function): otherwise a chart on every label of a run is built once.
+// Each formula is evaluated with the chart's own detail record current (record, index, total and
+// neighbours), so the label's own record does not reach it. A chart drawn outside a repeated
+// composition never keeps anything.
+bool TChart::KeptDataFits(const Value& data, int64_t page) const {
+  return kept_.valid && data.Identical(kept_.sourceData) && kept_.kind == cChartKind &&
+         (!kept_.readsPage || kept_.page == page) && SameContents(hChartSpec, kept_.definition);
+}
+
+Value TChart::BuildData(TContextoEjecucion* ctx, const Value& records) {
+  ++dataBuilds_;
+  if (ctx != nullptr && records.Len() > 0) {
+    RecordStateGuard keep(*ctx);
+    return cChartKind == "crosstab" ? BuildCrosstab(ctx, records) : BuildChart(ctx, records);
+  }
+  return cChartKind == "crosstab" ? BuildCrosstab(nullptr, records) : BuildChart(nullptr, records);
 }
 
 Value TChart::GenerarRenderizable(const Value& context) {
   if (!ValorALogico(EsVisibleEnEjecucion(context))) return Value();
 
   TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
-  const Value records = ctx != nullptr ? DetailRecords(ctx->GetData()) : Value::NewArray();
+  const Value data = ctx != nullptr ? ctx->GetData() : Value::NewHash();
   const int64_t page = ctx != nullptr ? ctx->nPaginaActual : 0;
   Value render;
-  if (kept_.reuse && KeptDataFits(records, page)) {
+  if (kept_.reuse && KeptDataFits(data, page)) {
     // A copy: the per-label keys below and the label road's shift change the render object.
     render = kept_.data.Clone();
   } else {
-    ++dataBuilds_;
-    if (ctx != nullptr && records.Len() > 0) {
-      RecordStateGuard keep(*ctx);
-      render = cChartKind == "crosstab" ? BuildCrosstab(ctx, records) : BuildChart(ctx, records);
-    } else {
-      render = cChartKind == "crosstab" ? BuildCrosstab(nullptr, records) : BuildChart(nullptr, records);
-    }
-    if (kept_.reuse && records.IsArray()) {
+    const uint64_t pageReadsBefore = ctx != nullptr ? ctx->PageStateReads() : 0;
+    render = BuildData(ctx, DetailRecords(data));
+    if (kept_.reuse) {
       kept_.valid = true;
-      kept_.records = records;
-      kept_.recordCount = records.Len();
+      kept_.sourceData = data;
       kept_.kind = cChartKind;
       kept_.definition = hChartSpec.Clone();
+      kept_.readsPage = ctx != nullptr && ctx->PageStateReads() != pageReadsBefore;
       kept_.page = page;
       kept_.data = render.Clone();
     }

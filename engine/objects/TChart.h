@@ -63,17 +63,20 @@ class TChart : public TObjectBase {
   Value BuildCrosstab(TContextoEjecucion* ctx, const Value& records);
   std::string StringValue(const Value& value);
   Value NumberValue(const Value& value);
-  /// The kept data when it was built from exactly these records, kind, chart definition and page.
-  bool KeptDataFits(const Value& records, int64_t page) const;
+  /// The kept data when it was built from this same run data, kind and chart definition, and, if
+  /// its formulas read the page state, on this same page.
+  bool KeptDataFits(const Value& data, int64_t page) const;
+  /// Builds the data from the run's detail records with the context's record state restored after.
+  Value BuildData(TContextoEjecucion* ctx, const Value& records);
 
   // Chart data kept during a repeated composition, with what it was built from.
   struct KeptData {
     bool reuse = false;
     bool valid = false;
-    Value records;          // the detail records the data was built from
-    size_t recordCount = 0;
+    Value sourceData;             // the run data the records were read from (compared by identity)
     std::string kind;
     Value definition;             // a deep copy of the chart definition at build time
+    bool readsPage = false;       // whether building it read the page state
     int64_t page = 0;
     Value data;
   };

@@ -891,6 +891,10 @@ Value TContextoEjecucion::EvaluarFormula(const Value& formula) {
   return evaluator_->Evaluar(formula, GetVariables());
 }
 
+uint64_t TContextoEjecucion::PageStateReads() const {
+  return evaluator_ != nullptr ? evaluator_->PageStateReads() : 0;
+}
+
 Value TContextoEjecucion::EvaluarFormulaConEstado(const Value& formula) {
   return EvaluarPlanFormulaConEstado(Value(), formula);
 }

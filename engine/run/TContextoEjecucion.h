@@ -157,6 +157,8 @@ class TContextoEjecucion : public Object, public ContextoEtiquetas, public Recep
   /// Returns {"valor", "lError", "cError"}; a failed formula also adds the warning
   /// "Error de formula: " + formula + " -> " + error.
   Value EvaluarFormulaConEstado(const Value& formula);
+  /// How many times the evaluator's formulas have read the page state; 0 without an evaluator.
+  uint64_t PageStateReads() const;
   /// Returns the executable plan of a formula, or nil without an evaluator that compiles plans.
   Value CompilarPlanFormula(const Value& formula);
   /// Evaluates a compiled plan (or the formula itself when plan is not a hash).

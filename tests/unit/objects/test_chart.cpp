@@ -294,3 +294,30 @@ TEST(ChartInLabels, ChartOverTheDetailRecordsIsBuiltOncePerLabelRun) {
   evaluator->End();
   plantilla->End();
 }
+
+TEST(ChartInLabels, ChartIsBuiltOncePerRunOverManySheetsUnlessItReadsThePage) {
+  // 120 labels on sheets of 50 cells: three sheets.
+  auto plantilla = ChartLabelTemplate();
+  auto connector = ChartLabelRecords(120);
+  auto evaluator = TEvaluadorFormulas::New();
+  evaluator->Create();
+  auto* chart = plantilla->GetObjetos().AsArray()[0].As<TChart>();
+  ASSERT_NE(chart, nullptr);
+
+  const std::vector<Value> labels = LabelRunObjects(plantilla, connector, evaluator);
+  ASSERT_EQ(labels.size(), 120u);
+  EXPECT_EQ(chart->DataBuildCount(), 1);
+  EXPECT_EQ(EncodeJson(labels[119]["puntos"].Item(120)), R"({"label":"N120","value":240})");
+
+  // A category that names the page is built once per sheet, and each sheet shows its own number.
+  chart->hChartSpec.Set("cCategoryFormula", "L.NOMBRE + '/' + Str(Page(), 1)");
+  const std::vector<Value> paged = LabelRunObjects(plantilla, connector, evaluator);
+  ASSERT_EQ(paged.size(), 120u);
+  EXPECT_EQ(chart->DataBuildCount(), 1 + 3);
+  EXPECT_EQ(ValueString(paged[0]["puntos"].Item(1)["label"]), "N1/1");
+  EXPECT_EQ(ValueString(paged[49]["puntos"].Item(1)["label"]), "N1/1");
+  EXPECT_EQ(ValueString(paged[50]["puntos"].Item(1)["label"]), "N1/2");
+  EXPECT_EQ(ValueString(paged[119]["puntos"].Item(1)["label"]), "N1/3");
+  evaluator->End();
+  plantilla->End();
+}
