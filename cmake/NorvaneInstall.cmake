@@ -124,3 +124,6 @@ string(REGEX REPLACE "/$" "" NORVANE_PC_TO_PREFIX "${NORVANE_PC_TO_PREFIX}")
 set(NORVANE_PC_LIBS "${pkgLibs}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/norvane.pc.in ${PROJECT_BINARY_DIR}/norvane.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/norvane.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The program's manual page.
+install(FILES ${PROJECT_SOURCE_DIR}/tools/norvane.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
