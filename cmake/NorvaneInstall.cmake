@@ -127,3 +127,6 @@ install(FILES ${PROJECT_BINARY_DIR}/norvane.pc DESTINATION ${CMAKE_INSTALL_LIBDI
 
 # The program's manual page.
 install(FILES ${PROJECT_SOURCE_DIR}/tools/norvane.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The template schema, for editors.
+install(FILES ${NORVANE_TEMPLATE_SCHEMA} DESTINATION ${CMAKE_INSTALL_DATADIR}/norvane)
