@@ -65,6 +65,7 @@ std::vector<CheckProblem> TemplateCheck::Run(const Value& tmpl, const Value& dat
   TemplateCheck check(tmpl);
   check.CheckDocumentKeys();
   check.CheckLabelLayout();
+  check.CheckDocumentFormulas();
   const Value objects = HGet(check.document_, "aObjects");
   if (objects.IsArray()) {
     int64_t index = 0;
@@ -160,15 +161,39 @@ void TemplateCheck::CheckObject(int64_t index, const Value& object) {
 void TemplateCheck::CheckFormulas(const CheckProblem& where, const Value& object, const ObjectType& type) {
   for (const auto& entry : object.AsHash()) {
     const TemplateKey* key = FindKey(type.keys, entry.first);
-    if (key == nullptr || !key->formula || !entry.second.IsString()) continue;
-    const std::string& formula = entry.second.AsString();
-    if (IsBlankText(formula)) continue;
-    FormulaNames use{where, formula, {}};
-    use.where.member = std::string(entry.first);
-    for (const FormulaIssue& issue : FormulaCheck::Analyse(formula, use.names)) {
-      Add(where, "formula", use.where.member, issue.message, static_cast<int64_t>(issue.position));
+    if (key != nullptr && key->formula) CheckFormula(where, std::string(entry.first), entry.second);
+  }
+}
+
+void TemplateCheck::CheckFormula(const CheckProblem& where, const std::string& member, const Value& formula) {
+  if (!formula.IsString() || IsBlankText(formula.AsString())) return;
+  FormulaNames use{where, formula.AsString(), {}};
+  use.where.member = member;
+  for (const FormulaIssue& issue : FormulaCheck::Analyse(use.formula, use.names)) {
+    Add(where, "formula", member, issue.message, static_cast<int64_t>(issue.position));
+  }
+  if (!use.names.empty()) formulas_.push_back(std::move(use));
+}
+
+// The document's own formulas: user variables, accumulators and layer conditions.
+void TemplateCheck::CheckDocumentFormulas() {
+  const CheckProblem document;
+  for (std::string_view block : {"hUserVars", "hAcumVars"}) {
+    const Value definitions = HGet(document_, block);
+    if (!definitions.IsHash()) continue;
+    for (const auto& entry : definitions.AsHash()) {
+      CheckFormula(document, std::string(block) + "." + std::string(entry.first) + ".formula", HGet(entry.second, "formula"));
     }
-    if (!use.names.empty()) formulas_.push_back(std::move(use));
+  }
+  const Value layers = HGet(document_, "hLayers");
+  auto layer = [&](const std::string& name, const Value& value) {
+    CheckFormula(document, "hLayers." + name + ".cCondition", HGet(value, "cCondition"));
+  };
+  if (layers.IsArray()) {
+    int64_t position = 0;
+    for (const Value& value : layers.AsArray()) layer(std::to_string(position++), value);
+  } else if (layers.IsHash()) {
+    for (const auto& entry : layers.AsHash()) layer(std::string(entry.first), entry.second);
   }
 }
 

@@ -53,6 +53,8 @@ class TemplateCheck {
   void CheckDocumentKeys();
   void CheckObject(int64_t index, const Value& object);
   void CheckFormulas(const CheckProblem& where, const Value& object, const ObjectType& type);
+  void CheckFormula(const CheckProblem& where, const std::string& member, const Value& formula);
+  void CheckDocumentFormulas();
   void CheckGeometry(const CheckProblem& where, const Value& object);
   void CheckLabelLayout();
   void CheckVariables(const Value& data);

@@ -84,10 +84,12 @@ TEST(CliCheck, KeysNoLoaderReadsSuggestTheNearestKey) {
 TEST(CliCheck, FormulasThatCannotBeAnalysedGiveMemberAndPosition) {
   CliRun run = CheckJson(Corpus("bad_formulas.json"));
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(Where(run), (Strings{"formula 1 cText@11", "formula 1 cCondition@29", "formula 2 cText@1",
+  EXPECT_EQ(Where(run), (Strings{"formula 0 hUserVars.MAL.formula@1", "formula 0 hLayers.1.cCondition@16",
+                                 "formula 1 cText@11", "formula 1 cCondition@29", "formula 2 cText@1",
                                  "formula 2 cTextColorFormula@1", "formula 3 cText@4",
                                  "formula 3 cBackgroundColorFormula@1"}));
-  EXPECT_EQ(Messages(run), (Strings{"a parenthesis is never closed", "unknown function FROBNICATE",
+  EXPECT_EQ(Messages(run), (Strings{"unknown function FROBNICATE", "a parenthesis is never closed",
+                                    "a parenthesis is never closed", "unknown function FROBNICATE",
                                     "a text opened by ' is never closed", "IIF takes 3 arguments, got 2",
                                     "cannot be analysed: * 2", "cannot be analysed: DATOS.A $$ DATOS.B"}));
 }
@@ -121,7 +123,10 @@ TEST(CliCheck, LinesForPeopleNameFileObjectMemberAndPosition) {
   CliRun run = Norvane({"check", file});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
-            file + ": object 1 \"abierto\" (TText), cText at 11: a parenthesis is never closed");
+            file + ": template, hUserVars.MAL.formula at 1: unknown function FROBNICATE");
+  EXPECT_NE(run.out.find("\n" + file + ": object 1 \"abierto\" (TText), cText at 11: a parenthesis is never closed\n"),
+            std::string::npos)
+      << run.out;
   CliRun document = Norvane({"check", Corpus("typo_keys.json")});
   EXPECT_EQ(document.out.substr(0, document.out.find('\n')),
             Corpus("typo_keys.json") +
