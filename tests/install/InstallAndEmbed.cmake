@@ -28,12 +28,19 @@ foreach(private formula/FormulaSplitter.h objects/TText.h objects/Field.h)
   endif()
 endforeach()
 
+# Libraries built with the sanitizers need their runtime in the program that links them.
+set(sanitize "")
+if(SANITIZE)
+  set(sanitize -fsanitize=address,undefined)
+endif()
+
 set(launcher "")
 if(LAUNCHER)
   set(launcher -DCMAKE_CXX_COMPILER_LAUNCHER=${LAUNCHER})
 endif()
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/embed -B ${WORK_DIR}/cmake-build -G ${GENERATOR}
-    -DCMAKE_CXX_COMPILER=${CXX} ${launcher} -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_CXX_COMPILER=${CXX} ${launcher} -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release
+    "-DCMAKE_CXX_FLAGS=${sanitize}" "-DCMAKE_EXE_LINKER_FLAGS=${sanitize}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
 expect_label_pages(${WORK_DIR}/cmake-build/embed)
 
@@ -42,5 +49,5 @@ get_filename_component(pcDir "${pcFile}" DIRECTORY)
 set(ENV{PKG_CONFIG_PATH} ${pcDir})
 run(${PKG_CONFIG} --cflags --libs norvane)
 separate_arguments(flags UNIX_COMMAND "${lastOutput}")
-run(${LAUNCHER} ${CXX} -std=c++20 -O1 ${SOURCE_DIR}/examples/embed/embed.cpp ${flags} -o ${WORK_DIR}/embed-pc)
+run(${LAUNCHER} ${CXX} -std=c++20 -O1 ${sanitize} ${SOURCE_DIR}/examples/embed/embed.cpp ${flags} -o ${WORK_DIR}/embed-pc)
 expect_label_pages(${WORK_DIR}/embed-pc)
