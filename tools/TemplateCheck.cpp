@@ -9,7 +9,6 @@
 #include "Runtime.h"
 #include "data/TConectorDatos.h"
 #include "document/TDocument.h"
-#include "document/TLabelLayout.h"
 #include "document/TPlantilla.h"
 #include "formula/TEvaluadorFormulas.h"
 #include "objects/ObjectFactory.h"
@@ -55,6 +54,7 @@ TemplateCheck::TemplateCheck(const Value& tmpl) : template_(tmpl), document_(tmp
   if (auto doc = plantilla->Documento()) {
     if (IsOlderFormat(tmpl)) document_ = doc->Save();
     labels_ = doc->cDocumentKind == "label";
+    labelLayout_ = doc->hLabelLayout;
     paperWidth_ = ValueDouble(doc->nPaperWidth);
     paperHeight_ = doc->cPaperHeightMode == "content" ? 0.0 : ValueDouble(doc->nPaperHeight);
   }
@@ -120,9 +120,7 @@ void TemplateCheck::CheckDocumentKeys() {
 // The first label sits at the print offset plus the margins; the paper must hold it whole.
 void TemplateCheck::CheckLabelLayout() {
   if (!labels_) return;
-  const TLabelLayout layout(HGet(document_, "hLabelLayout"));
-  const Value& l = layout.Layout();
-  auto number = [&l](std::string_view key) { return ValueDouble(HGet(l, key)); };
+  auto number = [this](std::string_view key) { return ValueDouble(HGet(labelLayout_, key)); };
   const double right = number("nPrintOffsetX") + number("nMarginLeft") + number("nLabelWidth");
   const double bottom = number("nPrintOffsetY") + number("nMarginTop") + number("nLabelHeight");
   const bool tooWide = right > paperWidth_ + kEdgeTolerance;
@@ -203,9 +201,8 @@ void TemplateCheck::CheckGeometry(const CheckProblem& where, const Value& object
   double height = paperHeight_;
   std::string area = "the paper";
   if (labels_) {
-    const TLabelLayout layout(HGet(document_, "hLabelLayout"));
-    width = ValueDouble(HGet(layout.Layout(), "nLabelWidth"));
-    height = ValueDouble(HGet(layout.Layout(), "nLabelHeight"));
+    width = ValueDouble(HGet(labelLayout_, "nLabelWidth"));
+    height = ValueDouble(HGet(labelLayout_, "nLabelHeight"));
     area = "the label";
   }
   const double left = ValueDouble(HGet(object, "nLeft"));

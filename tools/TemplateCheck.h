@@ -66,6 +66,7 @@ class TemplateCheck {
   Value template_;
   Value document_;  // the template in the current format, as a run loads it
   bool labels_ = false;
+  Value labelLayout_;  // the label layout with its defaults, as the document keeps it
   double paperWidth_ = 0;
   double paperHeight_ = 0;  // 0 when the height follows the content
   std::vector<CheckProblem> problems_;
