@@ -71,8 +71,9 @@ expect libnorvane-dev usr/include/norvane/Value.h usr/include/norvane/run/TMotor
   "usr/lib/$arch/cmake/Norvane/NorvaneConfig.cmake" "usr/lib/$arch/cmake/Norvane/NorvaneConfigVersion.cmake" \
   "usr/lib/$arch/cmake/Norvane/NorvaneTargets.cmake" "usr/lib/$arch/pkgconfig/norvane.pc"
 # The pkg-config file finds the headers of the unpacked tree from its own place.
-cflags=$(PKG_CONFIG_PATH="$root/usr/lib/$arch/pkgconfig" pkg-config --cflags norvane)
-[ -f "${cflags#-I}/Value.h" ] || { echo "norvane.pc points to ${cflags#-I}"; failures=$((failures + 1)); }
+include_dir=$(PKG_CONFIG_PATH="$root/usr/lib/$arch/pkgconfig" pkg-config --cflags-only-I norvane | xargs)
+include_dir=${include_dir#-I}
+[ -f "$include_dir/Value.h" ] || { echo "norvane.pc points to $include_dir"; failures=$((failures + 1)); }
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures packaging failures"
