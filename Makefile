@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: deps configure build run test test-release test-asan bench install clean
+.PHONY: deps configure build run test test-release test-asan bench install deb clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -39,6 +39,10 @@ bench: build
 PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Debian packages built from a copy of the tree, lintian-checked and unpacked to check their files.
+deb:
+	bash scripts/build-deb.sh $(BUILD)/deb
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -7,6 +7,8 @@ packages=(
   rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libzxing-dev
+  pkg-config
+  python3 python3-jsonschema
 )
 
 missing=()

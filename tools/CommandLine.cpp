@@ -18,12 +18,18 @@ std::string UsageText() {
          "                      [--output FILE] [--progress]\n"
          "       norvane eval FORMULA [--data DATA.json] [--options OPTIONS.json]\n"
          "       norvane barcode TYPE CONTENT\n"
+         "       norvane check TEMPLATE.json [--data DATA.json] [--json]\n"
          "       norvane --help | --version\n"
          "\n"
          "render   executes a template against runtime data and writes the rendered document as JSON\n"
          "eval     evaluates one formula and prints {\"valor\", \"lError\", \"cError\"}\n"
          "barcode  prints the barcode result of CONTENT encoded as TYPE (EAN13, EAN8, CODE128,\n"
          "         GS1-128, QR, DATAMATRIX); exit code 1 when it is an error result\n"
+         "check    reports what a run would drop or get wrong in a template, without running it:\n"
+         "         unknown object types and keys, formulas that cannot be analysed, variables\n"
+         "         neither the data (with --data) nor the template defines, label layouts that\n"
+         "         cannot hold one label, objects outside the paper; --json prints them as JSON;\n"
+         "         exit code 1 when it finds any\n"
          "\n"
          "A file argument may be - for standard input (one at most); --output - is standard output.\n";
 }
@@ -31,7 +37,7 @@ std::string UsageText() {
 namespace {
 
 size_t PositionalCount(const std::string& command) {
-  if (command == "render" || command == "eval") return 1;
+  if (command == "render" || command == "eval" || command == "check") return 1;
   if (command == "barcode") return 2;
   return 0;
 }
@@ -40,6 +46,7 @@ size_t PositionalCount(const std::string& command) {
 bool TakesOption(const std::string& command, const std::string& option) {
   if (command == "render") return option == "--data" || option == "--options" || option == "--output";
   if (command == "eval") return option == "--data" || option == "--options";
+  if (command == "check") return option == "--data";
   return false;
 }
 
@@ -69,6 +76,8 @@ std::optional<Invocation> ParseArguments(const std::vector<std::string>& args, s
     const std::string& arg = args[i];
     if (arg == "--progress" && inv.command == "render") {
       inv.progress = true;
+    } else if (arg == "--json" && inv.command == "check") {
+      inv.json = true;
     } else if (TakesOption(inv.command, arg)) {
       if (i + 1 >= args.size()) {
         error = "option " + arg + " needs a value";
@@ -93,7 +102,7 @@ std::optional<Invocation> ParseArguments(const std::vector<std::string>& args, s
     return std::nullopt;
   }
   int stdinUses = 0;
-  if (inv.command == "render" && inv.positional[0] == "-") ++stdinUses;
+  if ((inv.command == "render" || inv.command == "check") && inv.positional[0] == "-") ++stdinUses;
   if (inv.dataPath == "-") ++stdinUses;
   if (inv.optionsPath == "-") ++stdinUses;
   if (stdinUses > 1) {

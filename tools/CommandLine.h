@@ -12,12 +12,13 @@ namespace nv::cli {
 
 /// A parsed command line: the subcommand, its positional arguments and its options.
 struct Invocation {
-  std::string command;                  // "render", "eval", "barcode", "help", "version"
+  std::string command;                  // "render", "eval", "barcode", "check", "help", "version"
   std::vector<std::string> positional;  // TEMPLATE, FORMULA or TYPE CONTENT
   std::string dataPath;
   std::string optionsPath;
   std::string outputPath;
   bool progress = false;
+  bool json = false;  // check: the problems as JSON instead of lines
 };
 
 /// Parses argv; on a wrong or missing argument returns nullopt and puts the reason in error.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Accessors.h"
+#include "CheckCommand.h"
 #include "CommandLine.h"
 #include "Json.h"
 #include "Runtime.h"
@@ -218,6 +219,7 @@ int main(int argc, char** argv) {
   try {
     if (inv->command == "render") return Render(*inv);
     if (inv->command == "eval") return Eval(*inv);
+    if (inv->command == "check") return cli::RunCheck(*inv);
     return Barcode(*inv);
   } catch (const RuntimeError& e) {
     std::cerr << "norvane: internal error: " << e.Description() << " (" << e.Operation() << ")\n";
