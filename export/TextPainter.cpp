@@ -19,6 +19,8 @@ constexpr double kWrapCondenseFloor = 0.80;
 constexpr double kCondenseFloor = 0.50;
 // Widths within this many millimetres of the box still fit.
 constexpr double kFitTolerance = 0.01;
+// Sizes beyond this (35 cm letters) are drawn at it: Pango keeps sizes in 32-bit fixed point.
+constexpr double kLargestFontPt = 1000.0;
 
 enum class Align { Left, Center, Right };
 enum class VAlign { Top, Middle, Bottom };
@@ -158,7 +160,7 @@ void TextPainter::PaintText(const PaintContext& ctx, const RenderObjectReader& r
     return;
   }
 
-  const double sizePt = std::max(0.1, reader.Number("tamano", 10));
+  const double sizePt = std::clamp(reader.Number("tamano", 10), 0.1, kLargestFontPt);
   const double sizeMm = sizePt * TextLines::kMmPorPunto;
   const FitMode mode = FitModeOf(reader);
   std::vector<TextLines::Line> lines = LinesOf(reader, inner.w);
@@ -269,7 +271,7 @@ void TextPainter::PaintRichText(const PaintContext& ctx, const RenderObjectReade
   const Inner inner = InnerBox(reader, w, h);
   if (!(inner.w > 0) || !(inner.h > 0)) return;
   double ascentRatio = 0.8;
-  const double sizeMm = std::max(0.1, reader.Number("tamano", 12)) * TextLines::kMmPorPunto;
+  const double sizeMm = std::clamp(reader.Number("tamano", 12), 0.1, kLargestFontPt) * TextLines::kMmPorPunto;
   PangoFontDescription* font = FontOf(ctx, reader, sizeMm, ascentRatio);
   LayoutPtr layout(pango_layout_new(ctx.fonts->Context()));
   pango_layout_set_font_description(layout.get(), font);
