@@ -34,8 +34,9 @@ class RenderOutput {
   static constexpr int kExitContentLost = 3;
 
   /// Objects a run holds in memory before its pages go to the spool, unless the options say
-  /// otherwise: about a megabyte of render objects per thousand.
-  static constexpr int64_t kDefaultSpoolObjectLimit = 20000;
+  /// otherwise. A label holds about 5 KiB of render objects, so this keeps a run near 10 MB of
+  /// pages; spooling them costs less than a tenth of drawing them.
+  static constexpr int64_t kDefaultSpoolObjectLimit = 2000;
 
   /// Sets the run option "nAutoSpoolObjectLimit" to the default when the options do not set it.
   static void SetDefaultSpoolLimit(const Value& options);
