@@ -8,6 +8,7 @@
 #include "Accessors.h"
 #include "BarcodePainter.h"
 #include "Canvas.h"
+#include "ChartPainter.h"
 #include "FontResolver.h"
 #include "ImageDecoder.h"
 #include "ImagePainter.h"
@@ -29,11 +30,6 @@ double ZIndex(const Value& object) {
     if (std::isfinite(d)) return d;
   }
   return 0;
-}
-
-bool IsChartKind(const std::string& kind) {
-  return kind == "crosstab" || kind == "bar" || kind == "line" || kind == "pie" || kind == "area" ||
-         kind == "chart" || kind == "grafico" || kind == "donut" || kind == "scatter";
 }
 
 }  // namespace
@@ -97,8 +93,9 @@ void Exporter::PaintObject(cairo_t* cr, const Value& object) {
   const bool known = kind == "rectangulo" || kind == "elipse" || kind == "linea" || kind == "texto" ||
                      kind == "texto_formateado" || kind == "texto_enriquecido" || kind == "barcode" ||
                      kind == "imagen";
-  if (!known) {
-    reader.Warn("unknown-kind", IsChartKind(kind) ? kind + ": grafico no dibujado" : kind);
+  const bool chart = !known && ChartPainter::IsChart(reader);
+  if (!known && !chart) {
+    reader.Warn("unknown-kind", kind);
     return;
   }
   std::optional<Box> box = reader.ReadBox();
@@ -110,7 +107,9 @@ void Exporter::PaintObject(cairo_t* cr, const Value& object) {
   cairo_save(cr);
   frame.Apply(cr);
   if (opacity < 1) cairo_push_group(cr);
-  if (kind == "rectangulo") {
+  if (chart) {
+    ChartPainter::Paint(ctx, reader, frame);
+  } else if (kind == "rectangulo") {
     ShapePainter::PaintShape(ctx, reader, frame, ShapePainter::Outline::Rectangle);
   } else if (kind == "elipse") {
     ShapePainter::PaintShape(ctx, reader, frame, ShapePainter::Outline::Ellipse);

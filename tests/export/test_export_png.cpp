@@ -118,3 +118,22 @@ TEST(ExportPng, ContinuousPageLongerThanOneBandRenders) {
   ExpectColor(image.AtMm(20, 1039.8, kDpi), 0, 0, 255, "above a band edge");
   ExpectColor(image.AtMm(20, 1041.2, kDpi), 0, 0, 255, "below a band edge");
 }
+
+TEST(ExportPng, ChartsDrawTheirPointsAsBarsLinesAndPies) {
+  Image image = Draw({
+      Obj(R"({"tipo":"ventas","id":"bars","x":5,"y":5,"ancho":40,"alto":30,
+          "puntos":[{"label":"A","value":10},{"label":"B","value":5},{"label":"C","value":"mucho"}]})"),
+      Obj(R"({"tipo":"pie","id":"pie","x":55,"y":5,"ancho":30,"alto":30,
+          "puntos":[{"label":"A","value":1},{"label":"B","value":1}]})"),
+  });
+  // Three slots of 13.3 mm; the first bar is full height, the second half, the third empty.
+  ExpectColor(image.AtMm(11.6, 10, kDpi), 0x33, 0x66, 0x99, "first bar near the top");
+  ExpectColor(image.AtMm(24.9, 10, kDpi), 255, 255, 255, "second bar is half as tall");
+  ExpectColor(image.AtMm(24.9, 25, kDpi), 0xdc, 0x39, 0x12, "second bar");
+  ExpectColor(image.AtMm(76, 20, kDpi), 0x33, 0x66, 0x99, "first slice: the right half, clockwise from twelve");
+  ExpectColor(image.AtMm(64, 20, kDpi), 0xdc, 0x39, 0x12, "second slice");
+  auto exported = Export({Page({Obj(R"({"tipo":"ventas","id":"bars","x":5,"y":5,"ancho":40,"alto":30,
+      "puntos":[{"label":"C","value":"mucho"}]})")})},
+                         Png(kDpi));
+  EXPECT_TRUE(exported->HasWarning("chart-data", "bars"));
+}

@@ -97,7 +97,7 @@ TEST(ExportRobustness, MalformedObjectsWarnWithStableCodesAndTheRestIsDrawn) {
                                                   {"image-missing", "uri", true},
                                                   {"image-unsupported", "svg", false},
                                                   {"unknown-kind", "what", true},
-                                                  {"unknown-kind", "ct", true},
+                                                  {"chart-data", "ct", false},
                                                   {"line-style", "dash", false},
                                                   {"fill-style", "fill", false},
                                                   {"bad-object", "", true}}) {

@@ -2,6 +2,8 @@
 // embedded and subset, and the warnings that say when text was substituted, missing or clipped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <set>
 #include <sstream>
 
@@ -250,4 +252,24 @@ TEST(ExportText, FormattedRunsRichTextAndRunsThatDoNotSpellTheText) {
     EXPECT_LE(word.xMax, 45 + kTolerance) << word.text;
   }
   EXPECT_EQ(richWords, SplitWords("Texto enriquecido que Pango parte en lineas"));
+}
+
+TEST(ExportText, CrosstabDrawsLabelsAndSumsInItsGrid) {
+  Value crosstab = Obj(R"({"tipo":"crosstab","id":"ct","x":5,"y":5,"ancho":90,"alto":30,
+      "filas":{"n":"Norte","s":"Sur"},"columnas":{"2025":"2025","2026":"2026"},
+      "celdas":{"n":{"2025":10,"2026":12.5},"s":{"2026":7}}})");
+  auto exported = Export({Page({crosstab})}, Pdf());
+  EXPECT_TRUE(exported->result.warnings.empty());
+  std::vector<Word> words = PdfWords(exported->target.Bytes(0));
+  // Grid order: by row, then left to right.
+  std::stable_sort(words.begin(), words.end(), [](const Word& a, const Word& b) {
+    return std::lround(a.yMax) != std::lround(b.yMax) ? a.yMax < b.yMax : a.xMin < b.xMin;
+  });
+  std::vector<std::string> texts;
+  for (const Word& word : words) {
+    texts.push_back(word.text);
+    EXPECT_GE(word.xMin, 5 - kTolerance);
+    EXPECT_LE(word.xMax, 95 + kTolerance);
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"2025", "2026", "Norte", "10", "12.5", "Sur", "7"}));
 }
