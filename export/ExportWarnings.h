@@ -33,7 +33,7 @@ class ExportWarnings {
   /// True when a recorded warning means that part of the content was not drawn.
   bool ContentLost() const;
   /// True for the codes that mean lost content ("text-clipped", "glyph-missing", "image-missing",
-  /// "barcode-error", "unknown-kind").
+  /// "barcode-error", "unknown-kind", and "bad-box" and "bad-object", whose object is skipped).
   static bool IsContentLost(std::string_view code);
   /// The message of a code, in Spanish, without its place.
   static std::string_view Describe(std::string_view code);
