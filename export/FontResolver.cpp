@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cctype>
+#include <map>
+#include <mutex>
 
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
@@ -74,18 +76,39 @@ std::string_view AliasOf(const std::string& lowerFamily) {
   return {};
 }
 
+// The font configurations of this process, one per set of font folders, built once and kept:
+// building one scans every font, and pango and cairo keep fonts of a font map alive in their own
+// caches, so a map released per export would never be freed whole.
+PangoFontMap* SharedFontMap(const std::vector<std::string>& fontDirs, bool systemFonts, FcConfig*& config) {
+  struct Entry {
+    FcConfig* config;
+    PangoFontMap* fontMap;
+  };
+  static std::mutex mutex;
+  static std::map<std::string, Entry> maps;
+  std::string key = systemFonts ? "system" : "private";
+  for (const std::string& dir : fontDirs) key += '\n' + dir;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto found = maps.find(key);
+  if (found == maps.end()) {
+    FcConfig* created = FcConfigCreate();
+    std::string xml = PrivateConfiguration(fontDirs);
+    FcConfigParseAndLoadFromMemory(created, reinterpret_cast<const FcChar8*>(xml.c_str()), FcTrue);
+    // The system's configuration brings its font folders, its cache and its own aliases.
+    if (systemFonts) FcConfigParseAndLoad(created, nullptr, FcTrue);
+    FcConfigBuildFonts(created);
+    PangoFontMap* fontMap = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
+    pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(fontMap), created);
+    found = maps.emplace(key, Entry{created, fontMap}).first;
+  }
+  config = found->second.config;
+  return found->second.fontMap;
+}
+
 }  // namespace
 
 FontResolver::FontResolver(const std::vector<std::string>& fontDirs, bool systemFonts) {
-  config_ = FcConfigCreate();
-  std::string xml = PrivateConfiguration(fontDirs);
-  FcConfigParseAndLoadFromMemory(config_, reinterpret_cast<const FcChar8*>(xml.c_str()), FcTrue);
-  // The system's configuration brings its font folders, its cache and its own aliases.
-  if (systemFonts) FcConfigParseAndLoad(config_, nullptr, FcTrue);
-  FcConfigBuildFonts(config_);
-
-  fontMap_ = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
-  pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(fontMap_), config_);
+  fontMap_ = SharedFontMap(fontDirs, systemFonts, config_);
   context_ = pango_font_map_create_context(fontMap_);
   cairo_font_options_t* options = cairo_font_options_create();
   cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
@@ -98,8 +121,6 @@ FontResolver::FontResolver(const std::vector<std::string>& fontDirs, bool system
 
 FontResolver::~FontResolver() {
   if (context_ != nullptr) g_object_unref(context_);
-  if (fontMap_ != nullptr) g_object_unref(fontMap_);
-  if (config_ != nullptr) FcConfigDestroy(config_);
 }
 
 std::string_view FontResolver::GenericFor(int64_t pitchAndFamily) {

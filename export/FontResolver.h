@@ -4,6 +4,8 @@
 // aliases (Arial and Helvetica -> Liberation Sans, Times New Roman -> Liberation Serif, Courier
 // New -> Liberation Mono, Calibri -> Carlito, Cambria -> Caladea). A family that is not installed
 // falls back to a generic chosen by the Windows pitch-and-family bits, with one warning per family.
+// The font configuration of a set of font folders is built once per process and shared; each
+// resolver has its own Pango context and resolution cache, so one export runs on one thread.
 
 #include <map>
 #include <string>
@@ -47,8 +49,8 @@ class FontResolver {
   bool Installed(const std::string& family) const;
   double AscentRatio(const std::string& family) const;
 
-  FcConfig* config_ = nullptr;
-  PangoFontMap* fontMap_ = nullptr;
+  FcConfig* config_ = nullptr;       // shared, never released
+  PangoFontMap* fontMap_ = nullptr;  // shared, never released
   PangoContext* context_ = nullptr;
   std::map<std::string, Resolved> cache_;
 };
