@@ -1,7 +1,8 @@
 #pragma once
 // Decodes the base64 "dataUri" of image render objects into cairo surfaces, by "mime": PNG through
 // cairo's reader, JPEG through libjpeg-turbo (its bytes also kept, so a PDF embeds the JPEG
-// unchanged). Decoded surfaces are kept in a cache bounded in bytes, keyed by a hash and the
+// unchanged; EXIF orientation is not applied), GIF's first frame through giflib, WebP through
+// libwebp. Other types (such as SVG) are not decoded. Decoded surfaces are kept in a cache bounded in bytes, keyed by a hash and the
 // length of the URI, so one logo on every label is decoded once and written to a PDF once.
 
 #include <cairo.h>
@@ -35,6 +36,9 @@ class ImageDecoder {
   };
   static cairo_surface_t* DecodePng(const std::string& bytes);
   static cairo_surface_t* DecodeJpeg(const std::string& bytes);
+  /// The first frame, with its transparent colour.
+  static cairo_surface_t* DecodeGif(const std::string& bytes);
+  static cairo_surface_t* DecodeWebp(const std::string& bytes);
   void Evict();
 
   size_t cacheBytes_;

@@ -2,7 +2,9 @@
 // output failures fail an export. Images decode from their data URI; the same output twice gives
 // the same bytes.
 #include <gtest/gtest.h>
+#include <gif_lib.h>
 #include <turbojpeg.h>
+#include <webp/encode.h>
 
 #include <cmath>
 #include <limits>
@@ -53,6 +55,48 @@ std::string SolidJpegDataUri() {
   tjFree(jpeg);
   tjDestroy(handle);
   return "data:image/jpeg;base64," + Base64Encode(bytes);
+}
+
+// A 4 x 4 GIF: green, with its top-left pixel the transparent colour.
+std::string GreenGifDataUri() {
+  std::string bytes;
+  auto write = [](GifFileType* gif, const GifByteType* data, int length) {
+    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
+    return length;
+  };
+  int error = 0;
+  GifFileType* gif = EGifOpen(&bytes, write, &error);
+  GifColorType colors[2] = {{0, 255, 0}, {255, 255, 255}};
+  ColorMapObject* map = GifMakeMapObject(2, colors);
+  EGifSetGifVersion(gif, true);
+  EGifPutScreenDesc(gif, 4, 4, 1, 0, map);
+  GraphicsControlBlock control{};
+  control.TransparentColor = 1;
+  GifByteType extension[4];
+  EGifGCBToExtension(&control, extension);
+  EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, extension);
+  EGifPutImageDesc(gif, 0, 0, 4, 4, false, nullptr);
+  for (int y = 0; y < 4; ++y) {
+    GifPixelType line[4] = {static_cast<GifPixelType>(y == 0 ? 1 : 0), 0, 0, 0};
+    EGifPutLine(gif, line, 4);
+  }
+  EGifCloseFile(gif, &error);
+  GifFreeMapObject(map);
+  return "data:image/gif;base64," + Base64Encode(bytes);
+}
+
+std::string MagentaWebpDataUri() {
+  std::vector<uint8_t> rgb(8 * 8 * 3);
+  for (size_t i = 0; i < rgb.size(); i += 3) {
+    rgb[i] = 255;
+    rgb[i + 1] = 0;
+    rgb[i + 2] = 255;
+  }
+  uint8_t* out = nullptr;
+  size_t size = WebPEncodeLosslessRGB(rgb.data(), 8, 8, 8 * 3, &out);
+  std::string bytes(reinterpret_cast<char*>(out), size);
+  WebPFree(out);
+  return "data:image/webp;base64," + Base64Encode(bytes);
 }
 
 Value ImageObject(const std::string& id, double x, const std::string& uri, const std::string& mime,
@@ -130,7 +174,7 @@ TEST(ExportRobustness, PageProblemsAndOutputFailures) {
   EXPECT_NE(result.error.find("/no/such/dir/out.pdf"), std::string::npos);
 }
 
-TEST(ExportRobustness, PngAndJpegImagesAreDrawnAndOneImageIsWrittenOnce) {
+TEST(ExportRobustness, PngJpegGifAndWebpImagesAreDrawnAndOneImageIsWrittenOnce) {
   const std::string red = SolidPngDataUri("#ff0000");
   const std::string blue = SolidJpegDataUri();
   auto exported = Export({Page({ImageObject("png", 5, red, "image/png"), ImageObject("jpg", 30, blue, "image/jpeg"),
@@ -147,6 +191,17 @@ TEST(ExportRobustness, PngAndJpegImagesAreDrawnAndOneImageIsWrittenOnce) {
   EXPECT_GT(image.AtMm(40, 10, 100)[2], 230);
   EXPECT_LT(image.AtMm(40, 10, 100)[0], 25);
   EXPECT_GT(image.AtMm(56, 10, 100)[0], 240) << "cover fills the box";
+
+  auto others = Export({Page({ImageObject("gif", 5, GreenGifDataUri(), "image/gif", R"(,"ajuste":"fill")"),
+                              ImageObject("webp", 30, MagentaWebpDataUri(), "image/webp")})},
+                      Png(100));
+  EXPECT_TRUE(others->result.warnings.empty());
+  exporttest::Image drawn = ReadPng(others->target.Bytes(1));
+  EXPECT_GT(drawn.AtMm(20, 12, 100)[1], 240) << "gif";
+  EXPECT_LT(drawn.AtMm(20, 12, 100)[0], 15) << "gif";
+  EXPECT_GT(drawn.AtMm(6, 6, 100)[0], 240) << "the gif's transparent pixel shows the page";
+  EXPECT_GT(drawn.AtMm(40, 10, 100)[0], 240) << "webp";
+  EXPECT_LT(drawn.AtMm(40, 10, 100)[1], 15) << "webp";
 
   std::vector<Value> pages;
   for (int i = 0; i < 20; ++i) pages.push_back(Page({ImageObject("logo", 5, red, "image/png")}));
