@@ -1,6 +1,8 @@
 #include "TextPainter.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cmath>
 #include <memory>
 
@@ -8,6 +10,7 @@
 
 #include "Accessors.h"
 #include "FontResolver.h"
+#include "HtmlRichText.h"
 #include "Runtime.h"
 #include "ShapePainter.h"
 
@@ -278,7 +281,15 @@ void TextPainter::PaintRichText(const PaintContext& ctx, const RenderObjectReade
   pango_font_description_free(font);
   pango_layout_set_width(layout.get(), static_cast<int>(inner.w * PANGO_SCALE));
   pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
+  PangoAttrList* attributes = pango_attr_list_new();
+  std::string html = reader.Text("contentFormat") == "html" ? reader.Text("content") : std::string();
+  if (html.empty() || html.size() > static_cast<size_t>(INT32_MAX) || !HtmlRichText::Convert(html, text, attributes)) {
+    pango_attr_list_unref(attributes);
+    attributes = pango_attr_list_new();
+  }
   pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(text.size()));
+  pango_layout_set_attributes(layout.get(), attributes);
+  pango_attr_list_unref(attributes);
   if (pango_layout_get_unknown_glyphs_count(layout.get()) > 0) reader.Warn("glyph-missing");
   PangoRectangle logical{};
   pango_layout_get_extents(layout.get(), nullptr, &logical);

@@ -31,8 +31,9 @@ class TextPainter {
  public:
   /// Draws a text or formatted text, box first, in its local frame.
   static void PaintText(const PaintContext& ctx, const RenderObjectReader& reader, const ObjectFrame& frame);
-  /// Draws a rich text: its box, then "plainContent" (else "text") wrapped to the inner width,
-  /// clipped to the box when "overflow" is "hidden" and always to the page.
+  /// Draws a rich text: its box, then its "content" when "contentFormat" is "html" (bold, italic,
+  /// underline, strike, colour, line breaks), else "plainContent" (RTF draws as its plain
+  /// content), wrapped by Pango to the inner width, clipped to the box when "overflow" is "hidden".
   static void PaintRichText(const PaintContext& ctx, const RenderObjectReader& reader, const ObjectFrame& frame);
 
   /// The engine's lines of a text object with its inner width along the text direction.

@@ -8,9 +8,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libzxing-dev
   # PDF, SVG and PNG output: cairo, Pango (HarfBuzz, fontconfig), libpng, libjpeg-turbo, giflib,
-  # libwebp, and the metric-compatible fonts the export resolves Arial, Times New Roman and
-  # Courier New to.
+  # libwebp, libxml2 (the HTML of rich texts), and the metric-compatible fonts the export
+  # resolves Arial, Times New Roman and Courier New to.
   pkg-config libcairo2-dev libpango1.0-dev libpng-dev libturbojpeg0-dev libgif-dev libwebp-dev
+  libxml2-dev
   fonts-liberation2 fonts-dejavu-core
   # The export tests read PDFs back, check SVG and rasterize it.
   poppler-utils libxml2-utils librsvg2-bin

@@ -273,3 +273,24 @@ TEST(ExportText, CrosstabDrawsLabelsAndSumsInItsGrid) {
   }
   EXPECT_EQ(texts, (std::vector<std::string>{"2025", "2026", "Norte", "10", "12.5", "Sur", "7"}));
 }
+
+TEST(ExportText, RichTextHtmlKeepsItsStylesAndLineBreaks) {
+  Value rich = Obj(R"({"tipo":"texto_enriquecido","id":"html","x":5,"y":5,"ancho":80,"alto":30,
+      "contentFormat":"html","content":"<p>Hola <b>negrita</b> y <i>cursiva</i></p><p>segunda<br>tercera <span style=\"color: #ff0000\">roja</span></p>",
+      "plainContent":"Hola negrita y cursiva segunda tercera roja","hasVisibleContent":true,"overflow":"hidden"})");
+  auto exported = Export({Page({rich})}, Pdf());
+  EXPECT_TRUE(exported->result.warnings.empty());
+  int status = 0;
+  std::string fonts = RunOnFile(exported->target.Bytes(0), ".pdf", "pdffonts {}", status);
+  EXPECT_NE(fonts.find("LiberationSans-Bold"), std::string::npos) << fonts;
+  EXPECT_NE(fonts.find("LiberationSans-Italic"), std::string::npos) << fonts;
+  std::vector<Word> words = PdfWords(exported->target.Bytes(0));
+  std::vector<std::string> texts;
+  std::set<long> lines;
+  for (const Word& word : words) {
+    texts.push_back(word.text);
+    lines.insert(std::lround(word.yMax * 10));
+  }
+  EXPECT_EQ(texts, SplitWords("Hola negrita y cursiva segunda tercera roja"));
+  EXPECT_EQ(lines.size(), 3u) << "a paragraph and a line break start new lines";
+}
