@@ -7,8 +7,15 @@ packages=(
   rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libzxing-dev
-  pkg-config
   python3 python3-jsonschema
+  # PDF, SVG and PNG output: cairo, Pango (HarfBuzz, fontconfig), libpng, libjpeg-turbo, giflib,
+  # libwebp, libxml2 (the HTML of rich texts), and the metric-compatible fonts the export
+  # resolves Arial, Times New Roman and Courier New to.
+  pkg-config libcairo2-dev libpango1.0-dev libpng-dev libturbojpeg0-dev libgif-dev libwebp-dev
+  libxml2-dev
+  fonts-liberation2 fonts-dejavu-core
+  # The export tests read PDFs back, check SVG and rasterize it.
+  poppler-utils libxml2-utils librsvg2-bin
 )
 
 missing=()

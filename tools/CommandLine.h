@@ -12,13 +12,20 @@ namespace nv::cli {
 
 /// A parsed command line: the subcommand, its positional arguments and its options.
 struct Invocation {
-  std::string command;                  // "render", "eval", "barcode", "check", "help", "version"
+  std::string command;                  // "render", "export", "eval", "barcode", "check", "help", "version"
   std::vector<std::string> positional;  // TEMPLATE, FORMULA or TYPE CONTENT
   std::string dataPath;
   std::string optionsPath;
   std::string outputPath;
   bool progress = false;
   bool json = false;  // check: the problems as JSON instead of lines
+  // Output of render and export: the drawn formats and what they take.
+  std::string format;                 // "json", "pdf", "svg", "png"; "" = from --output
+  std::string pages;                  // --pages list, "" = all
+  double dpi = 0;                     // --dpi, 0 = the format's default
+  std::vector<std::string> fontDirs;  // --fonts, repeatable
+  std::string reportPath;
+  bool strict = false;
 };
 
 /// Parses argv; on a wrong or missing argument returns nullopt and puts the reason in error.

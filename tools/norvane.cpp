@@ -10,6 +10,8 @@
 #include "Accessors.h"
 #include "CheckCommand.h"
 #include "CommandLine.h"
+#include "ExportCommand.h"
+#include "RenderOutput.h"
 #include "Json.h"
 #include "Runtime.h"
 #include "barcode/TBarcodeUtil.h"
@@ -144,6 +146,7 @@ int Render(const cli::Invocation& inv) {
   int exitCode = 0;
   if (!ReadRunInputs(inv, data, options, exitCode)) return exitCode;
   if (inv.progress) InstallProgress(options);
+  cli::RenderOutput::SetDefaultSpoolLimit(options);
 
   Session session;
   BuildSession(session, *templateHash, data, options);
@@ -161,21 +164,22 @@ int Render(const cli::Invocation& inv) {
     return InputError("the run was cancelled");
   }
 
-  Value output = Value::NewHash();
-  output.Set("ancho", documento->nAncho);
-  output.Set("alto", documento->nAlto);
-  output.Set("modoAlto", documento->cPaperHeightMode);
-  output.Set("paginas", documento->GetPaginas());
-  output.Set("avisos", session.contexto->GetAvisos());
-  output.Set("descartados", session.contexto->GetDescartados());
-  output.Set("rendimiento", motor->GetPerformanceDiagnostics());
-  bool written = WriteOutput(inv.outputPath, EncodeJson(output));
+  // Pages are read one at a time, never all at once, so a spooled run stays on disk.
+  cli::RenderedPages pages;
+  pages.ancho = documento->nAncho;
+  pages.alto = documento->nAlto;
+  pages.modoAlto = documento->cPaperHeightMode;
+  pages.count = ValueInt(documento->TotalPaginas());
+  pages.pagina = [&documento](int64_t n) { return documento->GetPagina(Value::Int(n)); };
+  pages.avisos = session.contexto->GetAvisos();
+  pages.descartados = session.contexto->GetDescartados();
+  pages.rendimiento = motor->GetPerformanceDiagnostics();
+  exitCode = cli::RenderOutput::Write(pages, inv);
   documento->End();
   motor->End();
   paginacion->End();
   composicion->End();
-  if (!written) return InputError(inv.outputPath + ": cannot be written");
-  return 0;
+  return exitCode;
 }
 
 int Eval(const cli::Invocation& inv) {
@@ -218,6 +222,7 @@ int main(int argc, char** argv) {
   }
   try {
     if (inv->command == "render") return Render(*inv);
+    if (inv->command == "export") return cli::ExportCommand::Run(*inv);
     if (inv->command == "eval") return Eval(*inv);
     if (inv->command == "check") return cli::RunCheck(*inv);
     return Barcode(*inv);

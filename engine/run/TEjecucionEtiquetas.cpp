@@ -91,6 +91,8 @@ Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, co
   auto documento = TDocumentoRenderizable::New(ValueNumber(HGet(pagina, "ancho", Value::Int(0))),
                                                ValueNumber(HGet(pagina, "alto", Value::Int(0))));
   documento->Create();
+  // A long run hands its pages to the spool as it goes instead of holding every sheet until it returns.
+  documento->SetAutoPageSpooling(HGet(Opciones(), "nAutoSpoolObjectLimit"));
   Value sheet = Value::NewArray();
   int64_t currentSheet = 1;
   int64_t slot = skipped;

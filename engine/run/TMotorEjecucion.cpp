@@ -14,6 +14,7 @@
 #include "run/TMotorComposicion.h"
 #include "run/TMotorPaginacion.h"
 #include "run/TContextoEjecucion.h"
+#include "output/TDocumentoRenderizable.h"
 
 namespace nv {
 
@@ -169,8 +170,20 @@ Value TMotorEjecucion::Ejecutar() {
 
   Value documento = Paginacion().Paginar(pagina, list);
   hPerformanceDiagnostics.Set("nPaginationMs", Elapsed(mark, MillisecondClock()));
+  AplicarSpoolAutomatico(documento);
   SoltarCacheImagenes();
   return documento;
+}
+
+void TMotorEjecucion::AplicarSpoolAutomatico(const Value& documento) const {
+  auto* document = documento.As<TDocumentoRenderizable>();
+  auto* contexto = oContextoEjecucion.As<TContextoEjecucion>();
+  if (document == nullptr || contexto == nullptr) return;
+  document->SetAutoPageSpooling(HGet(contexto->GetOpciones(), "nAutoSpoolObjectLimit"));
+  // The pages were added before the limit was known: spool them now when they already reach it.
+  if (document->nAutoSpoolObjectLimit > 0 && document->nTotalObjects >= document->nAutoSpoolObjectLimit) {
+    document->EnablePageSpooling();
+  }
 }
 
 void TMotorEjecucion::SoltarCacheImagenes() {

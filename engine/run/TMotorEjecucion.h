@@ -60,6 +60,8 @@ class TMotorEjecucion : public Object {
   /// The label road with the template's page, layout and objects and the connector's records.
   Value EjecutarEtiquetas();
   /// Drops the image results the run kept on the context: the next run reads its files afresh.
+  /// Applies the run option "nAutoSpoolObjectLimit" to a document pagination returned.
+  void AplicarSpoolAutomatico(const Value& documento) const;
   void SoltarCacheImagenes();
   /// Composes every layout object in template order into one list of render objects, summing the
   /// timing figures of the objects that keep them.

@@ -5,13 +5,12 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
+#include "TextLines.h"
 #include "output/TDocumentoRenderizable.h"
 
 namespace nv {
 
 namespace {
-
-bool IsBlank(std::string_view ch) { return ch == " " || ch == "\t"; }
 
 double NumberAt(const Value& object, std::string_view key, double def = 0.0) {
   const HashPtr* hash = object.HashRef();
@@ -21,21 +20,6 @@ double NumberAt(const Value& object, std::string_view key, double def = 0.0) {
 }
 
 double NonNegative(const Value& object, std::string_view key) { return std::max(0.0, NumberAt(object, key)); }
-
-// Carriage-return/line-feed pairs and lone carriage returns both end a paragraph.
-std::string NormalizeLineBreaks(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out.push_back('\n');
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -174,73 +158,15 @@ void TMotorPaginacion::DividirTexto(const Value& objeto, std::vector<Value>& out
 }
 
 TMotorPaginacion::Lineas TMotorPaginacion::LineasVisuales(const Value& objeto) const {
-  std::string text = NormalizeLineBreaks(ValueString(HGet(objeto, "texto", "")));
-  std::vector<std::string_view> paragraphs = SepararLineas(text);
-  Lineas lines;
-  lines.reserve(paragraphs.size());
-  if (HGet(objeto, "ajusteLinea", true).IsFalse()) {
-    for (std::string_view paragraph : paragraphs) lines.push_back({std::string(paragraph), true});
-    return lines;
-  }
-  int64_t perLine = CaracteresPorLinea(objeto);
-  for (std::string_view paragraph : paragraphs) {
-    std::vector<std::string> pieces = PartirParrafo(paragraph, perLine);
-    for (size_t i = 0; i < pieces.size(); ++i) lines.push_back({std::move(pieces[i]), i + 1 == pieces.size()});
-  }
-  return lines;
-}
-
-std::vector<std::string_view> TMotorPaginacion::SepararLineas(std::string_view text) const {
-  std::vector<std::string_view> pieces;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      pieces.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  pieces.push_back(text.substr(start));
-  return pieces;
-}
-
-int64_t TMotorPaginacion::CaracteresPorLinea(const Value& objeto) const {
+  bool wrap = !HGet(objeto, "ajusteLinea", true).IsFalse();
   double available = NonNegative(objeto, "ancho") - NonNegative(objeto, "paddingIzquierdo") -
                      NonNegative(objeto, "paddingDerecho");
-  double charWidth = std::max(0.1, NumberAt(objeto, "tamano", 10.0)) * kMmPorPunto * kFactorAnchoCaracter;
-  if (!(available > 0.0)) return kCaracteresSinLimite;
-  double perLine = std::floor(available / charWidth);
-  if (!(perLine < static_cast<double>(kCaracteresSinLimite))) return kCaracteresSinLimite;
-  return std::max<int64_t>(1, static_cast<int64_t>(perLine));
-}
-
-std::vector<std::string> TMotorPaginacion::PartirParrafo(std::string_view text, int64_t n) const {
-  int64_t length = static_cast<int64_t>(Utf8Length(text));
-  if (length <= n) return {std::string(text)};
-  n = std::max<int64_t>(1, n);
-
-  std::vector<std::string> chars = Utf8Chars(text);
-  std::vector<std::string> pieces;
-  int64_t total = static_cast<int64_t>(chars.size());
-  size_t byte = 0;
-  for (int64_t pos = 0; pos < total;) {
-    int64_t take = total - pos;
-    if (take > n) {
-      take = n;
-      // The line breaks after the last blank within reach, so the blank ends the line.
-      for (int64_t k = n; k >= 1; --k) {
-        if (IsBlank(chars[static_cast<size_t>(pos + k - 1)])) {
-          take = k;
-          break;
-        }
-      }
-    }
-    size_t bytes = 0;
-    for (int64_t k = 0; k < take; ++k) bytes += chars[static_cast<size_t>(pos + k)].size();
-    pieces.emplace_back(text.substr(byte, bytes));
-    byte += bytes;
-    pos += take;
+  Lineas lines;
+  for (TextLines::Line& line :
+       TextLines::Lines(ValueString(HGet(objeto, "texto", "")), available, NumberAt(objeto, "tamano", 10.0), wrap)) {
+    lines.push_back({std::move(line.texto), line.finParrafo});
   }
-  return pieces;
+  return lines;
 }
 
 std::vector<TMotorPaginacion::Lineas> TMotorPaginacion::FragmentarLineas(const Value& objeto, Lineas lineas) const {

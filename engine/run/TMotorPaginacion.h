@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Object.h"
+#include "TextLines.h"
 #include "Value.h"
 
 namespace nv {
@@ -19,15 +20,15 @@ class TDocumentoRenderizable;
 class TMotorPaginacion : public Object {
  public:
   /// Millimetres per typographic point (25.4 / 72 to 15 decimal places).
-  static constexpr double kMmPorPunto = 0.352777777777778;
+  static constexpr double kMmPorPunto = TextLines::kMmPorPunto;
   /// Average character width as a fraction of the font size.
-  static constexpr double kFactorAnchoCaracter = 0.52;
+  static constexpr double kFactorAnchoCaracter = TextLines::kFactorAnchoCaracter;
   /// Smallest line height, mm.
   static constexpr double kAltoLineaMinimo = 0.1;
   /// Tolerance when testing whether lines fit a box, mm.
   static constexpr double kToleranciaAjuste = 0.000001;
   /// Characters per line of a box without usable width.
-  static constexpr int64_t kCaracteresSinLimite = 2147483647;
+  static constexpr int64_t kCaracteresSinLimite = TextLines::kCaracteresSinLimite;
 
   static std::shared_ptr<TMotorPaginacion> New(const Value& opciones = Value());
 
@@ -70,11 +71,6 @@ class TMotorPaginacion : public Object {
   Value FragmentRichTextRuns(const Value& runs, std::string_view text, const Value& cursor) const;
   std::vector<Lineas> FragmentarLineas(const Value& objeto, Lineas lineas) const;
   Lineas LineasVisuales(const Value& objeto) const;
-  int64_t CaracteresPorLinea(const Value& objeto) const;
-  /// Cuts a paragraph into pieces of at most n UTF-8 characters, breaking after a blank when one
-  /// lies within reach and cutting hard otherwise. Joining the pieces gives the paragraph back.
-  std::vector<std::string> PartirParrafo(std::string_view text, int64_t n) const;
-  std::vector<std::string_view> SepararLineas(std::string_view text) const;
   std::string UnirLineas(const Lineas& lineas) const;
 };
 
