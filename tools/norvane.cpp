@@ -19,6 +19,7 @@
 #include "run/TMotorComposicion.h"
 #include "run/TMotorEjecucion.h"
 #include "run/TMotorPaginacion.h"
+#include "run/TPaginadorInforme.h"
 #include "document/TPlantilla.h"
 #include "version/Version.h"
 
@@ -144,35 +145,21 @@ int Render(const cli::Invocation& inv) {
   if (!ReadRunInputs(inv, data, options, exitCode)) return exitCode;
   if (inv.progress) InstallProgress(options);
 
-  Session session;
-  BuildSession(session, *templateHash, data, options);
-  auto composicion = TMotorComposicion::New(Value::NewHash());
-  composicion->Create();
-  auto paginacion = TMotorPaginacion::New();
-  paginacion->Create();
-  auto motor = TMotorEjecucion::New(Value(session.plantilla), Value(session.conector), Value(composicion),
-                                    Value(paginacion), Value(session.contexto));
-  motor->Create();
-  Value result = motor->Ejecutar();
-  auto documento = result.AsShared<TDocumentoRenderizable>();
-  if (!documento) {
-    motor->End();
-    return InputError("the run was cancelled");
-  }
+  // The paginating host runs the template page after page until every detail record is placed.
+  TPaginadorInforme::Resultado run = TPaginadorInforme::Renderizar(*templateHash, data, options);
+  auto documento = run.documento;
+  if (!documento) return InputError("the run was cancelled");
 
   Value output = Value::NewHash();
   output.Set("ancho", documento->nAncho);
   output.Set("alto", documento->nAlto);
   output.Set("modoAlto", documento->cPaperHeightMode);
   output.Set("paginas", documento->GetPaginas());
-  output.Set("avisos", session.contexto->GetAvisos());
-  output.Set("descartados", session.contexto->GetDescartados());
-  output.Set("rendimiento", motor->GetPerformanceDiagnostics());
+  output.Set("avisos", run.avisos);
+  output.Set("descartados", run.descartados);
+  output.Set("rendimiento", run.rendimiento);
   bool written = WriteOutput(inv.outputPath, EncodeJson(output));
   documento->End();
-  motor->End();
-  paginacion->End();
-  composicion->End();
   if (!written) return InputError(inv.outputPath + ": cannot be written");
   return 0;
 }
