@@ -781,19 +781,18 @@ int64_t IntegerOption(const Value& options, std::string_view key, int64_t def) {
   return v != nullptr && v->IsNumber() ? ValueInt(*v) : def;
 }
 
-bool IsInvalidConditionReason(const std::string& reason) {
+}  // namespace
+
+bool TTable::IsInvalidConditionReason(std::string_view reason) {
   // The reason may arrive spelled with accents, or with those accents mis-decoded as Latin-1.
   return reason == "condicion no valida" || reason == "condici\xC3\xB3n no v\xC3\xA1lida" ||
          reason == "condici\xC3\x83\xC2\xB3n no v\xC3\x83\xC2\xA1lida";
 }
 
-/// The reason as it is reported: a mis-decoded spelling is given back its accents.
-std::string ReportedReason(const std::string& reason) {
+std::string TTable::ReportedReason(std::string_view reason) {
   if (reason == "condici\xC3\x83\xC2\xB3n no v\xC3\x83\xC2\xA1lida") return "condici\xC3\xB3n no v\xC3\xA1lida";
-  return reason;
+  return std::string(reason);
 }
-
-}  // namespace
 
 Value TTable::RuntimeOptions(const Value& context) {
   TContextoEjecucion* ctx = context.As<TContextoEjecucion>();

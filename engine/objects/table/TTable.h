@@ -216,6 +216,11 @@ class TTable : public TRectangle {
   /// true for any other kind.
   static bool RenderizableHasContent(const Value& render);
   bool RuntimeConditionIsTrue(const Value& condition, const Value& context, std::string_view messagePrefix);
+  /// True for the reason of an invalid condition: "condicion no valida", with its accents, or
+  /// with those accents mis-decoded as Latin-1.
+  static bool IsInvalidConditionReason(std::string_view reason);
+  /// The reason as a warning reports it: a mis-decoded spelling gets its accents back.
+  static std::string ReportedReason(std::string_view reason);
   Value GroupExpressions(const Value& sections, const Value& breakExpression);
   Value GroupValue(const Value& expression, const Value& record, const Value& context);
   std::string GroupSignature(const Value& expressions, const Value& record, const Value& context);

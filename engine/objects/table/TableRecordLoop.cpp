@@ -93,7 +93,11 @@ Value TableRecordLoop::Run() {
   table_.hPerformanceDiagnostics.Set("nSetupMs", Ms(TableMath::NowMs() - startMs_));
 
   const double loopStart = TableMath::NowMs();
-  const int64_t last = std::max(first_ + 1, end_);
+  // The loop makes at least one pass, so a window at or below its first record still shows that
+  // record; but without records, or with the first record past the end, there is nothing to show
+  // (an empty record would show the connector's first record through its variables). A designer
+  // always has records: the samples.
+  const int64_t last = first_ < count_ ? std::max(first_ + 1, end_) : first_;
   Step step = Step::Next;
   for (int64_t i = first_; i < last && step == Step::Next; ++i) {
     step = Record(i);
