@@ -178,7 +178,7 @@ Value TTable::GenerarRenderizable(const Value& context) { return TableRecordLoop
 
 Value TTable::GenerarDatosExportables(const Value& /*context*/) { return Value(); }
 
-Value TTable::GetPerformanceDiagnostics() const { return hPerformanceDiagnostics.Clone(); }
+Value TTable::GetPerformanceDiagnostics() { return hPerformanceDiagnostics.Clone(); }
 
 // ---- Normalization -------------------------------------------------------------------------------
 

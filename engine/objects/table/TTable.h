@@ -18,11 +18,12 @@
 #include "objects/Field.h"
 #include "objects/TRectangle.h"
 #include "objects/table/AdjacentBorderIndex.h"
+#include "run/FuenteDiagnosticos.h"
 #include "run/NoticeDigest.h"
 
 namespace nv {
 
-class TTable : public TRectangle {
+class TTable : public TRectangle, public FuenteDiagnosticos {
  public:
   /// The table header section; while a section is normalized, the work slot for that section.
   Value hHeader = Value::NewHash();
@@ -75,8 +76,8 @@ class TTable : public TRectangle {
   Value GenerarRenderizable(const Value& context) override;
   /// The table as export columns and rows. Answers nil until the export is built.
   Value GenerarDatosExportables(const Value& context);
-  /// A copy of the timing counters of the last execution.
-  Value GetPerformanceDiagnostics() const;
+  /// A copy of the timing counters of the last execution (the execution engine sums them).
+  Value GetPerformanceDiagnostics() override;
 
   // ---- Normalization -------------------------------------------------------------------------------
 
