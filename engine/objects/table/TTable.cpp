@@ -1,6 +1,7 @@
 #include "objects/table/TTable.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -176,7 +177,6 @@ Value TTable::Load(const Value& data) {
 
 Value TTable::GenerarRenderizable(const Value& context) { return TableRecordLoop(*this, context).Run(); }
 
-Value TTable::GenerarDatosExportables(const Value& /*context*/) { return Value(); }
 
 Value TTable::GetPerformanceDiagnostics() { return hPerformanceDiagnostics.Clone(); }
 
@@ -1258,6 +1258,143 @@ void TTable::AcumularDetalle(const Value& context) {
   const double start = TableMath::NowMs();
   ctx->AcumularDetalle();
   AddElapsed("nAccumulateMs", start);
+}
+
+// ---- Export data ---------------------------------------------------------------------------------
+
+namespace {
+
+/// The cells of every line of a normalized section, in line order then cell order.
+std::vector<Value> CellsOf(const Value& sections, std::string_view section) {
+  std::vector<Value> cells;
+  const Value* lines = Find(HGet(sections, section), "aLines");
+  if (lines == nullptr || !lines->IsArray()) return cells;
+  for (const Value& line : lines->AsArray()) {
+    const Value* found = Find(line, "aCells");
+    if (found == nullptr || !found->IsArray()) continue;
+    for (const Value& cell : found->AsArray()) cells.push_back(cell);
+  }
+  return cells;
+}
+
+/// The text under the first of the keys that holds one, else "".
+std::string FirstText(const Value& hash, std::initializer_list<std::string_view> keys) {
+  for (std::string_view key : keys) {
+    if (const Value* v = Find(hash, key); v != nullptr && v->IsString()) return v->AsString();
+  }
+  return "";
+}
+
+}  // namespace
+
+Value TTable::GenerarDatosExportables(const Value& context) {
+  const Value sections = NormalizeSections();
+  const std::vector<Value> headerCells = CellsOf(sections, "header");
+  const Value lines = AsArray(HGet(HGet(sections, "detail"), "aLines"));
+  const Array& detail = lines.AsArray();
+
+  Value columns = Value::NewArray();
+  std::vector<std::string> formulas;
+  for (const Value& cell : CellsOf(sections, "detail")) {
+    const std::string formula = ExportCellFormula(cell);
+    const std::string field = ExportFieldName(Value(formula));
+    const size_t position = formulas.size();
+    const Value header = position < headerCells.size() ? headerCells[position] : Value();
+    Value column = Value::NewHash();
+    column.Set("cId", Value("column_" + std::to_string(position + 1)));
+    column.Set("cTitle", Value(ExportHeaderTitle(header, field, context)));
+    column.Set("cField", Value(field));
+    column.Set("cFormula", Value(formula));
+    column.Set("cType", Value("U"));
+    columns.Append(column);
+    formulas.push_back(formula);
+  }
+
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  digest_.Watch(ctx);
+  Value rows = Value::NewArray();
+  // Every record, whatever the first record of the run a host is at.
+  const Value records = RecordSource(context, RecordWindow::Whole);
+  const auto count = static_cast<int64_t>(records.Len());
+  for (int64_t i = 0; i < count && ctx != nullptr; ++i) {
+    const Value record = records.AsArray()[static_cast<size_t>(i)];
+    if (!record.IsHash() || !PushRecordAt(context, record, i, i, count, records)) continue;
+    std::vector<bool> visible(detail.size());
+    bool any = false;
+    for (size_t k = 0; k < detail.size(); ++k) {
+      const auto index = static_cast<int64_t>(k);
+      visible[k] = TableLineVisible(detail[k], index, "detail", context) &&
+                   !TableLineSuppressed(detail[k], index, "detail", context);
+      any = any || visible[k];
+    }
+    if (any) rows.Append(ExportRow(detail, visible, formulas, columns, *ctx));
+    PopRecordVariables(context);
+    digest_.Collapse();
+  }
+
+  Value result = Value::NewHash();
+  result.Set("cId", cId);
+  result.Set("cName", IsBlankText(ValueString(cName)) ? cId : cName);
+  result.Set("aColumns", columns);
+  result.Set("aRows", rows);
+  result.Set("nRecordCount", Value::Int(static_cast<int64_t>(rows.Len())));
+  result.Set("lHasGroupHeaders", Value(false));
+  result.Set("lHasGroupFooters", Value(false));
+  result.Set("lHasTotals", Value(false));
+  return result;
+}
+
+Value TTable::ExportRow(const Array& detail, const std::vector<bool>& visible, const std::vector<std::string>& formulas,
+                        const Value& columns, TContextoEjecucion& ctx) {
+  Value row = Value::NewArray(formulas.size());
+  size_t column = 0;
+  for (size_t k = 0; k < detail.size(); ++k) {
+    const Value* cells = Find(detail[k], "aCells");
+    const size_t n = cells != nullptr && cells->IsArray() ? cells->Len() : 0;
+    for (size_t j = 0; j < n && column < formulas.size(); ++j, ++column) {
+      if (!visible[k]) continue;  // a hidden line leaves nil in its columns
+      Value value = IsBlankText(formulas[column]) ? Value("") : ctx.EvaluarFormula(Value(formulas[column]));
+      Value* type = columns.AsArray()[column].AsHash().Find("cType");
+      if (type != nullptr && type->IsString() && type->AsString() == "U" && !value.IsNil()) {
+        *type = Value(std::string(1, value.TypeCode()));
+      }
+      row.AsArray()[column] = std::move(value);
+    }
+  }
+  return row;
+}
+
+std::string TTable::ExportCellFormula(const Value& cell) {
+  const Value content = HGet(cell, "hContent");
+  const Value object = HGet(content, "hObject");
+  if (!object.IsHash()) return "";
+  const std::string type = ValueString(HGet(content, "cType"));
+  if (type == "TText") return FirstText(object, {"cText", "cFormula"});
+  if (type == "richText") return FirstText(object, {"cContent", "cText"});
+  if (type == "TBarcode") return FirstText(object, {"cContent"});
+  if (type == "TImage") return FirstText(object, {"cSource"});
+  return "";
+}
+
+std::string TTable::ExportFieldName(const Value& formula) {
+  const std::string text = AllTrim(ValueString(formula));
+  if (text.empty()) return "";
+  for (char c : text) {
+    const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (!((u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u == '.')) return "";
+  }
+  const size_t point = text.rfind('.');
+  return point == std::string::npos ? text : text.substr(point + 1);
+}
+
+std::string TTable::ExportHeaderTitle(const Value& headerCell, const std::string& field, const Value& context) {
+  if (!headerCell.IsHash()) return field;
+  const std::string formula = ExportCellFormula(headerCell);
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (IsBlankText(formula) || ctx == nullptr) return field;
+  const Value title = ctx->EvaluarFormula(Value(formula));
+  if (title.IsString() && !IsBlankText(title.AsString())) return AllTrim(title.AsString());
+  return field;
 }
 
 // ---- Utilities -----------------------------------------------------------------------------------

@@ -23,6 +23,8 @@
 
 namespace nv {
 
+class TContextoEjecucion;
+
 class TTable : public TRectangle, public FuenteDiagnosticos {
  public:
   /// The table header section; while a section is normalized, the work slot for that section.
@@ -74,7 +76,8 @@ class TTable : public TRectangle, public FuenteDiagnosticos {
   /// The render objects of one page of the table (TableRecordLoop), or nil when it is not
   /// visible or a progress callback cancelled the run.
   Value GenerarRenderizable(const Value& context) override;
-  /// The table as export columns and rows. Answers nil until the export is built.
+  /// The table as plain export data: one column per detail cell, titled from the header, one row
+  /// per record with a visible detail line, over every record whatever the run's base.
   Value GenerarDatosExportables(const Value& context);
   /// A copy of the timing counters of the last execution (the execution engine sums them).
   Value GetPerformanceDiagnostics() override;
@@ -291,6 +294,10 @@ class TTable : public TRectangle, public FuenteDiagnosticos {
   static std::span<const Field<TTable>> Fields();
 
  private:
+  /// One export row: each visible line's cells evaluated, nil for the cells of hidden lines; a
+  /// column's type is the type of its first value that is not nil.
+  Value ExportRow(const Array& detail, const std::vector<bool>& visible, const std::vector<std::string>& formulas,
+                  const Value& columns, TContextoEjecucion& ctx);
   /// The table width as a number (nWidth converted).
   Value TableWidth() const;
   /// The colour of a background or border hash: its colour formula's result, else its "cColor",
