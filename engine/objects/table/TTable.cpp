@@ -800,13 +800,54 @@ Value TTable::RuntimeOptions(const Value& context) {
 }
 
 Value TTable::RecordsOfData(const Value& data) {
-  Value records = TConectorDatos::RegistrosDetalleVar(data);
+  Value records = DetalleVarRecords(data);
   if (records.Len() > 0) return records;
   for (std::string_view key : kFallbackDataKeys) {
     Value hashes = HashEntries(HGet(data, key));
     if (hashes.Len() > 0) return hashes;
   }
   return Value::NewArray();
+}
+
+Value TTable::DetalleVarRecords(const Value& data) {
+  Value records = Value::NewArray();
+  const Value detalle = HGet(data, "DetalleVar");
+  const HashPtr* groups = detalle.HashRef();
+  if (groups == nullptr) return records;
+  for (const auto& group : **groups) {
+    const ArrayPtr* lines = group.second.ArrayRef();
+    if (group.first.empty() || lines == nullptr) continue;
+    const std::string prefix = group.first + ".";
+    Array& out = records.AsArray();
+    out.reserve((*lines)->size());
+    // Lines of one group nearly always have the same fields: their records share one key table,
+    // so a long list costs its values and little more.
+    const Hash* lastLine = nullptr;
+    Hash shape;
+    for (const Value& line : **lines) {
+      const HashPtr* fields = line.HashRef();
+      if (fields == nullptr) continue;
+      if (lastLine == nullptr || !(*fields)->SameKeys(*lastLine)) {
+        std::vector<std::string> keys;
+        for (const auto& field : **fields) {
+          if (!field.first.empty()) keys.push_back(prefix + field.first);
+        }
+        shape = Hash::Shape(keys, keys.size());
+      }
+      lastLine = fields->get();
+      if (shape.empty()) continue;
+      HashPtr record = Hash::CopyOfShape(shape);
+      size_t position = 0;
+      for (const auto& field : **fields) {
+        if (field.first.empty()) continue;
+        const Value* inner = field.second.IsHash() ? field.second.AsHash().Find("valor") : nullptr;
+        record->ValueAt(position++) = inner != nullptr ? *inner : field.second;
+      }
+      out.push_back(Value(std::move(record)));
+    }
+    if (!out.empty()) return records;
+  }
+  return records;
 }
 
 Value TTable::TablePreviewRecords(const Value& context) { return RecordSource(context, RecordWindow::Run); }

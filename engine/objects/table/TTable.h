@@ -189,6 +189,9 @@ class TTable : public TRectangle, public FuenteDiagnosticos {
   /// The detail records of a runtime data hash: the first "DetalleVar" group that yields any,
   /// else the hashes of the first fallback key holding some; empty otherwise.
   static Value RecordsOfData(const Value& data);
+  /// The records of the first "DetalleVar" group that yields any: one hash per line hash, keyed
+  /// group + "." + field (empty field names skipped), typed values unwrapped to their "valor".
+  static Value DetalleVarRecords(const Value& data);
   /// The context's options hash, or an empty hash.
   static Value RuntimeOptions(const Value& context);
   static bool IsDesignerMode(const Value& context);
