@@ -41,7 +41,9 @@ TPaginadorInforme::Resultado TPaginadorInforme::Renderizar(const Value& plantill
   auto conector = TConectorDatos::New(Value(""));
   conector->Create();
   conector->hDatos = conector->NormalizarDatosRuntime(datos.IsHash() ? datos : Value::NewHash());
-  Value opciones = opcionesDadas.IsHash() ? opcionesDadas : Value::NewHash();
+  // The run adds its own keys (the record list, the base of each page): the caller's hash stays
+  // as it was given. Its values (callbacks, initial accumulators) are shared, not copied.
+  Value opciones = opcionesDadas.IsHash() ? Value(std::make_shared<Hash>(opcionesDadas.AsHash())) : Value::NewHash();
   if (!opciones.Has("hUserVars")) opciones.Set("hUserVars", plantilla->GetUserVars());
   if (!opciones.Has("hAcumVars")) opciones.Set("hAcumVars", plantilla->GetAcumVars());
   auto evaluador = TEvaluadorFormulas::New();

@@ -216,9 +216,7 @@ TableRecordLoop::Step TableRecordLoop::StopRecord(int64_t i, int64_t placedLines
   return Step::Stop;
 }
 
-TableRecordLoop::Step TableRecordLoop::CutDetail(int64_t i, const Value& entries, const Value& fitting,
-                                                 int64_t offset) {
-  (void)entries;
+TableRecordLoop::Step TableRecordLoop::CutDetail(int64_t i, const Value& fitting, int64_t offset) {
   if (firstDetailY_.IsNil()) firstDetailY_ = y_;
   Render("detail", fitting, Value::Int(i));
   table_.SetDetailContinuation(context_, i, offset + static_cast<int64_t>(fitting.Len()));
@@ -321,7 +319,7 @@ TableRecordLoop::Step TableRecordLoop::Record(int64_t i) {
       const Value fitting = TTable::FittingSectionLines(detail, available, AtBodyStart() || forced_);
       if (fitting.Len() < detail.Len()) {
         if (fitting.Len() == 0) return StopRecord(i, 0);
-        return CutDetail(i, detail, fitting, offset);
+        return CutDetail(i, fitting, offset);
       }
     }
     if (!Fits(Y() + detailHeight + reserved)) {
@@ -329,7 +327,7 @@ TableRecordLoop::Step TableRecordLoop::Record(int64_t i) {
       const Value fitting = TTable::FittingSectionLines(detail, available, true);
       if (fitting.Len() < detail.Len()) {
         Warn("Bloque de detalle mas alto que el espacio de la tabla" + where + ": se divide");
-        return CutDetail(i, detail, fitting, offset);
+        return CutDetail(i, fitting, offset);
       }
       Warn("Bloque de detalle mas alto que el espacio de la tabla" + where + ": se coloca igualmente");
     }

@@ -57,7 +57,8 @@ class TableRecordLoop {
   /// Stops on record i: undoes what it drew unless its detail lines were placed (then the
   /// continuation records that only its group footer is left).
   Step StopRecord(int64_t i, int64_t placedLines);
-  Step CutDetail(int64_t i, const Value& entries, const Value& fitting, int64_t offset);
+  /// Draws the leading lines of record i's detail that fit and stores where the rest starts.
+  Step CutDetail(int64_t i, const Value& fitting, int64_t offset);
   void KeepAccumulators();
   void Rollback();
   bool Fits(double bottom) const;

@@ -293,13 +293,18 @@ TEST(TableExecution, RenderCacheHoldsOneRecordAtMost) {
   EXPECT_LE(largest, 1u);
 }
 
-TEST(TableExecution, RepeatedWarningsAreCountedOnce) {
+TEST(TableExecution, RepeatedWarningsAndDiscardsAreCountedOnce) {
+  const std::string hidden = R"({"nWidth": 20, "hContent": {"cType": "TText", "hObject": {"cText": "'x'", "lVisible": false}}})";
   auto table = LoadedTable(R"({"cId": "t", "nTop": 0, "nHeight": 200, "hSections": {"detail": {"aLines": [)" +
-                           Line(8, R"(, "cConditionFormula": ".F.")") + "," + Line(8) + "]}}}");
+                           Line(8, R"(, "cConditionFormula": ".F.")") + "," + Line(8, "", hidden) + "]}}}");
   Value data = NumberedData(5);
   TableRun run(data, HostOptions(data));
   RunFrom(*table, run, 0);
   EXPECT_EQ(run.Warnings(), Strings({"Linea de tabla detail no visible en t[0]: condicion falsa (5 veces)"}));
+  Value discards = run.context->GetDescartados();
+  ASSERT_EQ(discards.Len(), 1u);
+  EXPECT_EQ(ValueString(HGet(discards.Item(1), "motivo")), "visible=false");
+  EXPECT_EQ(ValueInt(HGet(discards.Item(1), "nVeces")), 5);
   RunFrom(*table, run, 0);  // the next page goes on counting the same warning
   EXPECT_EQ(run.Warnings(), Strings({"Linea de tabla detail no visible en t[0]: condicion falsa (10 veces)"}));
 }
