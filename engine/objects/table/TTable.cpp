@@ -1267,8 +1267,7 @@ void TTable::ResolveContinuationKey(const Value& context) {
     cContinuationKey_.clear();
     return;
   }
-  if (position == 0) position = reinterpret_cast<uintptr_t>(this) % 1000003;
-  cContinuationKey_ = id + "#" + std::to_string(position);
+  cContinuationKey_ = id + "#" + (position > 0 ? std::to_string(position) : "tabla");
   if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) {
     ctx->AddAviso(Value("Tabla con id vacio o repetido (" + id + "): su continuacion se guarda como " +
                         cContinuationKey_));
