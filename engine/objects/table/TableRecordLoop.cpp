@@ -238,8 +238,11 @@ TableRecordLoop::Step TableRecordLoop::Record(int64_t i) {
 
   snapshot_ = Snapshot{result_.Len(), y_, Value(), groupOpen_, repeated_, firstDetailY_};
   forced_ = AtBodyStart();
-  const std::string where = " en " + ValueString(table_.cId) + " (registro " +
-                            std::to_string(table_.GlobalRecordIndex(context_, i) + 1) + ")";
+  // Where a warning of this record says it happened; built only when one is given.
+  auto where = [this, i] {
+    return " en " + ValueString(table_.cId) + " (registro " + std::to_string(table_.GlobalRecordIndex(context_, i) + 1) +
+           ")";
+  };
 
   bool concatenated = false;
   const GroupFacts group = AnalyseGroup(i, record);
@@ -271,7 +274,7 @@ TableRecordLoop::Step TableRecordLoop::Record(int64_t i) {
     if (TTable::SectionRequestsPageBreakBefore(entries, "groupHeader", context_) && !forced_) return StopRecord(i, 0);
     if (!Fits(Y() + height)) {
       if (!forced_) return StopRecord(i, 0);
-      Warn("Cabecera de grupo mas alta que el espacio de la tabla" + where + ": se coloca igualmente");
+      Warn("Cabecera de grupo mas alta que el espacio de la tabla" + where() + ": se coloca igualmente");
     }
     if (nextData > 0 && !Fits(Y() + height + nextData) && !forced_) return StopRecord(i, 0);
     KeepAccumulators();
@@ -290,7 +293,7 @@ TableRecordLoop::Step TableRecordLoop::Record(int64_t i) {
         repeated_ = true;
       } else {
         // Drawn, it would leave no room for the record it announces: the run would never end.
-        Warn("Cabecera de grupo repetida mas alta que el espacio de la tabla" + where + ": no se repite");
+        Warn("Cabecera de grupo repetida mas alta que el espacio de la tabla" + where() + ": no se repite");
       }
     }
   }
@@ -326,10 +329,10 @@ TableRecordLoop::Step TableRecordLoop::Record(int64_t i) {
       if (!forced_) return StopRecord(i, 0);
       const Value fitting = TTable::FittingSectionLines(detail, available, true);
       if (fitting.Len() < detail.Len()) {
-        Warn("Bloque de detalle mas alto que el espacio de la tabla" + where + ": se divide");
+        Warn("Bloque de detalle mas alto que el espacio de la tabla" + where() + ": se divide");
         return CutDetail(i, fitting, offset);
       }
-      Warn("Bloque de detalle mas alto que el espacio de la tabla" + where + ": se coloca igualmente");
+      Warn("Bloque de detalle mas alto que el espacio de la tabla" + where() + ": se coloca igualmente");
     }
     if (firstDetailY_.IsNil()) firstDetailY_ = y_;
     y_ = Render("detail", detail, index);
@@ -357,7 +360,7 @@ TableRecordLoop::Step TableRecordLoop::Record(int64_t i) {
     }
     if (!Fits(Y() + D(TTable::SectionLinesHeight(footer)))) {
       if (!forced_) return StopRecord(i, placed);
-      Warn("Pie de grupo mas alto que el espacio de la tabla" + where + ": se coloca igualmente");
+      Warn("Pie de grupo mas alto que el espacio de la tabla" + where() + ": se coloca igualmente");
     }
     table_.hCellRenderCache = Value::NewHash();
     y_ = Render("groupFooter", footer, index);
