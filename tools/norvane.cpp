@@ -22,6 +22,7 @@
 #include "run/TMotorComposicion.h"
 #include "run/TMotorEjecucion.h"
 #include "run/TMotorPaginacion.h"
+#include "run/TPaginadorInforme.h"
 #include "document/TPlantilla.h"
 #include "version/Version.h"
 
@@ -148,21 +149,10 @@ int Render(const cli::Invocation& inv) {
   if (inv.progress) InstallProgress(options);
   cli::RenderOutput::SetDefaultSpoolLimit(options);
 
-  Session session;
-  BuildSession(session, *templateHash, data, options);
-  auto composicion = TMotorComposicion::New(Value::NewHash());
-  composicion->Create();
-  auto paginacion = TMotorPaginacion::New();
-  paginacion->Create();
-  auto motor = TMotorEjecucion::New(Value(session.plantilla), Value(session.conector), Value(composicion),
-                                    Value(paginacion), Value(session.contexto));
-  motor->Create();
-  Value result = motor->Ejecutar();
-  auto documento = result.AsShared<TDocumentoRenderizable>();
-  if (!documento) {
-    motor->End();
-    return InputError("the run was cancelled");
-  }
+  // The paginating host runs the template page after page until every detail record is placed.
+  TPaginadorInforme::Resultado run = TPaginadorInforme::Renderizar(*templateHash, data, options);
+  auto documento = run.documento;
+  if (!documento) return InputError("the run was cancelled");
 
   // Pages are read one at a time, never all at once, so a spooled run stays on disk.
   cli::RenderedPages pages;
@@ -171,14 +161,11 @@ int Render(const cli::Invocation& inv) {
   pages.modoAlto = documento->cPaperHeightMode;
   pages.count = ValueInt(documento->TotalPaginas());
   pages.pagina = [&documento](int64_t n) { return documento->GetPagina(Value::Int(n)); };
-  pages.avisos = session.contexto->GetAvisos();
-  pages.descartados = session.contexto->GetDescartados();
-  pages.rendimiento = motor->GetPerformanceDiagnostics();
+  pages.avisos = run.avisos;
+  pages.descartados = run.descartados;
+  pages.rendimiento = run.rendimiento;
   exitCode = cli::RenderOutput::Write(pages, inv);
   documento->End();
-  motor->End();
-  paginacion->End();
-  composicion->End();
   return exitCode;
 }
 

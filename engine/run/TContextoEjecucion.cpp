@@ -127,6 +127,7 @@ bool TContextoEjecucion::RespondsTo(std::string_view name) const {
                        "hContinuacionesTabla",
                        "cErrorCriticoComposicion",
                        "lCreated",
+                       "lCancelado",
                        "oCacheImagenes",
                        "New",
                        "Init",
@@ -225,6 +226,7 @@ void TContextoEjecucion::Reset(const Value& conector, const Value& evaluador, co
   hAccumulatorFormulaPlans = Value::NewHash();
   hContinuacionesTabla = Value::NewHash();
   cErrorCriticoComposicion.clear();
+  lCancelado = false;
   oCacheImagenes = Value();
   hVariablesCache = Value();
   lEvaluatorStateSynchronized = false;
@@ -245,6 +247,7 @@ std::shared_ptr<TContextoEjecucion> TContextoEjecucion::Create() {
   Value continuaciones = HGet(hOpciones, "hContinuacionesTabla");
   hContinuacionesTabla = continuaciones.IsHash() ? continuaciones.Clone() : Value::NewHash();
   cErrorCriticoComposicion.clear();
+  lCancelado = false;
   oCacheImagenes = Value();
   nIndiceRegistro = -1;
   nTotalRegistros = 0;
@@ -1057,7 +1060,11 @@ Value TContextoEjecucion::InformarProgreso(std::string_view option, const Value&
   Value block = HGet(hOpciones, option);
   if (!block.IsBlock()) return Value(true);
   Value args[1] = {number};
-  return Value(!block.Call(args).IsFalse());
+  const bool goOn = !block.Call(args).IsFalse();
+  // A loop deep inside a layout object cannot return "cancelled" through its render objects; the
+  // engine that started the run asks here whether it was cancelled.
+  if (!goOn) lCancelado = true;
+  return Value(goOn);
 }
 
 Value TContextoEjecucion::InformarRegistroExaminado(const Value& nRegistro) {

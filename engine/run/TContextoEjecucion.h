@@ -74,6 +74,9 @@ class TContextoEjecucion : public Object, public ContextoEtiquetas, public Recep
   std::string cErrorCriticoComposicion;
   /// True between Create and End.
   bool lCreated = false;
+  /// True once a progress callback answered false: the run that asked is cancelled. Cleared by
+  /// Create and End, and by an engine when it starts a run.
+  bool lCancelado = false;
   /// Image results of this run, kept by the image objects (an opaque object, nil until the first
   /// image); dropped by Create and End so that no run sees another run's files.
   Value oCacheImagenes;

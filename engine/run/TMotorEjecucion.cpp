@@ -152,6 +152,8 @@ Value TMotorEjecucion::Ejecutar() {
     return documento;
   }
 
+  auto* contexto = oContextoEjecucion.As<TContextoEjecucion>();
+  if (contexto != nullptr) contexto->lCancelado = false;
   Value pagina = PaginaPlantilla();
   Value objetos = ObjetosPlantilla();
   int64_t now = MillisecondClock();
@@ -159,6 +161,11 @@ Value TMotorEjecucion::Ejecutar() {
   mark = now;
 
   Value list = ComponerObjetos(objetos);
+  if (contexto != nullptr && contexto->lCancelado) {
+    // A table whose progress callback cancelled the run gave no page; neither does the run.
+    SoltarCacheImagenes();
+    return Value();
+  }
   now = MillisecondClock();
   hPerformanceDiagnostics.Set("nCompositionMs", Elapsed(mark, now));
   mark = now;
@@ -210,6 +217,7 @@ Value TMotorEjecucion::ComponerObjetos(const Value& objetos) {
     if (i >= objetos.Len()) break;
     Value objeto = objetos.AsArray()[i];
     if (composicion == nullptr) FaltaMotorComposicion();
+    if (auto* contexto = oContextoEjecucion.As<TContextoEjecucion>(); contexto != nullptr && contexto->lCancelado) break;
     TMotorComposicion::AgregarRenderizables(list, composicion->Componer(objeto, oContextoEjecucion));
     SumarDiagnosticosTabla(objeto);
   }

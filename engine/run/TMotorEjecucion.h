@@ -44,7 +44,7 @@ class TMotorEjecucion : public Object {
   std::shared_ptr<TMotorEjecucion> SetContextoEjecucion(const Value& contexto);
   /// Runs the template: compose every object, reflow text-flow groups (TFlujoTexto), paginate; a
   /// label document takes the label road (TEjecucionEtiquetas) instead. Returns the rendered
-  /// document (TDocumentoRenderizable), or nil when a label run is cancelled.
+  /// document (TDocumentoRenderizable), or nil when a progress callback cancelled the run.
   Value Ejecutar();
   /// Returns a clone of the timing record of the last run (milliseconds and summed table figures).
   Value GetPerformanceDiagnostics() const;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -53,6 +54,73 @@ TEST(CliRender, LabelSheetExamplePlacesFiftyLabelsOnThreeSheets) {
   EXPECT_DOUBLE_EQ(cityY[3], 12.0);
   EXPECT_DOUBLE_EQ(ValueDouble(HGet(run.json, "ancho")), 210.0);
   EXPECT_TRUE(HGet(run.json, "rendimiento").IsHash());
+  EXPECT_EQ(HGet(run.json, "avisos").Len(), 0u) << EncodeJson(HGet(run.json, "avisos"));
+}
+
+TEST(CliRender, InvoiceExamplePrintsEveryPageWithItsLinesSubtotalsAndTotal) {
+  CliRun run = Norvane({"render", Example("invoice/template.json"), "--data", Example("invoice/data.json")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_TRUE(run.json.IsHash()) << run.out.substr(0, 400);
+  Value pages = HGet(run.json, "paginas");
+  ASSERT_EQ(pages.Len(), 10u);
+
+  // The totals the invoice must show, summed here from the data file in cents.
+  bool ok = false;
+  Value data = DecodeJson(ReadBinaryFile(Example("invoice/data.json")), ok);
+  ASSERT_TRUE(ok);
+  std::vector<std::string> sections;
+  std::vector<int64_t> sectionCents;
+  int64_t totalCents = 0;
+  for (const Value& line : HGet(HGet(data, "DetalleVar"), "LINEAS").AsArray()) {
+    const std::string section = ValueString(HGet(line, "SECCION"));
+    const auto cents = static_cast<int64_t>(std::llround(ValueDouble(HGet(line, "IMPORTE")) * 100));
+    if (sections.empty() || sections.back() != section) {
+      sections.push_back(section);
+      sectionCents.push_back(0);
+    }
+    sectionCents.back() += cents;
+    totalCents += cents;
+  }
+  auto euros = [](int64_t cents) {  // the '@E 999,999.99' form: 138.529,77
+    std::string whole = std::to_string(cents / 100);
+    for (int at = static_cast<int>(whole.size()) - 3; at > 0; at -= 3) whole.insert(static_cast<size_t>(at), ".");
+    return whole + "," + (cents % 100 < 10 ? "0" : "") + std::to_string(cents % 100);
+  };
+
+  std::vector<std::string> codes, subtotals, pageTexts;
+  std::string lastTotal;
+  for (size_t p = 1; p <= pages.Len(); ++p) {
+    const Value page = pages.Item(p);
+    EXPECT_EQ(CountObjectsOfKind(page, "barcode"), 1u) << p;
+    bool header = false;
+    std::string pendingSubtotal;
+    for (const Value& object : HGet(page, "objetos").AsArray()) {
+      const std::string text = ValueString(HGet(object, "texto"));
+      const std::string id = ValueString(HGet(object, "id"));
+      if (text == "Descripcion") header = true;
+      if (id.find("_detail_") != std::string::npos && id.size() > 7 && id.substr(id.size() - 7) == "_0_text") {
+        codes.push_back(text);
+      }
+      if (text.rfind("Pagina ", 0) == 0) pageTexts.push_back(text);
+      if (id.find("_groupFooter_") != std::string::npos && id.size() > 7 && id.substr(id.size() - 7) == "_1_text") {
+        subtotals.push_back(text);
+      }
+      if (id == "lineas_footer_0_1_text") lastTotal = text;
+    }
+    EXPECT_TRUE(header) << "page " << p << " repeats the table header";
+  }
+  ASSERT_EQ(codes.size(), 300u);
+  for (size_t i = 0; i < codes.size(); ++i) {
+    std::string number = std::to_string(i + 1);
+    EXPECT_EQ(codes[i], "A" + std::string(4 - number.size(), '0') + number);
+  }
+  ASSERT_EQ(subtotals.size(), sections.size());
+  for (size_t k = 0; k < sections.size(); ++k) EXPECT_EQ(subtotals[k], euros(sectionCents[k])) << sections[k];
+  EXPECT_EQ(lastTotal, euros(totalCents));
+  for (size_t p = 1; p <= pageTexts.size(); ++p) {
+    EXPECT_EQ(pageTexts[p - 1], "Pagina " + std::to_string(p) + " de 10");
+  }
+  EXPECT_EQ(pageTexts.size(), 10u);
   EXPECT_EQ(HGet(run.json, "avisos").Len(), 0u) << EncodeJson(HGet(run.json, "avisos"));
 }
 

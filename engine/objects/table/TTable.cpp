@@ -1,7 +1,11 @@
 #include "objects/table/TTable.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Accessors.h"
 #include "Runtime.h"
@@ -9,7 +13,11 @@
 #include "objects/TObjectBase.h"
 #include "objects/table/TableMath.h"
 #include "objects/table/TableNormalizer.h"
+#include "objects/table/TableRecordLoop.h"
 #include "objects/table/TableRenderObjects.h"
+#include "data/TConectorDatos.h"
+#include "document/TDocument.h"
+#include "formula/TEvaluadorFormulas.h"
 #include "run/TContextoEjecucion.h"
 
 namespace nv {
@@ -167,11 +175,10 @@ Value TTable::Load(const Value& data) {
   return Self();
 }
 
-Value TTable::GenerarRenderizable(const Value& /*context*/) { return Value(); }
+Value TTable::GenerarRenderizable(const Value& context) { return TableRecordLoop(*this, context).Run(); }
 
-Value TTable::GenerarDatosExportables(const Value& /*context*/) { return Value(); }
 
-Value TTable::GetPerformanceDiagnostics() const { return hPerformanceDiagnostics.Clone(); }
+Value TTable::GetPerformanceDiagnostics() { return hPerformanceDiagnostics.Clone(); }
 
 // ---- Normalization -------------------------------------------------------------------------------
 
@@ -271,10 +278,10 @@ Value TTable::NormalizeHeaderCellContent(const Value& content) { return N::Norma
 
 Value TTable::TableWidth() const { return ValorANumero(nWidth); }
 
-void TTable::AddElapsed(std::string_view counter, int64_t startMs) {
+void TTable::AddElapsed(std::string_view counter, double startMs) {
   const Value* held = Find(hPerformanceDiagnostics, counter);
   const double before = held != nullptr ? TableMath::D(*held) : 0.0;
-  hPerformanceDiagnostics.Set(counter, Value::Dbl(before + static_cast<double>(MillisecondClock() - startMs), 1));
+  hPerformanceDiagnostics.Set(counter, Value::Dbl(before + (TableMath::NowMs() - startMs), 3));
 }
 
 Value TTable::LineRenderWidth(const Value& line, const Value& /*frame*/) const {
@@ -463,7 +470,7 @@ Value TTable::FixedSeparatorEdgesRenderizable(const Value& id, const Value& x, c
 Value TTable::RenderSectionLines(const Value& result, std::string_view sectionKey, const Value& entries,
                                  const Value& y, const Value& z, const Value& frame, const Value& context,
                                  const Value& recordIndex) {
-  const int64_t start = MillisecondClock();
+  const double start = TableMath::NowMs();
   Value top = ValorANumero(y);
   if (!result.IsArray() || !entries.IsArray()) return top;
   const Value overlayLayer = TableMath::Add(z, Value(0.03));
@@ -668,7 +675,9 @@ Value TTable::CellContentRenderizable(const Value& cell, std::string_view sectio
     Value data(std::make_shared<Hash>(stored->AsHash()));
     data.Set("cType", Value(type));
     data.Set("nLayerId", nLayerId);
-    object = ObjectFactory::New(type, Self());
+    // The cell names the table as its owner without holding it: the table holds its cells, and
+    // a strong link back would keep both alive after the last outside reference is dropped.
+    object = ObjectFactory::New(type, Value(std::shared_ptr<Object>(std::shared_ptr<Object>(), this)));
     TObjectBase* made = object.As<TObjectBase>();
     if (made == nullptr) return Value();
     made->Load(data);
@@ -685,7 +694,7 @@ Value TTable::CellContentRenderizable(const Value& cell, std::string_view sectio
   layout->nZIndex = layer;
   layout->nLayerId = nLayerId;
 
-  const int64_t start = MillisecondClock();
+  const double start = TableMath::NowMs();
   Value render = layout->GenerarRenderizable(context);
   AddElapsed("nCellContentMs", start);
   if (render.IsHash()) {
@@ -717,39 +726,307 @@ void TTable::ClearCellObjectCache() {
 }
 
 // ---- Records, visibility, groups and the record loop's decisions ---------------------------------
-// The operations below the record loop is built from. Until the loop, the record source and the
-// visibility rules are filled in, those answer their documented empty result.
 
-Value TTable::TablePreviewRecords(const Value& /*context*/) { return Value::NewArray(); }
+namespace {
+
+/// The sample records a designer shows when a table has no data to preview.
+Value SampleRecords() {
+  struct Sample {
+    const char* code;
+    const char* description;
+    int64_t quantity;
+    Value price;
+    Value total;
+  };
+  const Sample samples[] = {{"1001", "Articulo prueba 1", 1, Value::Dbl(10.5, 1), Value::Dbl(10.5, 1)},
+                            {"1002", "Articulo prueba 2", 2, Value::Dbl(5.25, 2), Value::Dbl(10.5, 1)},
+                            {"1003", "Articulo prueba 3", 3, Value::Dbl(7.0, 1), Value::Dbl(21.0, 1)},
+                            {"1004", "Articulo prueba 4", 4, Value::Dbl(3.5, 1), Value::Dbl(14.0, 1)}};
+  Value records = Value::NewArray();
+  for (const Sample& sample : samples) {
+    Value record = Value::NewHash();
+    record.Set("LINEAS_FACTURA.CODIGO_ARTICULO", Value(sample.code));
+    record.Set("LINEAS_FACTURA.DESCRIPCION", Value(sample.description));
+    record.Set("LINEAS_FACTURA.CANTIDAD", Value::Int(sample.quantity));
+    record.Set("LINEAS_FACTURA.PRECIO", sample.price);
+    record.Set("LINEAS_FACTURA.TOTAL_LINEA", sample.total);
+    records.Append(record);
+  }
+  return records;
+}
+
+constexpr std::string_view kFallbackDataKeys[] = {"lineasTabla", "LINEAS_TABLA", "detalleTabla", "DETALLE_TABLA",
+                                                  "detalle",     "DETALLE",      "registros",    "REGISTROS"};
+
+/// The hash entries of a list, or an empty list.
+Value HashEntries(const Value& list) {
+  Value hashes = Value::NewArray();
+  if (!list.IsArray()) return hashes;
+  for (const Value& entry : list.AsArray()) {
+    if (entry.IsHash()) hashes.Append(entry);
+  }
+  return hashes;
+}
+
+/// The element at 0-based position of a list when it exists and is a hash; null otherwise.
+const Value* HashAt(const Value& list, int64_t position) {
+  const ArrayPtr* items = list.ArrayRef();
+  if (items == nullptr || position < 0 || position >= static_cast<int64_t>((*items)->size())) return nullptr;
+  const Value& item = (**items)[static_cast<size_t>(position)];
+  return item.IsHash() ? &item : nullptr;
+}
+
+int64_t IntegerOption(const Value& options, std::string_view key, int64_t def) {
+  const Value* v = Find(options, key);
+  return v != nullptr && v->IsNumber() ? ValueInt(*v) : def;
+}
+
+}  // namespace
+
+bool TTable::IsInvalidConditionReason(std::string_view reason) {
+  // The reason may arrive spelled with accents, or with those accents mis-decoded as Latin-1.
+  return reason == "condicion no valida" || reason == "condici\xC3\xB3n no v\xC3\xA1lida" ||
+         reason == "condici\xC3\x83\xC2\xB3n no v\xC3\x83\xC2\xA1lida";
+}
+
+std::string TTable::ReportedReason(std::string_view reason) {
+  if (reason == "condici\xC3\x83\xC2\xB3n no v\xC3\x83\xC2\xA1lida") return "condici\xC3\xB3n no v\xC3\xA1lida";
+  return std::string(reason);
+}
+
+Value TTable::RuntimeOptions(const Value& context) {
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  return ctx != nullptr ? ctx->GetOpciones() : Value::NewHash();
+}
+
+Value TTable::RecordsOfData(const Value& data) {
+  Value records = DetalleVarRecords(data);
+  if (records.Len() > 0) return records;
+  for (std::string_view key : kFallbackDataKeys) {
+    Value hashes = HashEntries(HGet(data, key));
+    if (hashes.Len() > 0) return hashes;
+  }
+  return Value::NewArray();
+}
+
+Value TTable::DetalleVarRecords(const Value& data) {
+  Value records = Value::NewArray();
+  const Value detalle = HGet(data, "DetalleVar");
+  const HashPtr* groups = detalle.HashRef();
+  if (groups == nullptr) return records;
+  for (const auto& group : **groups) {
+    const ArrayPtr* lines = group.second.ArrayRef();
+    if (group.first.empty() || lines == nullptr) continue;
+    const std::string prefix = group.first + ".";
+    Array& out = records.AsArray();
+    out.reserve((*lines)->size());
+    // Lines of one group nearly always have the same fields: their records share one key table,
+    // so a long list costs its values and little more.
+    const Hash* lastLine = nullptr;
+    Hash shape;
+    for (const Value& line : **lines) {
+      const HashPtr* fields = line.HashRef();
+      if (fields == nullptr) continue;
+      if (lastLine == nullptr || !(*fields)->SameKeys(*lastLine)) {
+        std::vector<std::string> keys;
+        for (const auto& field : **fields) {
+          if (!field.first.empty()) keys.push_back(prefix + field.first);
+        }
+        shape = Hash::Shape(keys, keys.size());
+      }
+      lastLine = fields->get();
+      if (shape.empty()) continue;
+      HashPtr record = Hash::CopyOfShape(shape);
+      size_t position = 0;
+      for (const auto& field : **fields) {
+        if (field.first.empty()) continue;
+        const Value* inner = field.second.IsHash() ? field.second.AsHash().Find("valor") : nullptr;
+        record->ValueAt(position++) = inner != nullptr ? *inner : field.second;
+      }
+      out.push_back(Value(std::move(record)));
+    }
+    if (!out.empty()) return records;
+  }
+  return records;
+}
+
+Value TTable::TablePreviewRecords(const Value& context) { return RecordSource(context, RecordWindow::Run); }
+
+Value TTable::RecordSource(const Value& context, RecordWindow window) {
+  const Value options = RuntimeOptions(context);
+  const Value runtime = HGet(options, "aRegistrosDetalleRuntime");
+  if (HGet(options, "lSemanticDataRuntime").IsTrue()) return runtime.IsArray() ? runtime : Value::NewArray();
+  const int64_t base = window == RecordWindow::Whole ? 0 : std::max<int64_t>(0, IntegerOption(options, "nRegistroBase", 0));
+  if (runtime.IsArray() && static_cast<int64_t>(runtime.Len()) > base) {
+    // The host's list is used as it stands, not copied, in global mode and for a whole export.
+    if (window == RecordWindow::Whole || HGet(options, "lRegistrosDetalleGlobalRuntime").IsTrue()) return runtime;
+    Value window_ = Value::NewArray();
+    const Array& all = runtime.AsArray();
+    for (size_t p = static_cast<size_t>(base); p < all.size(); ++p) {
+      if (all[p].IsHash()) window_.Append(all[p]);
+    }
+    if (window_.Len() > 0) return window_;
+  }
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (ctx != nullptr) {
+    Value records = RecordsOfData(ctx->GetData());
+    if (records.Len() > 0) return records;
+  }
+  // Invented articles belong in a designer's preview only: a real run without detail data shows
+  // no detail lines.
+  return IsDesignerMode(context) ? SampleRecords() : Value::NewArray();
+}
+
+bool TTable::IsDesignerMode(const Value& context) {
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  return ctx != nullptr && ctx->EsModoDisenador().IsTrue();
+}
 
 int64_t TTable::GlobalRecordIndex(const Value& context, int64_t i) {
-  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
-  if (ctx == nullptr) return i;
-  const Value options = ctx->GetOpciones();
-  if (const Value* global = Find(options, "lRegistrosDetalleGlobalRuntime"); global != nullptr && global->IsTrue()) {
-    return i;
-  }
-  const Value* base = Find(options, "nRegistroBase");
-  const int64_t first = base != nullptr ? ValueInt(*base) : 0;
-  return (first > 0 ? first : 0) + i;
+  const Value options = RuntimeOptions(context);
+  if (HGet(options, "lRegistrosDetalleGlobalRuntime").IsTrue()) return i;
+  return std::max<int64_t>(0, IntegerOption(options, "nRegistroBase", 0)) + i;
 }
 
-bool TTable::PushRecordVariables(const Value&, const Value&, int64_t, int64_t, const Value&) { return false; }
-void TTable::PopRecordVariables(const Value&) {}
-Value TTable::AdjacentRuntimeRecord(const Value&, const Value&, int64_t, int) { return Value(); }
-void TTable::MarkRecordConsumed(const Value&, int64_t) {}
+bool TTable::PushRecordVariables(const Value& context, const Value& record, int64_t index, int64_t count,
+                                 const Value& records) {
+  return PushRecordAt(context, record, index, GlobalRecordIndex(context, index), count, records);
+}
+
+bool TTable::PushRecordAt(const Value& context, const Value& record, int64_t index, int64_t global, int64_t count,
+                          const Value& records) {
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (ctx == nullptr) return false;
+  const Value options = ctx->GetOpciones();
+  const int64_t total = std::max(count, IntegerOption(options, "nTotalRegistrosRuntime", count));
+  const Value runtime = HGet(options, "aRegistrosDetalleRuntime");
+  const Value* previous = HashAt(runtime, global - 1);
+  if (previous == nullptr && index >= 1 && index <= static_cast<int64_t>(records.Len())) {
+    previous = &records.AsArray()[static_cast<size_t>(index - 1)];
+  }
+  const Value* next = HashAt(runtime, global + 1);
+  if (next == nullptr && index + 2 <= static_cast<int64_t>(records.Len())) {
+    next = &records.AsArray()[static_cast<size_t>(index + 1)];
+  }
+  ctx->PushRegistroDetalle(record, Value::Int(global), Value::Int(total),
+                           previous != nullptr ? *previous : Value::NewHash(), next != nullptr ? *next : Value::NewHash());
+  return true;
+}
+
+void TTable::PopRecordVariables(const Value& context) {
+  if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) ctx->PopRegistroDetalle();
+}
+
+Value TTable::AdjacentRuntimeRecord(const Value& context, const Value& records, int64_t index, int direction) {
+  const int64_t global = GlobalRecordIndex(context, index) + direction;
+  if (const Value* found = HashAt(HGet(RuntimeOptions(context), "aRegistrosDetalleRuntime"), global)) return *found;
+  if (const Value* found = HashAt(records, index + direction)) return *found;
+  return Value();
+}
+
+void TTable::MarkRecordConsumed(const Value& context, int64_t index) {
+  if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) {
+    ctx->MarcarRegistroDetalleConsumido(Value::Int(GlobalRecordIndex(context, index)));
+  }
+}
+
 std::string TTable::NormalizeHashKeyName(const Value& key) { return nv::NormalizeHashKeyName(key); }
 
-Value TTable::PartitionSectionLines(const Value&, std::string_view, const Value&, const Value&) {
-  return Value::FromArray({Value::NewArray(), Value::NewArray()});
+Value TTable::PartitionSectionLines(const Value& sections, std::string_view sectionKey, const Value& context,
+                                    const Value& recordIndex) {
+  const double start = TableMath::NowMs();
+  Value visible = Value::NewArray();
+  Value hidden = Value::NewArray();
+  const Value* lines = Find(HGet(sections, sectionKey), "aLines");
+  if (lines != nullptr && lines->IsArray()) {
+    const Array& all = lines->AsArray();
+    for (size_t p = 0; p < all.size(); ++p) {
+      const Value& line = all[p];
+      const auto k = static_cast<int64_t>(p);
+      if (!TableLineVisible(line, k, sectionKey, context)) continue;
+      Value entry = Value::NewHash();
+      entry.Set("index", Value::Int(k));
+      entry.Set("line", line);
+      const bool hide = TableLineSuppressed(line, k, sectionKey, context) ||
+                        TableLineIsEmpty(line, k, sectionKey, context, recordIndex);
+      (hide ? hidden : visible).Append(std::move(entry));
+    }
+  }
+  AddElapsed("nPartitionMs", start);
+  return Value::FromArray({visible, hidden});
 }
+
 Value TTable::VisibleSectionLines(const Value& sections, std::string_view sectionKey, const Value& context,
                                   const Value& recordIndex) {
   return PartitionSectionLines(sections, sectionKey, context, recordIndex).Item(1);
 }
-bool TTable::TableLineVisible(const Value&, int64_t, std::string_view, const Value&) { return true; }
-bool TTable::TableLineSuppressed(const Value&, int64_t, std::string_view, const Value&) { return false; }
-bool TTable::TableLineIsEmpty(const Value&, int64_t, std::string_view, const Value&, const Value&) { return false; }
+
+std::string TTable::LineReference(std::string_view sectionKey, int64_t lineIndex) const {
+  return std::string(sectionKey) + " " + ValueString(cId) + "[" + std::to_string(lineIndex) + "]";
+}
+
+bool TTable::TableLineVisible(const Value& line, int64_t lineIndex, std::string_view sectionKey, const Value& context) {
+  const Value* stored = Find(line, "cConditionFormula");
+  const std::string condition = stored != nullptr ? AllTrim(ValueString(*stored)) : "";
+  if (condition.empty() || IsDesignerMode(context)) return true;
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (ctx == nullptr) return true;
+  const Value result = ctx->EvaluarCondicion(Value(condition));
+  if (HGet(result, "lVisible").IsTrue()) return true;
+  const Value* motive = Find(result, "cMotivo");
+  const std::string reason = motive != nullptr ? ValueString(*motive) : "condicion falsa";
+  ctx->AddAviso(Value("Linea de tabla " + std::string(sectionKey) + " no visible en " + ValueString(cId) + "[" +
+                      std::to_string(lineIndex) + "]: " + ReportedReason(reason)));
+  if (IsInvalidConditionReason(reason)) {
+    ctx->AddAviso(Value("Condicion no valida en linea de tabla " + LineReference(sectionKey, lineIndex) + ": " + condition));
+  }
+  return false;
+}
+
+bool TTable::RuntimeConditionIsTrue(const Value& condition, const Value& context, std::string_view messagePrefix) {
+  const std::string text = AllTrim(ValueString(condition));
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (text.empty() || ctx == nullptr || IsDesignerMode(context)) return false;
+  const Value result = ctx->EvaluarCondicion(Value(text));
+  if (HGet(result, "lVisible").IsTrue()) return true;
+  if (IsInvalidConditionReason(ValueString(HGet(result, "cMotivo")))) {
+    ctx->AddAviso(Value(std::string(messagePrefix) + ": " + text));
+  }
+  return false;
+}
+
+bool TTable::TableLineSuppressed(const Value& line, int64_t lineIndex, std::string_view sectionKey,
+                                 const Value& context) {
+  const Value* stored = Find(line, "cSuppressCondition");
+  if (stored == nullptr || !stored->IsString() || IsBlankText(stored->AsString())) return false;
+  const bool suppressed = RuntimeConditionIsTrue(
+      *stored, context, "Condicion de supresion no valida en linea de tabla " + LineReference(sectionKey, lineIndex));
+  if (suppressed) {
+    if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) {
+      ctx->AddAviso(Value("Linea de tabla " + std::string(sectionKey) + " suprimida en " + ValueString(cId) + "[" +
+                          std::to_string(lineIndex) + "]"));
+    }
+  }
+  return suppressed;
+}
+
+bool TTable::TableLineIsEmpty(const Value& line, int64_t lineIndex, std::string_view sectionKey, const Value& context,
+                              const Value& recordIndex) {
+  const Value* ignore = Find(line, "lIgnoreEmpty");
+  if (ignore == nullptr || !ignore->IsTrue() || IsDesignerMode(context)) return false;
+  const Value height = TableMath::Max(Value(0.1), NumberAt(line, "nHeight", Value::Int(8)));
+  const Value* cells = Find(line, "aCells");
+  if (cells == nullptr || !cells->IsArray()) return true;
+  const Array& all = cells->AsArray();
+  for (size_t j = 0; j < all.size(); ++j) {
+    const Value width = TableMath::Max(Value(0.1), NumberAt(all[j], "nWidth", Value::Int(1)));
+    const Value render = CellContentRenderizable(all[j], sectionKey, lineIndex, static_cast<int64_t>(j), recordIndex,
+                                                 Value::Int(0), Value::Int(0), width, height, Value::Int(0), context,
+                                                 true);
+    if (RenderizableHasContent(render)) return false;
+  }
+  return true;
+}
 
 bool TTable::RenderizableHasContent(const Value& render) {
   if (!render.IsHash()) return false;
@@ -760,17 +1037,102 @@ bool TTable::RenderizableHasContent(const Value& render) {
   return true;
 }
 
-bool TTable::RuntimeConditionIsTrue(const Value&, const Value&, std::string_view) { return false; }
-Value TTable::GroupExpressions(const Value&, const Value&) { return Value::NewArray(); }
-Value TTable::GroupValue(const Value&, const Value&, const Value&) { return Value(); }
-std::string TTable::GroupSignature(const Value&, const Value&, const Value&) { return ""; }
-bool TTable::GroupSignatureIsEmpty(const Value&, const Value&, const Value&) { return true; }
-bool TTable::GroupValueIsEmpty(const Value& value) { return value.IsNil(); }
-bool TTable::GroupValuesEqual(const Value& a, const Value& b) { return a.kind() == b.kind() && ExactEqual(a, b); }
-Value TTable::GroupBoundaryLines(const Value& entries, const Value&, const Value&, const Value&, const Value&) {
-  return entries;
+Value TTable::GroupExpressions(const Value& sections, const Value& breakExpression) {
+  std::vector<std::string> expressions;
+  auto add = [&expressions](const std::string& e) {
+    if (!e.empty() && std::find(expressions.begin(), expressions.end(), e) == expressions.end()) expressions.push_back(e);
+  };
+  if (const Value* stored = Find(hGroup, "aBreakExpressions"); stored != nullptr && stored->IsArray()) {
+    for (const Value& e : stored->AsArray()) {
+      if (e.IsString() && !IsBlankText(e.AsString())) add(e.AsString());
+    }
+  }
+  for (std::string_view key : {"groupHeader", "groupFooter"}) {
+    const Value* lines = Find(HGet(sections, key), "aLines");
+    if (lines == nullptr || !lines->IsArray()) continue;
+    for (const Value& line : lines->AsArray()) add(AllTrim(ValueString(HGet(line, "cGroupExpression"))));
+  }
+  const std::string first = AllTrim(ValueString(breakExpression));
+  if (!first.empty() && std::find(expressions.begin(), expressions.end(), first) == expressions.end()) {
+    expressions.insert(expressions.begin(), first);
+  }
+  Value list = Value::NewArray();
+  for (const std::string& e : expressions) list.Append(Value(e));
+  return list;
 }
-bool TTable::ContinuesRuntimeGroupFromPreviousPage(int64_t, const Value&, const Value&, const Value&) { return false; }
+
+Value TTable::GroupValue(const Value& expression, const Value& record, const Value& context) {
+  const std::string text = ValueString(expression);
+  if (text.empty()) return Value();
+  if (const Value* field = Find(record, text)) return *field;
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (ctx == nullptr) return Value();
+  const bool push = record.IsHash() && record.Len() > 0;
+  if (push) ctx->PushVariablesLocales(record);
+  Value value;
+  try {
+    value = ctx->EvaluarFormula(Value(text));
+    auto* evaluator = ctx->oEvaluador.As<TEvaluadorFormulas>();
+    if (evaluator != nullptr && evaluator->EsResultadoError().IsTrue()) value = Value();
+  } catch (const RuntimeError&) {
+    value = Value();
+  }
+  if (push) ctx->PopVariablesLocales();
+  return value;
+}
+
+std::string TTable::GroupSignature(const Value& expressions, const Value& record, const Value& context) {
+  Value values = Value::NewArray();
+  if (expressions.IsArray()) {
+    for (const Value& e : expressions.AsArray()) values.Append(GroupValue(e, record, context));
+  }
+  return LiteralText(values);
+}
+
+bool TTable::GroupSignatureIsEmpty(const Value& expressions, const Value& record, const Value& context) {
+  if (!expressions.IsArray()) return true;
+  for (const Value& e : expressions.AsArray()) {
+    if (!GroupValueIsEmpty(GroupValue(e, record, context))) return false;
+  }
+  return true;
+}
+
+bool TTable::GroupValueIsEmpty(const Value& value) {
+  return value.IsNil() || (value.IsString() && IsBlankText(value.AsString()));
+}
+
+bool TTable::GroupValuesEqual(const Value& a, const Value& b) {
+  if (a.kind() != b.kind()) return false;
+  if (a.IsNil()) return true;
+  if (a.IsString() || a.IsNumber() || a.IsDate() || a.IsTimestamp() || a.IsLogical()) return ExactEqual(a, b);
+  return false;
+}
+
+Value TTable::GroupBoundaryLines(const Value& entries, const Value& record, const Value& other,
+                                 const Value& breakExpression, const Value& context) {
+  Value kept = Value::NewArray();
+  if (!entries.IsArray()) return kept;
+  for (const Value& entry : entries.AsArray()) {
+    std::string expression = AllTrim(ValueString(HGet(HGet(entry, "line"), "cGroupExpression")));
+    if (expression.empty()) expression = AllTrim(ValueString(breakExpression));
+    if (expression.empty() || !other.IsHash() ||
+        !GroupValuesEqual(GroupValue(Value(expression), record, context), GroupValue(Value(expression), other, context))) {
+      kept.Append(entry);
+    }
+  }
+  return kept;
+}
+
+bool TTable::ContinuesRuntimeGroupFromPreviousPage(int64_t index, const Value& expression, const Value& value,
+                                                   const Value& context) {
+  const Value options = RuntimeOptions(context);
+  const bool global = HGet(options, "lRegistrosDetalleGlobalRuntime").IsTrue();
+  const int64_t base = std::max<int64_t>(0, IntegerOption(options, "nRegistroBase", 0));
+  if (index != (global ? base : 0) || base <= 0 || AllTrim(ValueString(expression)).empty()) return false;
+  const Value* before = HashAt(HGet(options, "aRegistrosDetalleRuntime"), base - 1);
+  if (before == nullptr || before->Len() == 0) return false;
+  return GroupValuesEqual(GroupValue(expression, *before, context), value);
+}
 
 bool TTable::SectionKeepsTogether(const Value& entries) {
   if (!entries.IsArray()) return true;
@@ -842,17 +1204,238 @@ bool TTable::HasNextLogicalBlockAfterDetail(int64_t index, int64_t count, bool c
 
 bool TTable::IsAtBodyStart(double y, double bodyStart) { return std::fabs(y - bodyStart) <= kTableLayoutToleranceMm; }
 
-bool TTable::TableRequestsPageBreakBefore(const Value&) { return false; }
-int64_t TTable::DetailContinuationOffset(const Value&, int64_t) { return 0; }
-void TTable::SetDetailContinuation(const Value&, int64_t, int64_t) {}
-void TTable::ClearDetailContinuation(const Value&) {}
-void TTable::ResetAcumuladores(const Value&) {}
-void TTable::ResetLineAcumuladores(const Value&, const Value&) {}
-void TTable::AcumularDetalle(const Value&) {}
+bool TTable::TableRequestsPageBreakBefore(const Value& context) {
+  const std::string condition = AllTrim(cPageBreakCondition);
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (condition.empty() || ctx == nullptr || IsDesignerMode(context)) return false;
+  Value state = Value::NewHash();
+  state.Set("lLastPageDisponible", Value(false));
+  const Value result = ctx->EvaluarCondicionConEstado(Value(condition), state);
+  if (HGet(result, "lError").IsTrue()) {
+    std::string message = "Condicion de salto no valida en tabla " + ValueString(cId) + ": " + condition;
+    const std::string error = ValueString(HGet(result, "cError"));
+    if (!error.empty()) message += " -> " + error;
+    ctx->SetErrorCriticoComposicion(Value(message));
+    return false;
+  }
+  return HGet(result, "lVisible").IsTrue();
+}
 
-std::string TTable::ExportCellFormula(const Value&) { return ""; }
-std::string TTable::ExportFieldName(const Value&) { return ""; }
-std::string TTable::ExportHeaderTitle(const Value&, const std::string& field, const Value&) { return field; }
+int64_t TTable::DetailContinuationOffset(const Value& context, int64_t index) {
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (ctx == nullptr) return 0;
+  const Value stored = ctx->GetContinuacionTabla(Value(ContinuationKey()));
+  const Value* record = Find(stored, "nRegistro");
+  if ((record != nullptr ? ValueInt(*record) : -1) != GlobalRecordIndex(context, index)) return 0;
+  const Value* line = Find(stored, "nLinea");
+  return std::max<int64_t>(0, line != nullptr ? ValueInt(*line) : 0);
+}
+
+void TTable::SetDetailContinuation(const Value& context, int64_t index, int64_t lines) {
+  if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) {
+    ctx->SetContinuacionTabla(Value(ContinuationKey()), Value::Int(GlobalRecordIndex(context, index)),
+                              Value::Int(lines));
+  }
+}
+
+void TTable::ClearDetailContinuation(const Value& context) {
+  if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) ctx->ClearContinuacionTabla(Value(ContinuationKey()));
+}
+
+std::string TTable::ContinuationKey() const { return cContinuationKey_.empty() ? ValueString(cId) : cContinuationKey_; }
+
+void TTable::ResolveContinuationKey(const Value& context) {
+  // A table's continuation is found by its id. Two tables sharing an id, or a table without one,
+  // would resume each other's records: such a table keeps its continuation under the id and its
+  // place in the document instead.
+  const std::string id = AllTrim(ValueString(cId));
+  size_t position = 0;
+  bool shared = false;
+  if (auto* document = oParent.As<TDocument>()) {
+    const Value objects = document->aObjects;
+    for (size_t p = 0; p < objects.Len(); ++p) {
+      TTable* other = objects.AsArray()[p].As<TTable>();
+      if (other == nullptr) continue;
+      if (other == this) {
+        position = p + 1;
+        break;
+      }
+      if (AllTrim(ValueString(other->cId)) == id) shared = true;
+    }
+  }
+  if (!id.empty() && !shared) {
+    cContinuationKey_.clear();
+    return;
+  }
+  cContinuationKey_ = id + "#" + (position > 0 ? std::to_string(position) : "tabla");
+  if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) {
+    ctx->AddAviso(Value("Tabla con id vacio o repetido (" + id + "): su continuacion se guarda como " +
+                        cContinuationKey_));
+  }
+}
+
+void TTable::ResetAcumuladores(const Value& context) {
+  if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) ctx->ResetAcumuladores();
+}
+
+void TTable::ResetLineAcumuladores(const Value& entries, const Value& context) {
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (ctx == nullptr || !entries.IsArray()) return;
+  for (const Value& entry : entries.AsArray()) {
+    const Value* names = Find(HGet(entry, "line"), "aResetAcumuladores");
+    if (names == nullptr || !names->IsArray()) continue;
+    Value texts = Value::NewArray();
+    for (const Value& name : names->AsArray()) {
+      if (name.IsString()) texts.Append(name);
+    }
+    if (texts.Len() > 0) ctx->ResetAcumuladoresSeleccionados(texts);
+  }
+}
+
+void TTable::AcumularDetalle(const Value& context) {
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (ctx == nullptr) return;
+  const double start = TableMath::NowMs();
+  ctx->AcumularDetalle();
+  AddElapsed("nAccumulateMs", start);
+}
+
+// ---- Export data ---------------------------------------------------------------------------------
+
+namespace {
+
+/// The cells of every line of a normalized section, in line order then cell order.
+std::vector<Value> CellsOf(const Value& sections, std::string_view section) {
+  std::vector<Value> cells;
+  const Value* lines = Find(HGet(sections, section), "aLines");
+  if (lines == nullptr || !lines->IsArray()) return cells;
+  for (const Value& line : lines->AsArray()) {
+    const Value* found = Find(line, "aCells");
+    if (found == nullptr || !found->IsArray()) continue;
+    for (const Value& cell : found->AsArray()) cells.push_back(cell);
+  }
+  return cells;
+}
+
+/// The text under the first of the keys that holds one, else "".
+std::string FirstText(const Value& hash, std::initializer_list<std::string_view> keys) {
+  for (std::string_view key : keys) {
+    if (const Value* v = Find(hash, key); v != nullptr && v->IsString()) return v->AsString();
+  }
+  return "";
+}
+
+}  // namespace
+
+Value TTable::GenerarDatosExportables(const Value& context) {
+  const Value sections = NormalizeSections();
+  const std::vector<Value> headerCells = CellsOf(sections, "header");
+  const Value lines = AsArray(HGet(HGet(sections, "detail"), "aLines"));
+  const Array& detail = lines.AsArray();
+
+  Value columns = Value::NewArray();
+  std::vector<std::string> formulas;
+  for (const Value& cell : CellsOf(sections, "detail")) {
+    const std::string formula = ExportCellFormula(cell);
+    const std::string field = ExportFieldName(Value(formula));
+    const size_t position = formulas.size();
+    const Value header = position < headerCells.size() ? headerCells[position] : Value();
+    Value column = Value::NewHash();
+    column.Set("cId", Value("column_" + std::to_string(position + 1)));
+    column.Set("cTitle", Value(ExportHeaderTitle(header, field, context)));
+    column.Set("cField", Value(field));
+    column.Set("cFormula", Value(formula));
+    column.Set("cType", Value("U"));
+    columns.Append(column);
+    formulas.push_back(formula);
+  }
+
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  digest_.Watch(ctx);
+  Value rows = Value::NewArray();
+  // Every record, whatever the first record of the run a host is at.
+  const Value records = RecordSource(context, RecordWindow::Whole);
+  const auto count = static_cast<int64_t>(records.Len());
+  for (int64_t i = 0; i < count && ctx != nullptr; ++i) {
+    const Value record = records.AsArray()[static_cast<size_t>(i)];
+    if (!record.IsHash() || !PushRecordAt(context, record, i, i, count, records)) continue;
+    std::vector<bool> visible(detail.size());
+    bool any = false;
+    for (size_t k = 0; k < detail.size(); ++k) {
+      const auto index = static_cast<int64_t>(k);
+      visible[k] = TableLineVisible(detail[k], index, "detail", context) &&
+                   !TableLineSuppressed(detail[k], index, "detail", context);
+      any = any || visible[k];
+    }
+    if (any) rows.Append(ExportRow(detail, visible, formulas, columns, *ctx));
+    PopRecordVariables(context);
+    digest_.Collapse();
+  }
+
+  Value result = Value::NewHash();
+  result.Set("cId", cId);
+  result.Set("cName", IsBlankText(ValueString(cName)) ? cId : cName);
+  result.Set("aColumns", columns);
+  result.Set("aRows", rows);
+  result.Set("nRecordCount", Value::Int(static_cast<int64_t>(rows.Len())));
+  result.Set("lHasGroupHeaders", Value(false));
+  result.Set("lHasGroupFooters", Value(false));
+  result.Set("lHasTotals", Value(false));
+  return result;
+}
+
+Value TTable::ExportRow(const Array& detail, const std::vector<bool>& visible, const std::vector<std::string>& formulas,
+                        const Value& columns, TContextoEjecucion& ctx) {
+  Value row = Value::NewArray(formulas.size());
+  size_t column = 0;
+  for (size_t k = 0; k < detail.size(); ++k) {
+    const Value* cells = Find(detail[k], "aCells");
+    const size_t n = cells != nullptr && cells->IsArray() ? cells->Len() : 0;
+    for (size_t j = 0; j < n && column < formulas.size(); ++j, ++column) {
+      if (!visible[k]) continue;  // a hidden line leaves nil in its columns
+      Value value = IsBlankText(formulas[column]) ? Value("") : ctx.EvaluarFormula(Value(formulas[column]));
+      Value* type = columns.AsArray()[column].AsHash().Find("cType");
+      if (type != nullptr && type->IsString() && type->AsString() == "U" && !value.IsNil()) {
+        *type = Value(std::string(1, value.TypeCode()));
+      }
+      row.AsArray()[column] = std::move(value);
+    }
+  }
+  return row;
+}
+
+std::string TTable::ExportCellFormula(const Value& cell) {
+  const Value content = HGet(cell, "hContent");
+  const Value object = HGet(content, "hObject");
+  if (!object.IsHash()) return "";
+  const std::string type = ValueString(HGet(content, "cType"));
+  if (type == "TText") return FirstText(object, {"cText", "cFormula"});
+  if (type == "richText") return FirstText(object, {"cContent", "cText"});
+  if (type == "TBarcode") return FirstText(object, {"cContent"});
+  if (type == "TImage") return FirstText(object, {"cSource"});
+  return "";
+}
+
+std::string TTable::ExportFieldName(const Value& formula) {
+  const std::string text = AllTrim(ValueString(formula));
+  if (text.empty()) return "";
+  for (char c : text) {
+    const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (!((u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u == '.')) return "";
+  }
+  const size_t point = text.rfind('.');
+  return point == std::string::npos ? text : text.substr(point + 1);
+}
+
+std::string TTable::ExportHeaderTitle(const Value& headerCell, const std::string& field, const Value& context) {
+  if (!headerCell.IsHash()) return field;
+  const std::string formula = ExportCellFormula(headerCell);
+  TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
+  if (IsBlankText(formula) || ctx == nullptr) return field;
+  const Value title = ctx->EvaluarFormula(Value(formula));
+  if (title.IsString() && !IsBlankText(title.AsString())) return AllTrim(title.AsString());
+  return field;
+}
 
 // ---- Utilities -----------------------------------------------------------------------------------
 

@@ -18,10 +18,14 @@
 #include "objects/Field.h"
 #include "objects/TRectangle.h"
 #include "objects/table/AdjacentBorderIndex.h"
+#include "run/FuenteDiagnosticos.h"
+#include "run/NoticeDigest.h"
 
 namespace nv {
 
-class TTable : public TRectangle {
+class TContextoEjecucion;
+
+class TTable : public TRectangle, public FuenteDiagnosticos {
  public:
   /// The table header section; while a section is normalized, the work slot for that section.
   Value hHeader = Value::NewHash();
@@ -69,13 +73,14 @@ class TTable : public TRectangle {
   /// Reads the base keys and the table keys of data (a hash; anything else only normalizes the
   /// sections held), never writing into data, then normalizes and caches the sections.
   Value Load(const Value& data) override;
-  /// The render objects of one page of the table, or nil when it is not visible. Answers nil
-  /// until the record loop is built.
+  /// The render objects of one page of the table (TableRecordLoop), or nil when it is not
+  /// visible or a progress callback cancelled the run.
   Value GenerarRenderizable(const Value& context) override;
-  /// The table as export columns and rows. Answers nil until the export is built.
+  /// The table as plain export data: one column per detail cell, titled from the header, one row
+  /// per record with a visible detail line, over every record whatever the run's base.
   Value GenerarDatosExportables(const Value& context);
-  /// A copy of the timing counters of the last execution.
-  Value GetPerformanceDiagnostics() const;
+  /// A copy of the timing counters of the last execution (the execution engine sums them).
+  Value GetPerformanceDiagnostics() override;
 
   // ---- Normalization -------------------------------------------------------------------------------
 
@@ -174,19 +179,38 @@ class TTable : public TRectangle {
 
   // ---- Records, visibility, groups and the record loop's decisions ---------------------------------
 
-  /// The record list of this run. Empty until the record source is built.
+  /// The record list of this run: the host's runtime list (whole in global mode, else from the
+  /// base on), else the connector's detail records, else the sample records in designer mode.
   Value TablePreviewRecords(const Value& context);
+  /// Which records a record source answers: the window of this run, or every record whatever
+  /// the base (the export).
+  enum class RecordWindow { Run, Whole };
+  Value RecordSource(const Value& context, RecordWindow window);
+  /// The detail records of a runtime data hash: the first "DetalleVar" group that yields any,
+  /// else the hashes of the first fallback key holding some; empty otherwise.
+  static Value RecordsOfData(const Value& data);
+  /// The records of the first "DetalleVar" group that yields any: one hash per line hash, keyed
+  /// group + "." + field (empty field names skipped), typed values unwrapped to their "valor".
+  static Value DetalleVarRecords(const Value& data);
+  /// The context's options hash, or an empty hash.
+  static Value RuntimeOptions(const Value& context);
+  static bool IsDesignerMode(const Value& context);
   /// The global 0-based index of the record at loop index i: i in global mode, else base + i.
   int64_t GlobalRecordIndex(const Value& context, int64_t i);
-  /// Makes the record current for formulas; false (nothing pushed) until records are built.
+  /// Makes the record current for formulas with its neighbours; false (nothing pushed) when the
+  /// context cannot take a record.
   bool PushRecordVariables(const Value& context, const Value& record, int64_t index, int64_t count,
                            const Value& records);
+  /// PushRecordVariables with the global index given.
+  bool PushRecordAt(const Value& context, const Value& record, int64_t index, int64_t global, int64_t count,
+                    const Value& records);
   void PopRecordVariables(const Value& context);
   /// The neighbouring record hash in direction -1 or +1, or nil.
   Value AdjacentRuntimeRecord(const Value& context, const Value& records, int64_t index, int direction);
   void MarkRecordConsumed(const Value& context, int64_t index);
   static std::string NormalizeHashKeyName(const Value& key);
-  /// {visible entries, hidden entries}; two empty lists until visibility is built.
+  /// {visible entries, hidden entries}: lines whose condition is false are dropped, suppressed and
+  /// empty lines hidden.
   Value PartitionSectionLines(const Value& sections, std::string_view sectionKey, const Value& context,
                               const Value& recordIndex);
   Value VisibleSectionLines(const Value& sections, std::string_view sectionKey, const Value& context,
@@ -199,6 +223,11 @@ class TTable : public TRectangle {
   /// true for any other kind.
   static bool RenderizableHasContent(const Value& render);
   bool RuntimeConditionIsTrue(const Value& condition, const Value& context, std::string_view messagePrefix);
+  /// True for the reason of an invalid condition: "condicion no valida", with its accents, or
+  /// with those accents mis-decoded as Latin-1.
+  static bool IsInvalidConditionReason(std::string_view reason);
+  /// The reason as a warning reports it: a mis-decoded spelling gets its accents back.
+  static std::string ReportedReason(std::string_view reason);
   Value GroupExpressions(const Value& sections, const Value& breakExpression);
   Value GroupValue(const Value& expression, const Value& record, const Value& context);
   std::string GroupSignature(const Value& expressions, const Value& record, const Value& context);
@@ -240,6 +269,15 @@ class TTable : public TRectangle {
   static std::string ExportFieldName(const Value& formula);
   std::string ExportHeaderTitle(const Value& headerCell, const std::string& field, const Value& context);
 
+  /// The key of this table's continuation in the context: its id, or, for a table without an id
+  /// or sharing one with an earlier table, the id and its place in the document.
+  std::string ContinuationKey() const;
+  /// Works out the continuation key for this execution (warning once per run when it differs
+  /// from the id).
+  void ResolveContinuationKey(const Value& context);
+  /// section + " " + cId + "[" + line index + "]", as messages name a line.
+  std::string LineReference(std::string_view sectionKey, int64_t lineIndex) const;
+
   // ---- Utilities shared by the table code -----------------------------------------------------------
 
   static Value HGet(const Value& hash, std::string_view key, const Value& def = Value());
@@ -259,6 +297,10 @@ class TTable : public TRectangle {
   static std::span<const Field<TTable>> Fields();
 
  private:
+  /// One export row: each visible line's cells evaluated, nil for the cells of hidden lines; a
+  /// column's type is the type of its first value that is not nil.
+  Value ExportRow(const Array& detail, const std::vector<bool>& visible, const std::vector<std::string>& formulas,
+                  const Value& columns, TContextoEjecucion& ctx);
   /// The table width as a number (nWidth converted).
   Value TableWidth() const;
   /// The colour of a background or border hash: its colour formula's result, else its "cColor",
@@ -267,7 +309,8 @@ class TTable : public TRectangle {
   /// cId + "_" + section key, then "_r" + record index when there is one: the start of every id.
   std::string RenderIdPrefix(std::string_view sectionKey, const Value& recordIndex) const;
   /// Adds elapsed milliseconds to a counter of hPerformanceDiagnostics.
-  void AddElapsed(std::string_view counter, int64_t startMs);
+  void AddElapsed(std::string_view counter, double startMs);
+  friend class TableRecordLoop;
   /// The render object without "permiteSaltoPagina" and "grupoFlujoTexto" (the same hash when
   /// it has neither).
   Value WithoutFlowKeys(const Value& render);
@@ -281,6 +324,10 @@ class TTable : public TRectangle {
     Hash stripped;
     std::vector<size_t> positions;
   } flowFilter_;
+  /// The continuation key when it is not the id; "" otherwise.
+  std::string cContinuationKey_;
+  /// Folds the warnings and discards repeated record after record into one each with a count.
+  NoticeDigest digest_;
 };
 
 }  // namespace nv

@@ -1,6 +1,7 @@
 #include "objects/table/TableMath.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "Accessors.h"
@@ -72,6 +73,11 @@ Value TableMath::Round(const Value& a, int d) { return Value(RoundNumber(AsNumbe
 double TableMath::D(const Value& a) {
   if (const Number* n = a.NumberRef()) return n->AsDouble();
   return ValueDouble(a);
+}
+
+double TableMath::NowMs() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return std::chrono::duration<double, std::milli>(now).count();
 }
 
 }  // namespace nv

@@ -25,6 +25,9 @@ class TableMath {
   static Value Snap(double x, int decimals);
   /// The value as a double (ValueNumber's reading: commas as points, logicals 1 and 0).
   static double D(const Value& a);
+  /// A steady clock in milliseconds with a fraction: per-record timings sum to a real figure
+  /// where whole milliseconds would add up to zero.
+  static double NowMs();
 };
 
 }  // namespace nv

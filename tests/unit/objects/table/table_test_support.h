@@ -26,9 +26,7 @@ inline Value Json(std::string_view text) {
   return v;
 }
 
-/// A table loaded from JSON text; ended when the test's holder goes.
-// The cell objects a table keeps name the table as their owner, so a table is released by End,
-// as its document does for it; the handle given to a test calls End when the test drops it.
+/// A table loaded from JSON text; ended when the test's holder goes, as its document ends it.
 inline std::shared_ptr<TTable> LoadedTable(std::string_view json) {
   auto table = TTable::New();
   table->Load(Json(json));
