@@ -32,6 +32,9 @@ Value FormulaPlanCompiler::BuildExecutablePlan(std::string_view text) {
   TEvaluadorFormulas::DepthGuard guard(ev_.nProfundidad_);
   if (ev_.nProfundidad_ > TEvaluadorFormulas::kMaxDepth)
     return Value();  // too deep to compile: evaluated interpretively
+  // An empty part ("1 +") evaluates to "" interpretively; analysed, the empty text would compile
+  // to false.
+  if (TrimView(text).empty()) return MakeHash({{"tipo", "value"}, {"valor", ""}});
   const FormulaAnalysis& a = ev_.Analizar(text);
   auto compileAll = [&](const std::vector<std::string>& parts, Value& children) {
     children = Value::NewArray();
