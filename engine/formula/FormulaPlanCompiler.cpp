@@ -32,14 +32,15 @@ Value FormulaPlanCompiler::BuildExecutablePlan(std::string_view text) {
   TEvaluadorFormulas::DepthGuard guard(ev_.nProfundidad_);
   if (ev_.nProfundidad_ > TEvaluadorFormulas::kMaxDepth)
     return Value();  // too deep to compile: evaluated interpretively
-  // An empty part ("1 +") evaluates to "" interpretively; analysed, the empty text would compile
-  // to false.
-  if (TrimView(text).empty()) return MakeHash({{"tipo", "value"}, {"valor", ""}});
   const FormulaAnalysis& a = ev_.Analizar(text);
-  auto compileAll = [&](const std::vector<std::string>& parts, Value& children) {
+  // An empty part of a sum ("1 +") is the empty text, as in the interpretive evaluation; the
+  // empty text alone would compile to false and the sum would read "1false". (Empty parts of
+  // logical operators stay false.)
+  auto compileAll = [&](const std::vector<std::string>& parts, bool sum, Value& children) {
     children = Value::NewArray();
     for (const std::string& part : parts) {
-      Value child = BuildExecutablePlan(part);
+      Value child = sum && TrimView(part).empty() ? MakeHash({{"tipo", "value"}, {"valor", ""}})
+                                                  : BuildExecutablePlan(part);
       if (!child.IsHash()) return false;
       children.Append(child);
     }
@@ -76,7 +77,7 @@ Value FormulaPlanCompiler::BuildExecutablePlan(std::string_view text) {
       std::vector<std::string> parts = a.partes;
       std::string_view kind = a.tipo == T::And ? "and" : (a.tipo == T::Or ? "or" : "sum");
       Value children;
-      if (!compileAll(parts, children)) return Value();
+      if (!compileAll(parts, a.tipo == T::Suma, children)) return Value();
       return MakeHash({{"tipo", kind}, {"children", children}});
     }
     case T::Funcion: {
