@@ -7,6 +7,7 @@ packages=(
   rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libzxing-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()
