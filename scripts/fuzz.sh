@@ -37,13 +37,15 @@ for target in $targets; do
   scratch=$(mktemp -d)
   findings="$build/findings/$target"
   mkdir -p "$findings"
-  inputs=("fuzz/corpus/$target")
-  [ -d "fuzz/regressions/$target" ] && inputs+=("fuzz/regressions/$target")
+  inputs=()
+  for folder in "fuzz/corpus/$target" "fuzz/regressions/$target"; do
+    [ -d "$folder" ] && inputs+=("$folder")
+  done
   options=(-max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 -max_len=65536
            -print_final_stats=1 -artifact_prefix="$findings/")
   [ -f "fuzz/$target.dict" ] && options+=(-dict="fuzz/$target.dict")
   echo "== $target: ${seconds}s"
-  if ! nice -n "$nice_level" "$build/fuzz/$target" "${options[@]}" "$scratch" "${inputs[@]}" \
+  if ! nice -n "$nice_level" "$build/fuzz/$target" "${options[@]}" "$scratch" ${inputs[@]+"${inputs[@]}"} \
       > "$build/findings/$target.log" 2>&1; then
     echo "$target: finding, see $build/findings/$target.log and $findings/"
     status=1
