@@ -52,6 +52,8 @@ struct FormulaSessions {
       records.Append(prefixed);
     }
     options.Set("aRegistrosDetalleRuntime", records);
+    // A runaway formula ends with its error value well inside the fuzzer's time limit.
+    options.Set("nLimitePasosFormula", Value::Int(100'000));
     return options;
   }
 

@@ -25,6 +25,9 @@ constexpr size_t kMaxInputBytes = 64 * 1024;
 // Few objects: any run past a couple of pages spools, so spooling is exercised on every input
 // that renders something.
 constexpr int64_t kSpoolObjectLimit = 8;
+// The formula step budget of the run, at most this: a runaway formula must end with its error
+// value well inside the fuzzer's time limit, and the default budget is sized for real runs.
+constexpr int64_t kFormulaSteps = 100'000;
 
 // The pages as bytes, so that in-memory and spooled pages compare whole.
 std::string PagesBytes(TDocumentoRenderizable& documento) {
@@ -40,6 +43,10 @@ void Run(const Value& input) {
   // A host never hands a run progress blocks it did not make; the fuzzer cannot make any.
   options.AsHash().Erase("bProgressRecord");
   options.AsHash().Erase("bProgressPage");
+  const Value steps = HGet(options, "nLimitePasosFormula");
+  if (!steps.IsNumber() || ValueInt(steps) <= 0 || ValueInt(steps) > kFormulaSteps) {
+    options.Set("nLimitePasosFormula", Value::Int(kFormulaSteps));
+  }
   fuzz::FuzzSession session(HGet(input, "template"), HGet(input, "data"), options);
   auto composicion = TMotorComposicion::New(Value::NewHash());
   composicion->Create();
