@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,7 @@ using namespace nv;
 namespace {
 
 constexpr size_t kMaxFormulaBytes = 4096;
+constexpr size_t kInputsPerSession = 5000;
 
 constexpr std::string_view kData = R"({
   "DataVar": {"DATOS": {"NOMBRE": "Ana", "TOTAL": 1234.50, "CANTIDAD": 3, "FECHA": "15/01/2026", "ACTIVO": true}},
@@ -80,7 +82,13 @@ bool Comparable(const std::string& formula) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > kMaxFormulaBytes) return -1;
-  static FormulaSessions sessions;
+  // The evaluators keep the analysis and plan of every formula text they meet for their life, as
+  // a template's formulas are few; hundreds of thousands of fuzzed texts are not, so the sessions
+  // are made afresh now and then to keep memory flat.
+  static std::unique_ptr<FormulaSessions> held;
+  static size_t evaluated = 0;
+  if (!held || ++evaluated % kInputsPerSession == 0) held = std::make_unique<FormulaSessions>();
+  FormulaSessions& sessions = *held;
   const std::string formula(reinterpret_cast<const char*>(data), size);
 
   const Value plan = sessions.planned.contexto->CompilarPlanFormula(Value(formula));
