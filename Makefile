@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: deps configure build run test test-release test-asan bench install deb clean
+.PHONY: deps configure build run test test-release test-asan bench fuzz install deb clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -36,6 +36,12 @@ test: test-release test-asan
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
+# Builds the fuzz targets with clang (and their tests) in build-fuzz/ and runs each for
+# FUZZ_SECONDS seconds; see scripts/fuzz.sh.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash scripts/fuzz.sh
+
 PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
@@ -45,4 +51,4 @@ deb:
 	bash scripts/build-deb.sh $(BUILD)/deb
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -16,6 +16,8 @@ packages=(
   fonts-liberation2 fonts-dejavu-core
   # The export tests read PDFs back, check SVG and rasterize it.
   poppler-utils libxml2-utils librsvg2-bin
+  # The fuzz targets: clang with libFuzzer and its sanitizer runtimes.
+  clang libclang-rt-14-dev
 )
 
 missing=()

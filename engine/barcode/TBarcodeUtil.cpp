@@ -241,6 +241,11 @@ std::string TBarcodeUtil::Ean8Modules(std::string_view digits) {
 }
 
 std::vector<int> TBarcodeUtil::Code128Values(std::string_view text, bool gs1) {
+  // Group separators before the first element separate nothing, and a scanner reads an FNC1
+  // right after the leading one as an application marker, not as a separator: they are left out.
+  if (gs1) {
+    while (!text.empty() && text.front() == 29) text.remove_prefix(1);
+  }
   std::vector<int> values;
   values.reserve(text.size() + 6);
   bool setC = DigitRunFrom(text, 0) >= 4;

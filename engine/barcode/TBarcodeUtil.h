@@ -42,7 +42,8 @@ class TBarcodeUtil : public Object {
   /// Returns the canonical type name of a type text, "" when unsupported.
   static std::string_view CanonicalType(std::string_view type);
   /// Returns the Code 128 symbol values of `text` (start, data, check, stop), or an empty list
-  /// when a byte cannot be encoded; `gs1` adds the leading FNC1 and turns byte 29 into FNC1.
+  /// when a byte cannot be encoded; `gs1` adds the leading FNC1 and turns byte 29 into FNC1
+  /// (group separators before the first other byte are left out).
   static std::vector<int> Code128Values(std::string_view text, bool gs1);
   /// Returns the module string of a list of Code 128 symbol values ("" for a value outside 0-106).
   static std::string Code128Modules(const std::vector<int>& values);

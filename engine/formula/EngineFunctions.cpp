@@ -1,6 +1,7 @@
 #include "formula/EngineFunctions.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 #include "Accessors.h"
@@ -57,9 +58,13 @@ Value EngineFunctions::Call(std::string_view key, const std::vector<std::string>
     if (!isTrue("lTotalPaginasConocido")) return Value(lastRecord);
     return Value(page() >= pages());
   }
-  if (key == "PAGEBY") return Value::Int(PageBy(arg1, vars));
-  if (key == "TOTALPAGESBY") return Value::Int(TotalPagesBy(arg1, vars));
-  if (key == "LASTPAGEBY") return Value(PageBy(arg1, vars) >= TotalPagesBy(arg1, vars));
+  if (key == "PAGEBY") return Value::Int(PageBy(PaginasDeClave(arg1, vars)));
+  if (key == "TOTALPAGESBY") return Value::Int(TotalPagesBy(PaginasDeClave(arg1, vars)));
+  if (key == "LASTPAGEBY") {
+    // The key is evaluated once for both numbers.
+    const std::vector<int64_t> pages = PaginasDeClave(arg1, vars);
+    return Value(PageBy(pages) >= TotalPagesBy(pages));
+  }
   if (key == "ASKSTRING") return AskString(args, vars);
   if (key == "PROJECTPATH") return ProjectPath(args, vars);
   if (key == "SUM") return Sum(arg1, vars);
@@ -108,12 +113,15 @@ std::vector<int64_t> EngineFunctions::PaginasPorClave(const std::string& keyText
   return out;
 }
 
-int64_t EngineFunctions::TotalPagesBy(std::string_view key, const Value& vars) {
-  return std::max<int64_t>(1, static_cast<int64_t>(PaginasPorClave(ResolverClavePaginacion(key, vars)).size()));
+std::vector<int64_t> EngineFunctions::PaginasDeClave(std::string_view key, const Value& vars) {
+  return PaginasPorClave(ResolverClavePaginacion(key, vars));
 }
 
-int64_t EngineFunctions::PageBy(std::string_view key, const Value& vars) {
-  std::vector<int64_t> pages = PaginasPorClave(ResolverClavePaginacion(key, vars));
+int64_t EngineFunctions::TotalPagesBy(const std::vector<int64_t>& pages) {
+  return std::max<int64_t>(1, static_cast<int64_t>(pages.size()));
+}
+
+int64_t EngineFunctions::PageBy(const std::vector<int64_t>& pages) {
   if (pages.empty()) return 1;
   int64_t current = std::max<int64_t>(1, TruncNumber(HGet(ev_.hEstadoEjecucion, "nPaginaActual"), 1));
   auto it = std::find(pages.begin(), pages.end(), current);
@@ -133,21 +141,31 @@ Value EngineFunctions::Sum(std::string_view expression, const Value& vars) {
   int64_t idx = TruncNumber(HGet(ev_.hEstadoEjecucion, "nIndiceRegistro"), -1);
   size_t count = (*list)->size();
   size_t limit = idx >= 0 ? std::min(static_cast<size_t>(idx) + 1, count) : count;
-  Value total = Value::Int(0);
+  if (const Value* known = memo_.Find(EvaluationMemo::Kind::Sum, text, vars)) return *known;
   // Copy the records pointer: evaluating may replace the options array.
   ArrayPtr keep = *list;
+  Value total;
+  if (NamesRecordField(text, vars)) {
+    total = sums_.Total(keep, limit, text, [&](const Value& record) -> std::optional<Value> {
+      if (!HashHasKeyFormula(record, text)) return std::nullopt;
+      return ev_.EvalText(text, EvaluationMemo::ScopeOver(vars, record));
+    });
+  }
+  if (total.IsNil()) total = SumByWalking(text, vars, keep, limit);
+  memo_.Store(EvaluationMemo::Kind::Sum, text, vars, total);
+  return total;
+}
+
+Value EngineFunctions::SumByWalking(std::string_view text, const Value& vars, const ArrayPtr& records, size_t limit) {
+  // Record scopes are worth keeping only when the argument walks the records again: then every
+  // nested walk reuses them, and each argument is evaluated once per record scope.
+  const bool nested = Upper(text).find("SUM") != std::string::npos;
+  Value total = Value::Int(0);
   for (size_t i = 0; i < limit; ++i) {
-    const Value& record = (*keep)[i];
-    const HashPtr* fields = record.HashRef();
-    if (!fields) continue;
-    Value scope = Value::NewHash();
-    Hash& target = scope.AsHash();
-    if (const HashPtr* base = vars.HashRef()) {
-      target.reserve((*base)->size() + (*fields)->size());
-      for (const auto& entry : **base) target.Put(entry.first, entry.second);
-    }
-    for (const auto& entry : **fields) target.Put(entry.first, entry.second);
-    Value v = ev_.EvalText(text, scope);
+    const Value& record = (*records)[i];
+    if (!record.IsHash()) continue;
+    Value v = nested ? EvalOnce(text, memo_.RecordScope(vars, record))
+                     : ev_.EvalText(text, EvaluationMemo::ScopeOver(vars, record));
     if (!EsNumerico(v)) continue;
     try {
       total = OpAdd(total, FormulaOperators::NumberThroughText(v));
@@ -155,6 +173,22 @@ Value EngineFunctions::Sum(std::string_view expression, const Value& vars) {
     }
   }
   return FormulaOperators::IntegerWhenIntegral(total);
+}
+
+bool EngineFunctions::NamesRecordField(std::string_view text, const Value& vars) const {
+  if (!FormulaSplitter::IsIdentifier(text) || EsTextoNumerico(text)) return false;
+  if (FormulaSplitter::BooleanWord(text) >= 0 || ev_.FindConstant(text) != nullptr) return false;
+  // A text-valued user variable or accumulator is a formula evaluated in the scope.
+  const std::string upper = Upper(text);
+  if (StartsWith(upper, "VAR.") || StartsWith(upper, "SUM.")) return false;
+  return !HashHasKeyFormula(vars, text);
+}
+
+Value EngineFunctions::EvalOnce(std::string_view text, const Value& scope) {
+  if (const Value* known = memo_.Find(EvaluationMemo::Kind::Argument, text, scope)) return *known;
+  Value value = ev_.EvalText(text, scope);
+  memo_.Store(EvaluationMemo::Kind::Argument, text, scope, value);
+  return value;
 }
 
 Value EngineFunctions::AskString(const std::vector<std::string>& args, const Value& vars) {
@@ -200,8 +234,11 @@ bool EngineFunctions::GroupChanged(std::string_view expression, const Value& var
   if (idx <= 0) return true;
   Value previous = HGet(ev_.hEstadoEjecucion, "hRegistroAnterior");
   if (!previous.IsHash() || previous.Len() == 0) return true;
-  Value current = ev_.EvalText(expression, vars);
-  Value before = ev_.EvalText(expression, ev_.HashMergeVariables(vars, previous));
+  // Each scope's value is remembered: nested group changes would otherwise double the work at
+  // every level.
+  Value current = EvalOnce(expression, vars);
+  Value before =
+      EvalOnce(expression, memo_.PreviousRecordScope(vars, [&] { return ev_.HashMergeVariables(vars, previous); }));
   try {
     return !ExactEqual(current, before);
   } catch (const RuntimeError&) {

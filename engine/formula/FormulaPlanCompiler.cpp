@@ -33,10 +33,16 @@ Value FormulaPlanCompiler::BuildExecutablePlan(std::string_view text) {
   if (ev_.nProfundidad_ > TEvaluadorFormulas::kMaxDepth)
     return Value();  // too deep to compile: evaluated interpretively
   const FormulaAnalysis& a = ev_.Analizar(text);
-  auto compileAll = [&](const std::vector<std::string>& parts, Value& children) {
+  // An empty operand of a sum or a comparison ("1 +", "<> X") is the empty text, as in the
+  // interpretive evaluation; the empty text alone would compile to false, and "1 +" would read
+  // "1false". (Empty parts of logical operators stay false.)
+  auto compileOperand = [&](std::string_view part) {
+    return TrimView(part).empty() ? MakeHash({{"tipo", "value"}, {"valor", ""}}) : BuildExecutablePlan(part);
+  };
+  auto compileAll = [&](const std::vector<std::string>& parts, bool sum, Value& children) {
     children = Value::NewArray();
     for (const std::string& part : parts) {
-      Value child = BuildExecutablePlan(part);
+      Value child = sum ? compileOperand(part) : BuildExecutablePlan(part);
       if (!child.IsHash()) return false;
       children.Append(child);
     }
@@ -55,9 +61,9 @@ Value FormulaPlanCompiler::BuildExecutablePlan(std::string_view text) {
     }
     case T::Comparacion: {
       std::string left = a.left, op = a.op, right = a.right;
-      Value l = BuildExecutablePlan(left);
+      Value l = compileOperand(left);
       if (!l.IsHash()) return Value();
-      Value r = BuildExecutablePlan(right);
+      Value r = compileOperand(right);
       if (!r.IsHash()) return Value();
       return MakeHash({{"tipo", "comparison"}, {"left", l}, {"operator", op}, {"right", r}});
     }
@@ -73,7 +79,7 @@ Value FormulaPlanCompiler::BuildExecutablePlan(std::string_view text) {
       std::vector<std::string> parts = a.partes;
       std::string_view kind = a.tipo == T::And ? "and" : (a.tipo == T::Or ? "or" : "sum");
       Value children;
-      if (!compileAll(parts, children)) return Value();
+      if (!compileAll(parts, a.tipo == T::Suma, children)) return Value();
       return MakeHash({{"tipo", kind}, {"children", children}});
     }
     case T::Funcion: {

@@ -163,6 +163,7 @@ Value TEvaluadorFormulas::End() {
 }
 
 void TEvaluadorFormulas::ClearCaches() {
+  engineFunctions_.ClearCaches();
   hFormulaPlanCache.clear();
   hExecutablePlanCache = Value::NewHash();
   hResolvedVariableCache = Value::NewHash();
@@ -172,6 +173,7 @@ void TEvaluadorFormulas::ClearCaches() {
 std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::SetOpciones(const Value& opciones) {
   hOpciones = opciones.IsHash() ? opciones : Value::NewHash();
   hResolvedVariableCache = Value::NewHash();
+  engineFunctions_.ClearCaches();
   return std::static_pointer_cast<TEvaluadorFormulas>(shared_from_this());
 }
 
@@ -239,6 +241,8 @@ std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::SetEstadoEjecucion(const
 }
 
 std::shared_ptr<TEvaluadorFormulas> TEvaluadorFormulas::ClearResolvedVariableCache() {
+  // The state changed: what was remembered under the old state no longer holds.
+  engineFunctions_.ClearMemo();
   if (const HashPtr* h = hResolvedVariableCache.HashRef(); h && (*h)->empty()) {
     return std::static_pointer_cast<TEvaluadorFormulas>(shared_from_this());
   }
@@ -279,6 +283,31 @@ Value TEvaluadorFormulas::ResetLastError() {
 }
 
 Value TEvaluadorFormulas::EvalText(std::string_view raw, const Value& vars) {
+  if (nProfundidad_ > 0) return EvalStep(raw, vars);
+  BeginEvaluation();
+  return EndEvaluation(EvalStep(raw, vars));
+}
+
+void TEvaluadorFormulas::BeginEvaluation() {
+  nPasos_ = 0;
+  const Value limit = HGet(hOpciones, "nLimitePasosFormula");
+  nLimitePasos_ = limit.IsNumber() && ValueInt(limit) > 0 ? ValueInt(limit) : kLimitePasosPorDefecto;
+  engineFunctions_.ClearMemo();
+}
+
+Value TEvaluadorFormulas::EndEvaluation(Value result) {
+  engineFunctions_.ClearMemo();
+  if (nPasos_ <= nLimitePasos_) return result;
+  return ErrorText(LimitePasosTexto());
+}
+
+std::string TEvaluadorFormulas::LimitePasosTexto() const {
+  return "[Limite de pasos de evaluacion superado: " + std::to_string(nLimitePasos_) + "]";
+}
+
+Value TEvaluadorFormulas::EvalStep(std::string_view raw, const Value& vars) {
+  // Once the budget is spent every step fails at once, so the evaluation unwinds quickly.
+  if (++nPasos_ > nLimitePasos_) return ErrorText(LimitePasosTexto());
   // Most texts reach here already trimmed and without outer parentheses; only the others are
   // copied.
   std::string stripped;
@@ -431,7 +460,12 @@ Value TEvaluadorFormulas::CompileFormulaPlan(const Value& formula) {
 
 Value TEvaluadorFormulas::EvaluateFormulaPlan(const Value& plan, const Value& hVariables) {
   if (!plan.IsHash()) return Value();
-  return planEvaluator_.EvaluateFormulaPlanInternal(plan, hVariables.IsHash() ? hVariables : EmptyHash());
+  const Value& vars = hVariables.IsHash() ? hVariables : EmptyHash();
+  if (nProfundidad_ > 0) return planEvaluator_.EvaluateFormulaPlanInternal(plan, vars);
+  // A plan evaluated from outside is a top-level evaluation, with its own budget and memo.
+  BeginEvaluation();
+  DepthGuard guard(nProfundidad_);
+  return EndEvaluation(planEvaluator_.EvaluateFormulaPlanInternal(plan, vars));
 }
 
 Value TEvaluadorFormulas::CompileSimpleAccumulatorPlan(const Value& plan) {

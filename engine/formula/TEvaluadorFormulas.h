@@ -15,6 +15,7 @@
 //   SimpleAccumulatorPlans                                  the narrow plans of accumulator sums
 //   FormulaOperators                                        comparison, sum, numbers through text
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -47,7 +48,9 @@ class TEvaluadorFormulas : public Object {
  public:
   // ---- Data members (public, documented names) ----
   /// Options hash shared with the execution context ("detectarCircularidad", "hAskStringValues",
-  /// "cProjectFilePath", "cProjectPath", "cProjectFileName", "aRegistrosDetalleRuntime").
+  /// "cProjectFilePath", "cProjectPath", "cProjectFileName", "aRegistrosDetalleRuntime", and
+  /// "nLimitePasosFormula": the evaluation steps one formula may take, 5,000,000 by default,
+  /// past which the formula gives the error value "[Limite de pasos de evaluacion superado: n]").
   Value hOpciones;
   /// Named constants, upper-case keys.
   Value hConstantes;
@@ -167,8 +170,18 @@ class TEvaluadorFormulas : public Object {
   };
 
   /// The value of a formula text: through its executable plan when it has one, else
-  /// interpretively. The text may carry blanks and enclosing parentheses.
+  /// interpretively. The text may carry blanks and enclosing parentheses. Called from outside any
+  /// evaluation, it is a top-level evaluation: see BeginEvaluation.
   Value EvalText(std::string_view text, const Value& vars);
+  /// One step of an evaluation: counts it against the budget, then evaluates.
+  Value EvalStep(std::string_view text, const Value& vars);
+  /// Starts a top-level evaluation: the step count starts at 0, the budget is read from the
+  /// options ("nLimitePasosFormula", a positive number; kLimitePasosPorDefecto otherwise) and the
+  /// engine functions' memo is emptied.
+  void BeginEvaluation();
+  /// The result of a top-level evaluation, or the budget's error value when it was spent.
+  Value EndEvaluation(Value result);
+  std::string LimitePasosTexto() const;
   /// Sets the last error to message and returns it as the error value.
   Value ErrorText(std::string message);
   /// The named constant the trimmed, upper-cased text names; null when none.
@@ -187,6 +200,11 @@ class TEvaluadorFormulas : public Object {
   FormulaPlanEvaluator planEvaluator_{*this};
   EngineFunctions engineFunctions_{*this};
   SimpleAccumulatorPlans accumulatorPlans_{*this};
+  // Steps one top-level evaluation may take: far above any real formula (a running sum over
+  // a million records takes about three million), yet it ends a runaway one in seconds.
+  static constexpr int64_t kLimitePasosPorDefecto = 5'000'000;
+  int64_t nPasos_ = 0;
+  int64_t nLimitePasos_ = kLimitePasosPorDefecto;
   bool lUsarPlanes_ = true;
   uint64_t pageStateReads_ = 0;
   Object* libRaw_ = nullptr;

@@ -1,7 +1,6 @@
 #include "run/TEjecucionEtiquetas.h"
 
 #include <algorithm>
-#include <cmath>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -85,8 +84,7 @@ Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, co
   const int64_t n = static_cast<int64_t>(registros.Len());
   const int64_t cells = grid.CeldasPorHoja();
   const int64_t skipped = EtiquetaInicial(cells) - 1;
-  const int64_t sheets =
-      std::max<int64_t>(1, CEILINGLOCAL(static_cast<double>(n + skipped) / static_cast<double>(cells)));
+  const int64_t sheets = HojasNecesarias(n, skipped, cells);
 
   auto documento = TDocumentoRenderizable::New(ValueNumber(HGet(pagina, "ancho", Value::Int(0))),
                                                ValueNumber(HGet(pagina, "alto", Value::Int(0))));
@@ -95,7 +93,10 @@ Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, co
   documento->SetAutoPageSpooling(HGet(Opciones(), "nAutoSpoolObjectLimit"));
   Value sheet = Value::NewArray();
   int64_t currentSheet = 1;
-  int64_t slot = skipped;
+  // The slot counter is kept as its sheet and its cell: one counter over all sheets would pass the
+  // largest integer when the grid saturates and the run starts at its last cell.
+  int64_t slotSheet = 1;
+  int64_t cell = skipped;
   const bool progress = TieneProgreso();
   paginacion_.SetIgnorarSaltosPagina(true);
   if (objetos.IsArray()) resueltos_.reserve(objetos.Len());
@@ -110,22 +111,23 @@ Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, co
       return Value();
     }
     if (etiquetas_ != nullptr) {
-      etiquetas_->EntrarRegistroEtiqueta(slot / cells + 1, sheets, list[static_cast<size_t>(i - 1)], i - 1, n,
+      etiquetas_->EntrarRegistroEtiqueta(slotSheet, sheets, list[static_cast<size_t>(i - 1)], i - 1, n,
                                          Vecino(list, i - 2), Vecino(list, i));
     }
 
     Value groups = paginacion_.DividirObjetos(TFlujoTexto::Recolocar(ComponerEtiqueta(objetos)));
     for (const Value& group : groups.AsArray()) {
-      const int64_t cell = slot % cells;
-      const int64_t sheetOfCell = slot / cells + 1;
-      if (sheetOfCell != currentSheet) {
+      if (slotSheet != currentSheet) {
         if (!CerrarHoja(*documento, sheet, progress)) return Value();
         sheet = Value::NewArray();
-        currentSheet = sheetOfCell;
+        currentSheet = slotSheet;
       }
       const auto [dx, dy] = grid.PosicionCelda(cell);
       for (const Value& objeto : group.AsArray()) sheet.Append(DesplazarRenderizable(objeto, dx, dy, i, cell + 1));
-      ++slot;
+      if (++cell == cells) {
+        cell = 0;
+        ++slotSheet;
+      }
     }
     if (etiquetas_ != nullptr) etiquetas_->PopRegistroDetalle();
   }
@@ -196,9 +198,19 @@ Value TEjecucionEtiquetas::DesplazarRenderizable(const Value& objeto, double dx,
   return objeto;
 }
 
-int64_t TEjecucionEtiquetas::CEILINGLOCAL(double n) {
-  double whole = std::trunc(n);
-  return static_cast<int64_t>(whole) + (n > whole ? 1 : 0);
+int64_t TEjecucionEtiquetas::HojasNecesarias(int64_t labels, int64_t skipped, int64_t cells) {
+  // Without forming the sum: with a saturated grid the skipped cells alone come close to the
+  // largest integer, and as doubles the sum would round the labels away.
+  int64_t sheets = labels / cells;
+  int64_t rest = labels % cells;
+  if (rest >= cells - skipped) {
+    ++sheets;
+    rest -= cells - skipped;
+  } else {
+    rest += skipped;
+  }
+  if (rest > 0) ++sheets;
+  return std::max<int64_t>(1, sheets);
 }
 
 }  // namespace nv

@@ -50,8 +50,10 @@ class TEjecucionEtiquetas {
   ObjetoComponible* Resolver(size_t k, const Value& objeto);
   /// Moves a render object by (dx, dy) mm and tags it with its record (from 1) and cell (from 1).
   static Value DesplazarRenderizable(const Value& objeto, double dx, double dy, int64_t registro, int64_t cell);
-  /// The smallest integer not below n.
-  static int64_t CEILINGLOCAL(double n);
+  /// The sheets a run of labels fills when it starts after `skipped` cells (fewer than cells, the
+  /// cells of one sheet): the ceiling of (labels + skipped) / cells, at least 1, exact for any
+  /// counts up to the largest integer.
+  static int64_t HojasNecesarias(int64_t labels, int64_t skipped, int64_t cells);
 
   struct ObjetoResuelto {
     Value objeto;  // held, so that the object stays alive while it is remembered

@@ -160,7 +160,9 @@ TEST(BarcodeUtil, Gs1ModeAddsFnc1AndTurnsGroupSeparatorsIntoFnc1) {
   EXPECT_EQ(Values("10AB\x1D" "3712", true), WithCheckAndStop({104, 102, 17, 16, 33, 34, 102, 99, 37, 12}));
   EXPECT_EQ(Values("10123\x1D" "37", true), WithCheckAndStop({105, 102, 10, 12, 100, 19, 102, 19, 23}));
   EXPECT_EQ(Values("A\x1D" "1234", true), WithCheckAndStop({104, 102, 33, 102, 99, 12, 34}));
-  EXPECT_EQ(Values("\x1D", true), WithCheckAndStop({104, 102, 102}));
+  // Separators before the first element are left out (a second leading FNC1 reads as a marker).
+  EXPECT_EQ(Values("\x1D", true), WithCheckAndStop({104, 102}));
+  EXPECT_EQ(Values("\x1D\x1D" "0112", true), Values("0112", true));
 
   const Value result = Make(Value("10AB\x1D" "3712"), Value("GS1-128"));
   EXPECT_EQ(result["barcodeTipo"].AsString(), "EAN128");
@@ -257,6 +259,18 @@ TEST(BarcodeUtilReader, ReadsEveryLinearSymbology) {
     EXPECT_EQ(decoded->bytes, text);
     EXPECT_EQ(decoded->symbology, "]C0");
   }
+}
+
+TEST(BarcodeUtilReader, LeadingGroupSeparatorsOfGs1ContentAreNotEncoded) {
+  // Encoded, a leading separator became an FNC1 in second place, which a scanner reads as an
+  // application marker: the symbol did not read back as its content.
+  const Value result = Make(Value(std::string("\x1d\x1d" "0109501101530003")), Value("GS1-128"));
+  EXPECT_EQ(result["texto"].AsString(), "\x1d\x1d" "0109501101530003");
+  EXPECT_EQ(BitsOf(result), BitsOf(Make(Value("0109501101530003"), Value("GS1-128"))));
+  const auto decoded = ReadLinear(result, ZXing::BarcodeFormat::Code128);
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_EQ(decoded->symbology, "]C1");
+  EXPECT_EQ(decoded->bytes, "0109501101530003");
 }
 
 TEST(BarcodeUtilReader, ReadsGs1WithGroupSeparators) {

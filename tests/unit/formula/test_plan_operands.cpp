@@ -169,3 +169,14 @@ TEST(NumberComparison, AgreesWithTheRuntimeOnReReadNumbers) {
   }
   ev->End();
 }
+
+TEST_F(PlanOperands, EmptyOperandsOfASumOrAComparisonEvaluateAsTheInterpreterDoes) {
+  // An empty operand compiled to false, so "1 +" gave "1false" through its plan and "1" without.
+  Value vars = Value::NewHash();
+  vars.Set("DATOS.X", "uno");
+  for (const std::string formula : {"1 +", "+ 2", "DATOS.X + ", "1 + + 2", "IIF(1 +, 2, 3)",
+                                    "<> Upper('a')", "DATOS.X == ", "'' == ", "<= DATOS.NADA"}) {
+    ExpectSame(formula, vars);
+  }
+  EXPECT_EQ(Planned("1 +", vars), "1");
+}

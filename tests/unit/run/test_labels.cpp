@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -313,6 +314,25 @@ TEST(Labels, HugeGridCountsSaturateInsteadOfOverflowing) {
   // Every label fits the first sheet of such a grid.
   EXPECT_EQ(ValueInt(doc->TotalPaginas()), 1);
   EXPECT_EQ(doc->GetPagina(Value::Int(1))["objetos"].Len(), 3u);
+}
+
+TEST(Labels, StartAtTheLargestCellOfASaturatedGridDoesNotOverflow) {
+  // The start cell is the grid's last cell; counting on from it past the largest integer was
+  // undefined behaviour and placed labels nowhere near a sheet.
+  Labels l(3);
+  l.plantilla->layout.Set("nColumns", Value::Int(int64_t{1} << 40));
+  l.plantilla->layout.Set("nRows", Value::Int(int64_t{1} << 40));
+  l.contexto->opciones.Set("nEtiquetaInicial", Value::Int(INT64_MAX));
+  auto doc = l.Run();
+  ASSERT_TRUE(doc);
+  ASSERT_EQ(ValueInt(doc->TotalPaginas()), 2);
+  const Value first = doc->GetPagina(Value::Int(1))["objetos"];
+  ASSERT_EQ(first.Len(), 1u);
+  EXPECT_EQ(ValueInt(first.Item(1)["debugEtiqueta"]["nSlot"]), INT64_MAX);
+  // The next labels start the second sheet at its first cells.
+  EXPECT_EQ(Where(*doc, "2"), "2:6,5");
+  EXPECT_EQ(Where(*doc, "3"), "2:28,5");
+  EXPECT_EQ(l.contexto->log.front(), "estado 1/2");
 }
 
 TEST(Labels, ObjectThatKeepsItsRenderObjectGetsItsOwnCopyPerLabel) {

@@ -1,0 +1,47 @@
+#include "formula/RecordSumCache.h"
+
+#include "Accessors.h"
+#include "Runtime.h"
+#include "formula/FormulaOperators.h"
+
+namespace nv {
+
+void RecordSumCache::Clear() {
+  records_.reset();
+  recordCount_ = 0;
+  fields_.clear();
+}
+
+Value RecordSumCache::Total(const ArrayPtr& records, size_t count, std::string_view field,
+                            const FieldValue& valueOf) {
+  if (records == nullptr) return Value();
+  if (records.get() != records_.get() || records->size() < recordCount_) {
+    Clear();
+    records_ = records;
+  }
+  recordCount_ = records->size();
+  FieldTotals& totals = fields_[std::string(field)];
+  while (totals.totals.size() < count && !totals.broken) {
+    const Value& record = (*records)[totals.totals.size()];
+    Value running = totals.totals.empty() ? Value::Int(0) : totals.totals.back();
+    if (record.IsHash()) {
+      const std::optional<Value> value = valueOf(record);
+      if (!value) {
+        totals.broken = true;
+        break;
+      }
+      if (EsNumerico(*value)) {
+        try {
+          running = OpAdd(running, FormulaOperators::NumberThroughText(*value));
+        } catch (const RuntimeError&) {
+        }
+      }
+    }
+    totals.totals.push_back(std::move(running));
+  }
+  if (totals.totals.size() < count) return Value();
+  if (count == 0) return Value::Int(0);
+  return FormulaOperators::IntegerWhenIntegral(totals.totals[count - 1]);
+}
+
+}  // namespace nv
