@@ -20,6 +20,11 @@ set(NORVANE_INSTALLED_LIBRARIES
 # include/norvane/run/X.h), which is the path the sources include it by. Every other header stays
 # private.
 set(NORVANE_PUBLIC_HEADERS
+  export/Exporter.h
+  export/ExportOptions.h
+  export/ExportWarnings.h
+  export/MemoryOutputTarget.h
+  export/OutputTarget.h
   runtime/Accessors.h
   runtime/Hash.h
   runtime/HashKey.h
@@ -27,12 +32,14 @@ set(NORVANE_PUBLIC_HEADERS
   runtime/Json.h
   runtime/Object.h
   runtime/Runtime.h
+  runtime/TextLines.h
   runtime/Value.h
   engine/data/TConectorDatos.h
   engine/data/TConectorDatosReg.h
   engine/document/TDocument.h
   engine/document/TPlantilla.h
   engine/formula/EngineFunctions.h
+  engine/formula/EvaluationMemo.h
   engine/formula/FormulaAnalysis.h
   engine/formula/FormulaAnalysisCache.h
   engine/formula/FormulaInterpreter.h
@@ -40,6 +47,7 @@ set(NORVANE_PUBLIC_HEADERS
   engine/formula/FormulaPlanCompiler.h
   engine/formula/FormulaPlanEvaluator.h
   engine/formula/FormulaPlanNode.h
+  engine/formula/RecordSumCache.h
   engine/formula/SimpleAccumulatorPlans.h
   engine/formula/TEvaluadorFormulas.h
   engine/output/PageSpool.h
@@ -55,6 +63,7 @@ set(NORVANE_PUBLIC_HEADERS
   engine/run/TMotorComposicion.h
   engine/run/TMotorEjecucion.h
   engine/run/TMotorPaginacion.h
+  engine/run/TPaginadorInforme.h
   engine/version/Version.h)
 
 set(NORVANE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Norvane)
