@@ -14,10 +14,10 @@ constexpr int kMaxDepth = 200;
 
 }  // namespace
 
-std::vector<FormulaIssue> FormulaCheck::Analyse(std::string_view formula, std::vector<std::string>& names) {
+std::vector<FormulaFault> FormulaCheck::Analyse(std::string_view formula, std::vector<std::string>& names) {
   FormulaCheck check(formula, names);
   if (check.CheckBalance()) check.Walk(formula);
-  return std::move(check.issues_);
+  return std::move(check.faults_);
 }
 
 // The splitter reads an unclosed quote or parenthesis as running to the end of the formula, which
@@ -37,18 +37,18 @@ bool FormulaCheck::CheckBalance() {
       open.push_back(i);
     } else if (c == ')') {
       if (open.empty()) {
-        issues_.push_back({i + 1, "a closing parenthesis without an opening one"});
+        faults_.push_back({i + 1, "a closing parenthesis without an opening one"});
         return false;
       }
       open.pop_back();
     }
   }
   if (quote != 0) {
-    issues_.push_back({quoteAt + 1, std::string("a text opened by ") + quote + " is never closed"});
+    faults_.push_back({quoteAt + 1, std::string("a text opened by ") + quote + " is never closed"});
     return false;
   }
   if (!open.empty()) {
-    issues_.push_back({open.back() + 1, "a parenthesis is never closed"});
+    faults_.push_back({open.back() + 1, "a parenthesis is never closed"});
     return false;
   }
   return true;
@@ -56,7 +56,7 @@ bool FormulaCheck::CheckBalance() {
 
 void FormulaCheck::Report(std::string_view piece, std::string message) {
   size_t at = formula_.find(piece);
-  issues_.push_back({at == std::string_view::npos ? 1 : at + 1, std::move(message)});
+  faults_.push_back({at == std::string_view::npos ? 1 : at + 1, std::move(message)});
 }
 
 void FormulaCheck::Walk(std::string_view raw) {

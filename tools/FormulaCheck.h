@@ -10,7 +10,7 @@
 
 namespace nv::cli {
 
-struct FormulaIssue {
+struct FormulaFault {
   /// 1-based byte position in the formula of the piece at fault.
   size_t position = 1;
   std::string message;
@@ -18,9 +18,9 @@ struct FormulaIssue {
 
 class FormulaCheck {
  public:
-  /// Analyses formula the way the evaluator splits it. Returns its issues, and appends to names
+  /// Analyses formula the way the evaluator splits it. Returns its faults, and appends to names
   /// each variable name the formula reads (identifiers and "@" names, as written).
-  static std::vector<FormulaIssue> Analyse(std::string_view formula, std::vector<std::string>& names);
+  static std::vector<FormulaFault> Analyse(std::string_view formula, std::vector<std::string>& names);
 
  private:
   FormulaCheck(std::string_view formula, std::vector<std::string>& names) : formula_(formula), names_(names) {}
@@ -31,7 +31,7 @@ class FormulaCheck {
 
   std::string_view formula_;
   std::vector<std::string>& names_;
-  std::vector<FormulaIssue> issues_;
+  std::vector<FormulaFault> faults_;
   int depth_ = 0;
 };
 

@@ -167,8 +167,8 @@ void TemplateCheck::CheckFormula(const CheckProblem& where, const std::string& m
   if (!formula.IsString() || IsBlankText(formula.AsString())) return;
   FormulaNames use{where, formula.AsString(), {}};
   use.where.member = member;
-  for (const FormulaIssue& issue : FormulaCheck::Analyse(use.formula, use.names)) {
-    Add(where, "formula", member, issue.message, static_cast<int64_t>(issue.position));
+  for (const FormulaFault& fault : FormulaCheck::Analyse(use.formula, use.names)) {
+    Add(where, "formula", member, fault.message, static_cast<int64_t>(fault.position));
   }
   if (!use.names.empty()) formulas_.push_back(std::move(use));
 }

@@ -4,44 +4,28 @@
 #include <cstdio>
 
 #include "Accessors.h"
-#include "data/TConectorDatos.h"
-#include "document/TPlantilla.h"
-#include "formula/TEvaluadorFormulas.h"
+#include "Json.h"
 #include "output/TDocumentoRenderizable.h"
-#include "run/TContextoEjecucion.h"
-#include "run/TMotorComposicion.h"
-#include "run/TMotorEjecucion.h"
-#include "run/TMotorPaginacion.h"
+#include "run/TPaginadorInforme.h"
 
 using namespace nv;
 
 int main(int argc, char** argv) {
   if (argc != 3) return std::fprintf(stderr, "usage: embed TEMPLATE.json DATA.json\n"), 2;
-  auto plantilla = TPlantilla::New(Value(argv[1]))->Create();
-  auto conector = TConectorDatos::New(Value(argv[2]))->Create();
-  auto evaluador = TEvaluadorFormulas::New()->Create();
-  Value options = Value::NewHash();
-  options.Set("hUserVars", plantilla->GetUserVars());
-  options.Set("hAcumVars", plantilla->GetAcumVars());
-  auto contexto = TContextoEjecucion::New(Value(conector), Value(evaluador), options)->Create();
-  auto composicion = TMotorComposicion::New(Value::NewHash())->Create();
-  auto paginacion = TMotorPaginacion::New()->Create();
-  auto motor = TMotorEjecucion::New(Value(plantilla), Value(conector), Value(composicion), Value(paginacion),
-                                    Value(contexto))->Create();
-  auto documento = motor->Ejecutar().AsShared<TDocumentoRenderizable>();
-  if (!documento) return std::fprintf(stderr, "the run was cancelled\n"), 1;
-  const Value pages = documento->GetPaginas();
-  for (size_t i = 0; i < pages.Len(); ++i) {
-    std::printf("page %zu: %zu objects\n", i + 1, HGet(pages.AsArray()[i], "objetos").Len());
+  const Value plantilla = ReadJsonFile(argv[1]);
+  const Value datos = ReadJsonFile(argv[2]);
+  if (!plantilla.IsHash() || !datos.IsHash()) return std::fprintf(stderr, "cannot read the input files\n"), 1;
+
+  // One call runs the whole document: every detail record placed, page after page.
+  TPaginadorInforme::Resultado run = TPaginadorInforme::Renderizar(plantilla, datos, Value::NewHash());
+  if (!run.documento) return std::fprintf(stderr, "the run was cancelled\n"), 1;
+  const int64_t total = ValueInt(run.documento->TotalPaginas());
+  for (int64_t page = 1; page <= total; ++page) {
+    // Pages are read one at a time: a long run keeps its pages spooled on disk.
+    const Value objects = HGet(run.documento->GetPagina(Value::Int(page)), "objetos");
+    std::printf("page %lld: %zu objects\n", static_cast<long long>(page), objects.Len());
   }
-  // Collaborators are ended in the reverse order of their making; the document deletes its spool files.
-  documento->End();
-  motor->End();
-  paginacion->End();
-  composicion->End();
-  contexto->End();
-  evaluador->End();
-  plantilla->End();
-  conector->End();
+  std::printf("%zu warnings\n", run.avisos.Len());
+  run.documento->End();  // deletes the spool files
   return 0;
 }
