@@ -21,6 +21,8 @@ nice_level=${FUZZ_NICE:-0}
 # report suppressed (see fuzz/ubsan.supp); anything else stops the program.
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$PWD/fuzz/ubsan.supp"
 export ASAN_OPTIONS="detect_leaks=1"
+# fontconfig (drawn through by the exporter) keeps its configuration for the life of the process.
+export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp"
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNORVANE_FUZZ=ON \
   -DNORVANE_SANITIZE=ON -DNORVANE_BENCH=OFF > /dev/null
