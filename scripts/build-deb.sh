@@ -7,7 +7,8 @@ set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$source_dir/build/deb}")
 
-packages=(build-essential debhelper dpkg-dev fakeroot lintian cmake g++ pkg-config rapidjson-dev)
+packages=(build-essential debhelper dpkg-dev fakeroot lintian cmake g++ pkg-config rapidjson-dev
+  libcairo2-dev libpango1.0-dev libpng-dev libturbojpeg0-dev libgif-dev libwebp-dev libxml2-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -67,11 +68,14 @@ expect norvane usr/bin/norvane usr/share/man/man1/norvane.1.gz usr/share/norvane
 "$root/usr/bin/norvane" --version
 expect libnorvane-dev usr/include/norvane/Value.h usr/include/norvane/run/TMotorEjecucion.h \
   usr/include/norvane/document/TPlantilla.h "usr/lib/$arch/libnorvane_runtime.a" \
-  "usr/lib/$arch/libnorvane_engine.a" "usr/lib/$arch/libnorvane_barcode.a" \
+  "usr/lib/$arch/libnorvane_engine.a" "usr/lib/$arch/libnorvane_barcode.a" "usr/lib/$arch/libnorvane_export.a" \
+  usr/include/norvane/Exporter.h usr/include/norvane/run/TPaginadorInforme.h \
   "usr/lib/$arch/cmake/Norvane/NorvaneConfig.cmake" "usr/lib/$arch/cmake/Norvane/NorvaneConfigVersion.cmake" \
   "usr/lib/$arch/cmake/Norvane/NorvaneTargets.cmake" "usr/lib/$arch/pkgconfig/norvane.pc"
 # The pkg-config file finds the headers of the unpacked tree from its own place.
-include_dir=$(PKG_CONFIG_PATH="$root/usr/lib/$arch/pkgconfig" pkg-config --cflags-only-I norvane | xargs)
+# Its own include folder is the one ending in /norvane; the others come from the exporter's libraries.
+include_dir=$(PKG_CONFIG_PATH="$root/usr/lib/$arch/pkgconfig" pkg-config --cflags-only-I norvane | tr ' ' '\n' |
+  grep '/norvane$' | head -n 1)
 include_dir=${include_dir#-I}
 [ -f "$include_dir/Value.h" ] || { echo "norvane.pc points to $include_dir"; failures=$((failures + 1)); }
 
