@@ -2,6 +2,7 @@
 
 #include <pango/pangocairo.h>
 
+#include "Utf8Repair.h"
 #include "FontResolver.h"
 
 namespace nv::out {
@@ -19,7 +20,8 @@ void LabelText::Draw(const PaintContext& ctx, const RenderObjectReader& reader, 
   PangoLayout* layout = pango_layout_new(ctx.fonts->Context());
   pango_layout_set_font_description(layout, description);
   pango_font_description_free(description);
-  pango_layout_set_text(layout, text.c_str(), static_cast<int>(text.size()));
+  const std::string shown = RepairUtf8(text);
+  pango_layout_set_text(layout, shown.c_str(), static_cast<int>(shown.size()));
   PangoRectangle logical{};
   pango_layout_get_extents(layout, nullptr, &logical);
   const double width = static_cast<double>(logical.width) / PANGO_SCALE;

@@ -8,6 +8,7 @@
 
 #include <pango/pangocairo.h>
 
+#include "Utf8Repair.h"
 #include "Accessors.h"
 #include "FontResolver.h"
 #include "HtmlRichText.h"
@@ -192,6 +193,7 @@ void TextPainter::PaintText(const PaintContext& ctx, const RenderObjectReader& r
     out.layout.reset(pango_layout_new(ctx.fonts->Context()));
     std::string shown = DrawnText(line.texto);
     pango_layout_set_font_description(out.layout.get(), font);
+    shown = RepairUtf8(std::move(shown));
     pango_layout_set_text(out.layout.get(), shown.c_str(), static_cast<int>(shown.size()));
     PangoAttrList* attributes = RunAttributes(reader, useRuns ? offset : SIZE_MAX / 2, useRuns ? shown.size() : 0);
     pango_layout_set_attributes(out.layout.get(), attributes);
@@ -287,6 +289,7 @@ void TextPainter::PaintRichText(const PaintContext& ctx, const RenderObjectReade
     pango_attr_list_unref(attributes);
     attributes = pango_attr_list_new();
   }
+  text = RepairUtf8(std::move(text));
   pango_layout_set_text(layout.get(), text.c_str(), static_cast<int>(text.size()));
   pango_layout_set_attributes(layout.get(), attributes);
   pango_attr_list_unref(attributes);

@@ -294,3 +294,15 @@ TEST(ExportText, RichTextHtmlKeepsItsStylesAndLineBreaks) {
   EXPECT_EQ(texts, SplitWords("Hola negrita y cursiva segunda tercera roja"));
   EXPECT_EQ(lines.size(), 3u) << "a paragraph and a line break start new lines";
 }
+
+TEST(ExportText, InvalidUtf8IsDrawnWithEveryValidWordAroundIt) {
+  // Bytes that are no UTF-8 (a stray continuation byte, a truncated sequence, a NUL) become '?',
+  // one for one, so the words after them are still drawn and runs keep their offsets.
+  Value text = Text("roto", 3, 5, 90, 6, "placeholder");
+  text.Set("texto", Value(std::string("Alfa \xff\xfe Beta \xe2\x82 Gamma ") + std::string(1, '\0') + " Delta"));
+  auto exported = Export({Page({text})}, Pdf(), 100, 20);
+  ASSERT_TRUE(exported->result.ok);
+  std::string drawn;
+  for (const Word& word : PdfWords(exported->target.Bytes(0))) drawn += word.text + " ";
+  for (const char* expected : {"Alfa", "Beta", "Gamma", "Delta"}) EXPECT_NE(drawn.find(expected), std::string::npos) << drawn;
+}
