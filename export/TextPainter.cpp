@@ -107,7 +107,7 @@ std::vector<TextLines::Line> TextPainter::LinesOf(const RenderObjectReader& read
 PangoFontDescription* TextPainter::FontOf(const PaintContext& ctx, const RenderObjectReader& reader, double sizeMm,
                                           double& ascentRatio) {
   const FontResolver::Resolved& font =
-      ctx.fonts->Resolve(reader.Text("fuente", "Arial"), static_cast<int64_t>(reader.Number("familiaPitchFuente", 0)),
+      ctx.fonts->Resolve(reader.Text("fuente", "Arial"), TruncateToInt64(reader.Number("familiaPitchFuente", 0)),
                          reader.Page(), reader.Id(), reader.Warnings());
   ascentRatio = font.ascentRatio;
   PangoFontDescription* description = pango_font_description_new();
@@ -281,7 +281,8 @@ void TextPainter::PaintRichText(const PaintContext& ctx, const RenderObjectReade
   LayoutPtr layout(pango_layout_new(ctx.fonts->Context()));
   pango_layout_set_font_description(layout.get(), font);
   pango_font_description_free(font);
-  pango_layout_set_width(layout.get(), static_cast<int>(inner.w * PANGO_SCALE));
+  // Pango widths are ints of 1/1024 points: a width beyond them wraps nothing anyway.
+  pango_layout_set_width(layout.get(), static_cast<int>(std::clamp(inner.w * PANGO_SCALE, 0.0, static_cast<double>(INT_MAX))));
   pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
   PangoAttrList* attributes = pango_attr_list_new();
   std::string html = reader.Text("contentFormat") == "html" ? reader.Text("content") : std::string();

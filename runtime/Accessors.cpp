@@ -104,14 +104,17 @@ namespace {
 
 int64_t Truncate(const Value& number) {
   const Number& n = number.AsNumber();
-  if (n.isInteger) return n.i;
-  if (!std::isfinite(n.d)) return 0;
-  if (n.d >= 9.2e18) return INT64_MAX;
-  if (n.d <= -9.2e18) return INT64_MIN;
-  return static_cast<int64_t>(n.d);
+  return n.isInteger ? n.i : TruncateToInt64(n.d);
 }
 
 }  // namespace
+
+int64_t TruncateToInt64(double d) {
+  if (!std::isfinite(d)) return 0;
+  if (d >= 9.2e18) return INT64_MAX;
+  if (d <= -9.2e18) return INT64_MIN;
+  return static_cast<int64_t>(d);
+}
 
 int64_t ValueInt(const Value& v) { return Truncate(ValueNumber(v)); }
 int64_t ValorAEntero(const Value& v) { return Truncate(ValorANumero(v)); }

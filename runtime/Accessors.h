@@ -40,6 +40,9 @@ double ValueDouble(const Value& v);
 double ValorADouble(const Value& v);
 /// Integer parts (truncation toward zero) of ValueNumber / ValorANumero.
 int64_t ValueInt(const Value& v);
+/// The integer part of d, saturated at the int64 limits; 0 for NaN and infinities. Converting a
+/// double out of range straight to an integer is undefined, so every such conversion goes here.
+int64_t TruncateToInt64(double d);
 int64_t ValorAEntero(const Value& v);
 /// Logicals unchanged; numbers true when not 0; strings true when their trimmed lower-case text is
 /// non-empty and occurs in "1.true.t.si.y.yes"; other kinds false.

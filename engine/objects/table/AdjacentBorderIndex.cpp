@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "Accessors.h"
 #include "Hash.h"
 #include "objects/table/TableMath.h"
 
@@ -14,7 +15,7 @@ const Value* Find(const Hash& h, std::string_view key) { return h.Find(key); }
 
 }  // namespace
 
-int64_t AdjacentBorderIndex::Cell(double v) { return static_cast<int64_t>(std::floor(v / kTolerance)); }
+int64_t AdjacentBorderIndex::Cell(double v) { return TruncateToInt64(std::floor(v / kTolerance)); }
 
 uint64_t AdjacentBorderIndex::Key(int64_t xCell, int64_t widthCell) {
   return (static_cast<uint64_t>(xCell) * 0x9E3779B97F4A7C15ull) ^ static_cast<uint64_t>(widthCell);

@@ -374,7 +374,7 @@ Value TTable::LineBorderRadiusMm(const Value& height, const Value& border) const
   if (r == 0 || h <= 0) return Value::Int(0);
   const Value radius = TableMath::Snap(std::min(h / 2, h * r / 200), 4);
   const double d = radius.AsDouble();
-  return d == std::trunc(d) ? Value::Int(static_cast<int64_t>(d)) : radius;
+  return d == std::trunc(d) && std::fabs(d) < 9.0e15 ? Value::Int(TruncateToInt64(d)) : radius;
 }
 
 bool TTable::PreviousAdjacentBottomBorderExists(const Value& result, const Value& x, const Value& y,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cstdint>
+#include <limits>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -189,4 +191,15 @@ TEST(HashKey, HashesKeepLongAndShortKeysThroughCopiesAndGrowth) {
   }
   EXPECT_EQ(ValueInt(HGet(copy, std::string(59, 'k') + "299")), 299);
   EXPECT_FALSE(h.Has(std::string(5, 'k') + "5"));
+}
+
+TEST(Accessors, IntegerPartOfAnyDoubleSaturatesInsteadOfOverflowing) {
+  // Coordinates and font numbers come from outside: 1e300 mm must not reach an undefined cast.
+  EXPECT_EQ(TruncateToInt64(3.9), 3);
+  EXPECT_EQ(TruncateToInt64(-3.9), -3);
+  EXPECT_EQ(TruncateToInt64(2.22222e87), INT64_MAX);
+  EXPECT_EQ(TruncateToInt64(-6.6e56), INT64_MIN);
+  EXPECT_EQ(TruncateToInt64(std::numeric_limits<double>::quiet_NaN()), 0);
+  EXPECT_EQ(TruncateToInt64(std::numeric_limits<double>::infinity()), 0);
+  EXPECT_EQ(ValueInt(Value(1e300)), INT64_MAX);
 }
