@@ -1,6 +1,8 @@
 #include "objects/table/AdjacentBorderIndex.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string_view>
 
 #include "Accessors.h"
@@ -15,7 +17,10 @@ const Value* Find(const Hash& h, std::string_view key) { return h.Find(key); }
 
 }  // namespace
 
-int64_t AdjacentBorderIndex::Cell(double v) { return TruncateToInt64(std::floor(v / kTolerance)); }
+// Kept one short of the int64 limits, so that the neighbouring cells a lookup visits exist too.
+int64_t AdjacentBorderIndex::Cell(double v) {
+  return std::clamp<int64_t>(TruncateToInt64(std::floor(v / kTolerance)), INT64_MIN + 1, INT64_MAX - 1);
+}
 
 uint64_t AdjacentBorderIndex::Key(int64_t xCell, int64_t widthCell) {
   return (static_cast<uint64_t>(xCell) * 0x9E3779B97F4A7C15ull) ^ static_cast<uint64_t>(widthCell);
