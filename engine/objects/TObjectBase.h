@@ -100,7 +100,7 @@ class TObjectBase : public Object, public ObjetoComponible {
 
   /// Returns the render object (a hash), a list of them, or nil when nothing is drawn. The base
   /// draws nothing.
-  virtual Value GenerarRenderizable(const Value& context);
+  Value GenerarRenderizable(const Value& context) override;
 
   /// Evaluates a colour formula through the context. An empty formula gives the static colour
   /// (normalised when the flag is true) without using the context. An invalid result adds the
