@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <utility>
 
 #include "Accessors.h"
 #include "LabelText.h"
@@ -27,7 +29,34 @@ double Snap(double value, double dotsPerMm) {
   return dotsPerMm > 0 ? std::round(value * dotsPerMm) / dotsPerMm : value;
 }
 
+// Strokes the current path with square ends flush with its points, so a line of width w covers
+// exactly the rectangle a fill of that run would.
+void StrokeButt(cairo_t* cr, double width) {
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_width(cr, width);
+  cairo_stroke(cr);
+}
+
 }  // namespace
+
+void BarcodePainter::StrokeBars(cairo_t* cr, const std::vector<Bar>& bars, double barsStart, double y, double module,
+                                double barsHeight, double guardHeight) {
+  // One stroke per bar width and height: a bar is a vertical line through its centre, which takes
+  // half the drawing commands of a rectangle. Bars of one symbol never touch, so no seams appear.
+  std::map<std::pair<size_t, bool>, std::vector<size_t>> byShape;
+  for (const Bar& bar : bars) byShape[{bar.modules, bar.guard}].push_back(bar.start);
+  for (const auto& [shape, starts] : byShape) {
+    const auto [modules, guard] = shape;
+    const double width = static_cast<double>(modules) * module;
+    cairo_new_path(cr);
+    for (size_t start : starts) {
+      const double centreX = barsStart + static_cast<double>(start) * module + width / 2;
+      cairo_move_to(cr, centreX, y);
+      cairo_line_to(cr, centreX, y + (guard ? guardHeight : barsHeight));
+    }
+    StrokeButt(cr, width);
+  }
+}
 
 double BarcodePainter::ModuleSize(double available, double modules, double dotsPerMm) {
   if (!(modules > 0) || !(available > 0)) return 0;
@@ -104,7 +133,7 @@ void BarcodePainter::PaintLinear(const PaintContext& ctx, const RenderObjectRead
 
   std::optional<Rgba> color = reader.Color("color", Rgba{});
   if (!color) color = Rgba{};
-  cairo_new_path(cr);
+  std::vector<Bar> bars;
   for (size_t i = 0; i < bits.size();) {
     if (bits[i] != '1') {
       ++i;
@@ -113,12 +142,11 @@ void BarcodePainter::PaintLinear(const PaintContext& ctx, const RenderObjectRead
     size_t run = i;
     const bool guard = retail && IsGuardModule(type, i);
     while (run < bits.size() && bits[run] == '1' && (retail ? IsGuardModule(type, run) == guard : true)) ++run;
-    cairo_rectangle(cr, barsStart + static_cast<double>(i) * module, y, static_cast<double>(run - i) * module,
-                    guard ? guardHeight : barsHeight);
+    bars.push_back({i, run - i, guard});
     i = run;
   }
   cairo_set_source_rgba(cr, color->r, color->g, color->b, color->a);
-  cairo_fill(cr);
+  StrokeBars(cr, bars, barsStart, y, module, barsHeight, guardHeight);
   if (!showText) return;
 
   const std::string text = reader.Text("texto");
