@@ -37,6 +37,11 @@ void StrokeButt(cairo_t* cr, double width) {
   cairo_stroke(cr);
 }
 
+void ClipToBox(cairo_t* cr, double w, double h) {
+  cairo_rectangle(cr, 0, 0, w, h);
+  cairo_clip(cr);
+}
+
 }  // namespace
 
 void BarcodePainter::StrokeBars(cairo_t* cr, const std::vector<Bar>& bars, double barsStart, double y, double module,
@@ -97,19 +102,18 @@ void BarcodePainter::Paint(const PaintContext& ctx, const RenderObjectReader& re
     return;
   }
   cairo_save(cr);
-  cairo_rectangle(cr, 0, 0, w, h);
-  cairo_clip(cr);
   if (ctx.raster) cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
   if (HGet(reader.Object(), "matriz").IsArray()) {
+    ClipToBox(cr, w, h);
     PaintMatrix(ctx, reader, left, top, innerW, innerH);
   } else {
-    PaintLinear(ctx, reader, left, top, innerW, innerH);
+    PaintLinear(ctx, reader, frame, left, top, innerW, innerH);
   }
   cairo_restore(cr);
 }
 
-void BarcodePainter::PaintLinear(const PaintContext& ctx, const RenderObjectReader& reader, double x, double y,
-                                 double w, double h) {
+void BarcodePainter::PaintLinear(const PaintContext& ctx, const RenderObjectReader& reader, const ObjectFrame& frame,
+                                 double x, double y, double w, double h) {
   cairo_t* cr = ctx.cr;
   const std::string bits = reader.Text("bits");
   if (bits.empty() || bits.find_first_not_of("01") != std::string::npos) {
@@ -124,6 +128,10 @@ void BarcodePainter::PaintLinear(const PaintContext& ctx, const RenderObjectRead
   CheckModuleSize(ctx, reader, module, IsEan(type));
   const double symbolStart = Snap(x + (w - module * total) / 2, ctx.dotsPerMm);
   const double barsStart = symbolStart + leftQuiet * module;
+  // Bars, guards and the text band lie inside the inner box by construction, unless the symbol is
+  // wider than the box (a module of at least one dot) or snapping moved it past an edge: only then
+  // is a clip worth what it costs in the output.
+  if (symbolStart < x - 1e-9 || symbolStart + module * total > x + w + 1e-9) ClipToBox(cr, frame.Width(), frame.Height());
 
   const bool showText = reader.Flag("mostrarTexto", false) && !reader.Text("texto").empty();
   const double band = showText ? std::min(h / 2, std::max(0.1, reader.Number("tamano", 8)) * TextLines::kMmPorPunto) : 0;

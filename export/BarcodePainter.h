@@ -41,8 +41,8 @@ class BarcodePainter {
 
   static void StrokeBars(cairo_t* cr, const std::vector<Bar>& bars, double barsStart, double y, double module,
                          double barsHeight, double guardHeight);
-  static void PaintLinear(const PaintContext& ctx, const RenderObjectReader& reader, double x, double y, double w,
-                          double h);
+  static void PaintLinear(const PaintContext& ctx, const RenderObjectReader& reader, const ObjectFrame& frame,
+                          double x, double y, double w, double h);
   static void PaintMatrix(const PaintContext& ctx, const RenderObjectReader& reader, double x, double y, double w,
                           double h);
   /// Draws text centred on centreX with its baseline rule inside a band of bandHeight at bandTop,

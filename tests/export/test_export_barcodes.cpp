@@ -188,3 +188,27 @@ TEST(ExportBarcodes, ModuleSnappingQuarterTurnsAndErrors) {
   EXPECT_EQ(errorImage.AtMm(20, 10, 100)[0], 255);
   EXPECT_EQ(errorImage.AtMm(20, 10, 100)[1], 0);
 }
+
+TEST(ExportBarcodes, SymbolWiderThanItsBoxIsCutAtTheBoxAndOneThatFitsIsWhole) {
+  // At 300 dpi a module is at least one dot, so an EAN-13 of 113 modules needs 9.6 mm: in a 5 mm
+  // box its bars must stop at the box edges, on a transparent background where stray ink would show.
+  Symbol narrow = Symbols()[0];
+  narrow.w = 5;
+  const double dpi = 300;
+  auto cut = Export({Page({BarcodeObject(narrow, 20, 5, R"(,"colorFondo":"transparent")")})}, Png(dpi), 60, 30);
+  Image image = ReadPng(cut->target.Bytes(1));
+  const int row = static_cast<int>(9 * dpi / 25.4);
+  int darkInside = 0;
+  for (int x = 0; x < image.width; ++x) {
+    const double mm = (x + 0.5) * 25.4 / dpi;
+    if (!image.Dark(x, row)) continue;
+    EXPECT_GT(mm, 20 - 0.1) << "ink left of the box at " << mm << " mm";
+    EXPECT_LT(mm, 25 + 0.1) << "ink right of the box at " << mm << " mm";
+    ++darkInside;
+  }
+  EXPECT_GT(darkInside, 0);
+
+  // The same symbol in a box wide enough keeps its quiet zones and decodes whole.
+  auto whole = Export({Page({BarcodeObject(Symbols()[0], 5, 5, R"(,"colorFondo":"transparent")")})}, Png(dpi));
+  ExpectDecodes(ReadPng(whole->target.Bytes(1)), Symbols()[0], dpi, "PNG without background");
+}
