@@ -69,7 +69,10 @@ struct DrawnLine {
   double width = 0;      // mm, at full size
   double baseline = 0;   // mm, layout top to baseline
   double pitch = 0;      // mm, at full size
+  PangoRectangle ink{};  // Pango units, from the layout origin
 };
+
+double Mm(int pangoUnits) { return static_cast<double>(pangoUnits) / PANGO_SCALE; }
 
 }  // namespace
 
@@ -199,7 +202,7 @@ void TextPainter::PaintText(const PaintContext& ctx, const RenderObjectReader& r
     pango_layout_set_attributes(out.layout.get(), attributes);
     pango_attr_list_unref(attributes);
     PangoRectangle logical{};
-    pango_layout_get_extents(out.layout.get(), nullptr, &logical);
+    pango_layout_get_extents(out.layout.get(), &out.ink, &logical);
     out.width = static_cast<double>(logical.width) / PANGO_SCALE;
     out.baseline = static_cast<double>(pango_layout_get_baseline(out.layout.get())) / PANGO_SCALE;
     out.pitch = std::max(0.1, (sizePt + (line.finParrafo ? paragraphLeading : leading)) * TextLines::kMmPorPunto);
@@ -242,12 +245,12 @@ void TextPainter::PaintText(const PaintContext& ctx, const RenderObjectReader& r
   const double alpha = reader.Opacity("opacidadTexto");
   const Align align = AlignOf(reader.Text("alineacion", "left"));
 
-  cairo_save(cr);
-  cairo_rectangle(cr, 0, 0, w, h);
-  cairo_clip(cr);
-  cairo_set_source_rgba(cr, color->r, color->g, color->b, color->a * alpha);
+  // Where each line starts and where its baseline lies, in the box.
+  std::vector<std::pair<double, double>> origins;
+  origins.reserve(drawn.size());
+  bool inkOutside = false;
   double lineTop = top;
-  for (DrawnLine& line : drawn) {
+  for (const DrawnLine& line : drawn) {
     const double lineWidth = line.width * condense * scale;
     double x = inner.x;
     if (align == Align::Center) x += (inner.w - lineWidth) / 2;
@@ -255,13 +258,29 @@ void TextPainter::PaintText(const PaintContext& ctx, const RenderObjectReader& r
     // An overwide line starts at the inner left edge, so its start stays readable.
     if (lineWidth > inner.w) x = inner.x;
     const double baseline = lineTop + ascentRatio * sizeMm * scale;
-    cairo_save(cr);
-    cairo_translate(cr, x, baseline);
-    cairo_scale(cr, condense * scale, scale);
-    cairo_move_to(cr, 0, -line.baseline);
-    pango_cairo_show_layout(cr, line.layout.get());
-    cairo_restore(cr);
+    origins.emplace_back(x, baseline);
+    const double inkLeft = x + Mm(line.ink.x) * condense * scale;
+    const double inkTop = baseline + (Mm(line.ink.y) - line.baseline) * scale;
+    inkOutside = inkOutside || inkLeft < 0 || inkLeft + Mm(line.ink.width) * condense * scale > w || inkTop < 0 ||
+                 inkTop + Mm(line.ink.height) * scale > h;
     lineTop += line.pitch * scale;
+  }
+
+  cairo_save(cr);
+  // Text never paints outside its box; the clip is written only when some ink would reach past
+  // it, since in PDF every clip costs a graphics state of its own.
+  if (inkOutside) {
+    cairo_rectangle(cr, 0, 0, w, h);
+    cairo_clip(cr);
+  }
+  cairo_set_source_rgba(cr, color->r, color->g, color->b, color->a * alpha);
+  for (size_t i = 0; i < drawn.size(); ++i) {
+    cairo_save(cr);
+    cairo_translate(cr, origins[i].first, origins[i].second);
+    cairo_scale(cr, condense * scale, scale);
+    cairo_move_to(cr, 0, -drawn[i].baseline);
+    pango_cairo_show_layout(cr, drawn[i].layout.get());
+    cairo_restore(cr);
   }
   cairo_restore(cr);
 }
