@@ -15,6 +15,7 @@
 #include "Json.h"
 #include "Runtime.h"
 #include "barcode/TBarcodeUtil.h"
+#include "data/DataFileRecords.h"
 #include "data/TConectorDatos.h"
 #include "run/TContextoEjecucion.h"
 #include "output/TDocumentoRenderizable.h"
@@ -99,11 +100,17 @@ struct Session {
 };
 
 // Reads the optional data and options files; false (with the message printed) on a bad input.
-bool ReadRunInputs(const cli::Invocation& inv, Value& data, Value& options, int& exitCode) {
+// With dataInFile, a data file that can be read record by record is left for the run to read
+// (dataInFile stays true) instead of being decoded here whole.
+bool ReadRunInputs(const cli::Invocation& inv, Value& data, Value& options, int& exitCode,
+                   bool* dataInFile = nullptr) {
   std::string error;
   data = Value::NewHash();
   options = Value::NewHash();
-  if (!inv.dataPath.empty()) {
+  if (dataInFile != nullptr) {
+    *dataInFile = !inv.dataPath.empty() && inv.dataPath != "-" && DataFileRecords::Open(inv.dataPath) != nullptr;
+  }
+  if (!inv.dataPath.empty() && (dataInFile == nullptr || !*dataInFile)) {
     auto read = cli::ReadJsonInput(inv.dataPath, error);
     if (!read) {
       exitCode = InputError(error);
@@ -145,12 +152,16 @@ int Render(const cli::Invocation& inv) {
   if (!templateHash) return InputError(error);
   Value data, options;
   int exitCode = 0;
-  if (!ReadRunInputs(inv, data, options, exitCode)) return exitCode;
+  bool dataInFile = false;
+  if (!ReadRunInputs(inv, data, options, exitCode, &dataInFile)) return exitCode;
   if (inv.progress) InstallProgress(options);
   cli::RenderOutput::SetDefaultSpoolLimit(options);
 
   // The paginating host runs the template page after page until every detail record is placed.
-  TPaginadorInforme::Resultado run = TPaginadorInforme::Renderizar(*templateHash, data, options);
+  // Given the data file, a label run reads its records from it one at a time.
+  TPaginadorInforme::Resultado run = dataInFile
+                                         ? TPaginadorInforme::RenderizarArchivo(*templateHash, inv.dataPath, options)
+                                         : TPaginadorInforme::Renderizar(*templateHash, data, options);
   auto documento = run.documento;
   if (!documento) return InputError("the run was cancelled");
 

@@ -42,6 +42,7 @@ std::shared_ptr<TConectorDatos> TConectorDatos::Create() {
 
 Value TConectorDatos::End() {
   hDatos = Value::NewHash();
+  registrosArchivo_.reset();
   cRuta.clear();
   return Value();
 }
@@ -62,7 +63,29 @@ Value TConectorDatos::GetVariables() {
 
 Value TConectorDatos::GetData() { return hDatos; }
 
-Value TConectorDatos::GetRegistrosDetalle() { return RegistrosDetalle(hDatos); }
+Value TConectorDatos::GetRegistrosDetalle() {
+  if (!registrosArchivo_) return RegistrosDetalle(hDatos);
+  Value all = Value::NewArray();
+  all.AsArray().reserve(static_cast<size_t>(registrosArchivo_->Count()));
+  for (int64_t i = 0; i < registrosArchivo_->Count(); ++i) all.Append(registrosArchivo_->At(i));
+  return all;
+}
+
+std::shared_ptr<RecordSequence> TConectorDatos::GetSecuenciaRegistros() {
+  if (registrosArchivo_) return registrosArchivo_;
+  return FuenteRegistros::GetSecuenciaRegistros();
+}
+
+bool TConectorDatos::LeerRegistrosDelArchivo(const std::string& path) {
+  std::shared_ptr<DataFileRecords> records = DataFileRecords::Open(path);
+  if (!records) return false;
+  hDatos = NormalizarDatosRuntime(records->Data());
+  cRuta = path;
+  registrosArchivo_ = std::move(records);
+  return true;
+}
+
+int64_t TConectorDatos::RegistrosIlegibles() const { return registrosArchivo_ ? registrosArchivo_->FailedReads() : 0; }
 
 std::string TConectorDatos::ResolverRuta(const Value& path) {
   std::string text = ValueString(path);
@@ -164,24 +187,6 @@ Value TConectorDatos::VariablesDataVar(const Value& data) {
 
 namespace {
 
-// Converts one "DetalleVar" record into a hash BLOCK.FIELD -> plain value; fields with empty
-// names are skipped. Returns false when the element is not a hash or gives no key.
-bool ConvertDetailRecord(const std::string& prefix, const Value& record, Value& out) {
-  const HashPtr* fields = record.HashRef();
-  if (fields == nullptr) return false;
-  Value row = Value::NewHash();
-  Hash& r = row.AsHash();
-  r.reserve((*fields)->size());
-  for (const auto& field : **fields) {
-    if (field.first.empty()) continue;
-    const Value* inner = field.second.IsHash() ? field.second.AsHash().Find("valor") : nullptr;
-    r.Put(prefix + field.first, inner != nullptr ? *inner : field.second);
-  }
-  if (r.empty()) return false;
-  out = std::move(row);
-  return true;
-}
-
 // Walks the records of the first "DetalleVar" block that yields any, calling take(record); take
 // returns false to stop early. Returns true when some block yielded a record.
 template <typename Take>
@@ -195,7 +200,7 @@ bool WalkDetalleVarRecords(const Value& data, Take take) {
       bool yielded = false;
       for (const Value& record : **records) {
         Value row;
-        if (!ConvertDetailRecord(prefix, record, row)) continue;
+        if (!TConectorDatos::ConvertirRegistroDetalle(prefix, record, row)) continue;
         yielded = true;
         if (!take(std::move(row))) return true;
       }
@@ -222,6 +227,24 @@ void WalkDetailRecords(const Value& data, Take take) {
 }
 
 }  // namespace
+
+bool TConectorDatos::ConvertirRegistroDetalle(const std::string& prefix, const Value& record, Value& out) {
+  const HashPtr* fields = record.HashRef();
+  if (fields == nullptr) return false;
+  Value row = Value::NewHash();
+  Hash& r = row.AsHash();
+  r.reserve((*fields)->size());
+  for (const auto& field : **fields) {
+    if (field.first.empty()) continue;
+    const Value* inner = field.second.IsHash() ? field.second.AsHash().Find("valor") : nullptr;
+    r.Put(prefix + field.first, inner != nullptr ? *inner : field.second);
+  }
+  if (r.empty()) return false;
+  out = std::move(row);
+  return true;
+}
+
+std::span<const std::string_view> TConectorDatos::ClavesDetalleAlternativas() { return kAlternativeDetailKeys; }
 
 Value TConectorDatos::RegistrosDetalle(const Value& data) {
   Value result = Value::NewArray();

@@ -14,11 +14,13 @@
 // A value that is a hash with "valor" is typed: only its "valor" is used.
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "Object.h"
 #include "Value.h"
+#include "data/DataFileRecords.h"
 #include "run/FuenteRegistros.h"
 #include "run/FuenteVariables.h"
 
@@ -56,11 +58,28 @@ class TConectorDatos : public Object, public FuenteRegistros, public FuenteVaria
   /// Returns the detail records: those of the first "DetalleVar" block that yields any, else the
   /// hashes of the first alternative detail key holding an array, else an empty array.
   Value GetRegistrosDetalle() override;
+  /// The detail records by position: read from the data file when LeerRegistrosDelArchivo took
+  /// it, else the array GetRegistrosDetalle gives.
+  std::shared_ptr<RecordSequence> GetSecuenciaRegistros() override;
+  /// Takes the data file at path with its detail records left in the file, read one at a time as
+  /// the label road asks for them: the data then holds only the first record (so the variables of
+  /// its fields are as before), and GetRegistrosDetalle reads them all back when asked. False,
+  /// with the connector unchanged, when the file can't be read this way; the caller then loads it
+  /// whole. Records that could not be read back are counted by RegistrosIlegibles.
+  bool LeerRegistrosDelArchivo(const std::string& path);
+  int64_t RegistrosIlegibles() const;
 
   /// Returns the records of the first "DetalleVar" block of data that yields any: one hash per
   /// line, keyed "BLOCK.FIELD", typed values ({"tipo", "valor"}) unwrapped to their "valor";
   /// an empty array when there is none. The record lists of tables and charts.
   static Value RegistrosDetalleVar(const Value& data);
+
+  /// Converts one "DetalleVar" element into a record keyed prefix + FIELD ("BLOCK.FIELD"), typed
+  /// values unwrapped to their "valor", fields with empty names skipped. False, with out
+  /// untouched, when the element is not a hash or has no named field.
+  static bool ConvertirRegistroDetalle(const std::string& prefix, const Value& element, Value& out);
+  /// The top-level keys of ready-made records, in the order they are consulted.
+  static std::span<const std::string_view> ClavesDetalleAlternativas();
 
   /// True for a numeric mask in the source notation: only "-", "&", "#", "9", "0", "," and "."
   /// after trimming, at least one of "&", "#", "9", and not starting with "@".
@@ -82,6 +101,8 @@ class TConectorDatos : public Object, public FuenteRegistros, public FuenteVaria
   static Value ValorVariableTipada(const Value& value);
   static Value NormalizarValorDato(const Value& value);
   static std::string ResolverRuta(const Value& path);
+  /// The records left in the data file, when LeerRegistrosDelArchivo took it.
+  std::shared_ptr<DataFileRecords> registrosArchivo_;
   /// Assigns every key of source into target in order (a non-hash target becomes a new hash).
   static Value HashMergeLocal(Value target, const Value& source);
 };

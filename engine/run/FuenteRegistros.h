@@ -2,7 +2,10 @@
 // What the label road of the execution engine asks of the data connector. TConectorDatos
 // implements it.
 
+#include <memory>
+
 #include "Value.h"
+#include "data/ArrayRecordSequence.h"
 
 namespace nv {
 
@@ -11,6 +14,11 @@ class FuenteRegistros {
   virtual ~FuenteRegistros() = default;
   /// The detail records, an array of hashes.
   virtual Value GetRegistrosDetalle() = 0;
+  /// The detail records read by position, as the label road walks them; by default the array
+  /// GetRegistrosDetalle gives. A connector over a data file reads them from the file instead.
+  virtual std::shared_ptr<RecordSequence> GetSecuenciaRegistros() {
+    return std::make_shared<ArrayRecordSequence>(GetRegistrosDetalle());
+  }
 };
 
 }  // namespace nv

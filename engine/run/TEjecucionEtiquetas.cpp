@@ -79,9 +79,9 @@ int64_t TEjecucionEtiquetas::EtiquetaInicial(int64_t cells) const {
 }
 
 Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, const Value& objetos,
-                                    const Value& registros) {
+                                    RecordSequence& registros) {
   const TLabelLayout grid(layout);
-  const int64_t n = static_cast<int64_t>(registros.Len());
+  const int64_t n = registros.Count();
   const int64_t cells = grid.CeldasPorHoja();
   const int64_t skipped = EtiquetaInicial(cells) - 1;
   const int64_t sheets = HojasNecesarias(n, skipped, cells);
@@ -104,15 +104,14 @@ Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, co
   // Every object is composed once per record: tell the objects of the template so that they may
   // reuse, until the run ends, what they build that does not depend on the record.
   RepeticionDeObjetos repeticion(*this, objetos);
-  const Array& list = registros.AsArray();
   for (int64_t i = 1; i <= n; ++i) {
     if (progress && !InformarRegistroExaminado(i)) {
       documento->End();
       return Value();
     }
     if (etiquetas_ != nullptr) {
-      etiquetas_->EntrarRegistroEtiqueta(slotSheet, sheets, list[static_cast<size_t>(i - 1)], i - 1, n,
-                                         Vecino(list, i - 2), Vecino(list, i));
+      etiquetas_->EntrarRegistroEtiqueta(slotSheet, sheets, registros.At(i - 1), i - 1, n, registros.At(i - 2),
+                                         registros.At(i));
     }
 
     Value groups = paginacion_.DividirObjetos(TFlujoTexto::Recolocar(ComponerEtiqueta(objetos)));
@@ -133,12 +132,6 @@ Value TEjecucionEtiquetas::Ejecutar(const Value& pagina, const Value& layout, co
   }
   if (!CerrarHoja(*documento, sheet, progress)) return Value();
   return Value(documento);
-}
-
-Value TEjecucionEtiquetas::Vecino(const Array& registros, int64_t position) {
-  if (position < 0 || position >= static_cast<int64_t>(registros.size())) return Value::NewHash();
-  const Value& registro = registros[static_cast<size_t>(position)];
-  return registro.IsHash() ? registro : Value::NewHash();
 }
 
 bool TEjecucionEtiquetas::CerrarHoja(TDocumentoRenderizable& documento, const Value& sheet, bool progress) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Value.h"
+#include "data/RecordSequence.h"
 
 namespace nv {
 
@@ -27,7 +28,7 @@ class TEjecucionEtiquetas {
   /// Runs the labels: pagina is the page description ("ancho", "alto"), layout the label layout of
   /// any form, objetos the layout objects, registros the detail records (at least one). Returns the
   /// rendered document (TDocumentoRenderizable), or nil when a progress report cancels the run.
-  Value Ejecutar(const Value& pagina, const Value& layout, const Value& objetos, const Value& registros);
+  Value Ejecutar(const Value& pagina, const Value& layout, const Value& objetos, RecordSequence& registros);
 
  private:
   class RepeticionDeObjetos;
@@ -39,7 +40,6 @@ class TEjecucionEtiquetas {
   /// The first cell to fill (from 1) from option "nEtiquetaInicial", within 1 .. cells.
   int64_t EtiquetaInicial(int64_t cells) const;
   /// The record at a position (from 0) when it is a hash; an empty hash otherwise and past the ends.
-  static Value Vecino(const Array& registros, int64_t position);
   /// Adds a finished sheet to the document and reports it; false (the document ended) when the
   /// report cancels the run.
   bool CerrarHoja(TDocumentoRenderizable& documento, const Value& sheet, bool progress);

@@ -201,9 +201,9 @@ Value TMotorEjecucion::EjecutarEtiquetas() {
   Value pagina = PaginaPlantilla();
   Value layout = LabelLayoutPlantilla();
   Value objetos = ObjetosPlantilla();
-  Value registros = RegistrosEtiquetas();
+  std::shared_ptr<RecordSequence> registros = RegistrosEtiquetas();
   TEjecucionEtiquetas etiquetas(oComposicion.As<TMotorComposicion>(), Paginacion(), oContextoEjecucion);
-  return etiquetas.Ejecutar(pagina, layout, objetos, registros);
+  return etiquetas.Ejecutar(pagina, layout, objetos, *registros);
 }
 
 Value TMotorEjecucion::ComponerObjetos(const Value& objetos) {
@@ -230,13 +230,15 @@ TMotorPaginacion& TMotorEjecucion::Paginacion() const {
   return *paginacion;
 }
 
-Value TMotorEjecucion::RegistrosEtiquetas() const {
-  Value records;
+std::shared_ptr<RecordSequence> TMotorEjecucion::RegistrosEtiquetas() const {
+  std::shared_ptr<RecordSequence> records;
   if (nv::RespondsTo(oConectorDatos, "GetRegistrosDetalle")) {
-    if (auto* fuente = oConectorDatos.As<FuenteRegistros>()) records = fuente->GetRegistrosDetalle();
+    if (auto* fuente = oConectorDatos.As<FuenteRegistros>()) records = fuente->GetSecuenciaRegistros();
   }
   // A label document without records still prints one label, composed against an empty record.
-  if (!records.IsArray() || records.Len() == 0) return Value::FromArray({Value::NewHash()});
+  if (!records || records->Count() == 0) {
+    return std::make_shared<ArrayRecordSequence>(Value::FromArray({Value::NewHash()}));
+  }
   return records;
 }
 

@@ -18,6 +18,7 @@ namespace nv {
 // objects implement them, and so may any other object.
 
 class FuentePlantilla;
+class RecordSequence;
 class TMotorComposicion;
 class TMotorPaginacion;
 
@@ -67,7 +68,7 @@ class TMotorEjecucion : public Object {
   /// timing figures of the objects that keep them.
   Value ComponerObjetos(const Value& objetos);
   /// The detail records of a label run: the connector's, or one empty record when there are none.
-  Value RegistrosEtiquetas() const;
+  std::shared_ptr<RecordSequence> RegistrosEtiquetas() const;
   void ResetPerformanceDiagnostics();
   void SumarDiagnosticosTabla(const Value& objeto);
   bool EsDocumentoEtiquetas() const;

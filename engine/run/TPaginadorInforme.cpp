@@ -7,6 +7,8 @@
 #include "data/TConectorDatos.h"
 #include "document/TPlantilla.h"
 #include "formula/TEvaluadorFormulas.h"
+#include "Json.h"
+#include "objects/TChart.h"
 #include "objects/table/TTable.h"
 #include "output/TDocumentoRenderizable.h"
 #include "run/TContextoEjecucion.h"
@@ -33,14 +35,45 @@ std::string ConTotal(const std::string& texto, const std::string& total) {
 }  // namespace
 
 TPaginadorInforme::Resultado TPaginadorInforme::Renderizar(const Value& plantillaHash, const Value& datos,
-                                                           const Value& opcionesDadas, const Limites& limites) {
+                                                           const Value& opciones, const Limites& limites) {
+  return Correr(
+      plantillaHash,
+      [&datos](TConectorDatos& conector, TPlantilla&) {
+        conector.hDatos = conector.NormalizarDatosRuntime(datos.IsHash() ? datos : Value::NewHash());
+      },
+      opciones, limites);
+}
+
+TPaginadorInforme::Resultado TPaginadorInforme::RenderizarArchivo(const Value& plantillaHash, const std::string& ruta,
+                                                                  const Value& opciones, const Limites& limites) {
+  return Correr(
+      plantillaHash,
+      [&ruta](TConectorDatos& conector, TPlantilla& plantilla) {
+        if (RegistrosUnoAUno(plantilla) && conector.LeerRegistrosDelArchivo(ruta)) return;
+        conector.hDatos = conector.NormalizarDatosRuntime(ReadJsonFile(ruta));
+      },
+      opciones, limites);
+}
+
+bool TPaginadorInforme::RegistrosUnoAUno(TPlantilla& plantilla) {
+  if (!plantilla.IsLabelDocument().IsTrue()) return false;
+  const Value objetos = plantilla.GetObjetos();
+  if (!objetos.IsArray()) return true;
+  for (const Value& objeto : objetos.AsArray()) {
+    if (objeto.As<TTable>() != nullptr || objeto.As<TChart>() != nullptr) return false;
+  }
+  return true;
+}
+
+TPaginadorInforme::Resultado TPaginadorInforme::Correr(const Value& plantillaHash, const CargaDatos& cargar,
+                                                       const Value& opcionesDadas, const Limites& limites) {
   Resultado resultado;
   auto plantilla = TPlantilla::New(Value(""));
   plantilla->SetData(plantillaHash.IsHash() ? plantillaHash : Value::NewHash());
   plantilla->Create();
   auto conector = TConectorDatos::New(Value(""));
   conector->Create();
-  conector->hDatos = conector->NormalizarDatosRuntime(datos.IsHash() ? datos : Value::NewHash());
+  cargar(*conector, *plantilla);
   // The run adds its own keys (the record list, the base of each page): the caller's hash stays
   // as it was given. Its values (callbacks, initial accumulators) are shared, not copied.
   Value opciones = opcionesDadas.IsHash() ? Value(std::make_shared<Hash>(opcionesDadas.AsHash())) : Value::NewHash();
@@ -60,6 +93,10 @@ TPaginadorInforme::Resultado TPaginadorInforme::Renderizar(const Value& plantill
 
   Value documento = Paginar(*motor, *contexto, limites, resultado.rendimiento);
   resultado.documento = documento.AsShared<TDocumentoRenderizable>();
+  if (const int64_t ilegibles = conector->RegistrosIlegibles(); ilegibles > 0) {
+    contexto->AddAviso(Value(std::to_string(ilegibles) +
+                             " registros del fichero de datos no se han podido leer: sus etiquetas salen vacias"));
+  }
   resultado.avisos = contexto->GetAvisos();
   resultado.descartados = contexto->GetDescartados();
 

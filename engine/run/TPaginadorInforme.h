@@ -17,6 +17,7 @@
 // stays flat whatever the page count.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,9 +27,11 @@
 
 namespace nv {
 
+class TConectorDatos;
 class TContextoEjecucion;
 class TDocumentoRenderizable;
 class TMotorEjecucion;
+class TPlantilla;
 
 /// Bounds of one paginated run.
 struct LimitesPaginador {
@@ -58,6 +61,13 @@ class TPaginadorInforme : public Object {
   /// "hUserVars" and "hAcumVars" default to the template's). The caller ends the document.
   static Resultado Renderizar(const Value& plantilla, const Value& datos, const Value& opciones,
                               const Limites& limites = Limites());
+  /// As Renderizar, with the runtime data read from the JSON file at rutaDatos (a missing or
+  /// malformed file gives empty data). A label document whose objects do not read the detail
+  /// records as a whole (no chart, no table) reads its records from the file one at a time, so
+  /// its memory does not grow with them; anything else reads the file whole. A record that can't
+  /// be read back (the file changed during the run) prints as an empty label, with a warning.
+  static Resultado RenderizarArchivo(const Value& plantilla, const std::string& rutaDatos, const Value& opciones,
+                                     const Limites& limites = Limites());
 
   /// The paging loop over wired pieces: the engine with its template, connector and context.
   /// Returns the rendered document (nil when cancelled); rendimiento receives the summed timings.
@@ -73,7 +83,13 @@ class TPaginadorInforme : public Object {
     size_t objeto;
     std::string texto;
   };
+  /// Puts the run's data into the connector; the template is created.
+  using CargaDatos = std::function<void(TConectorDatos&, TPlantilla&)>;
+  static Resultado Correr(const Value& plantillaHash, const CargaDatos& cargar, const Value& opciones,
+                          const Limites& limites);
   static bool TieneTabla(const Value& objetos);
+  /// True for a label document none of whose objects reads the detail records as a whole.
+  static bool RegistrosUnoAUno(TPlantilla& plantilla);
   static void AnotarTotales(const Value& objetos, int64_t pagina, std::vector<TextoConTotal>& notas);
   static void EscribirTotal(TDocumentoRenderizable& documento, const std::vector<TextoConTotal>& notas, int64_t total);
   static void SumarRendimiento(Value& suma, const Value& figuras);

@@ -230,3 +230,58 @@ TEST(PaginadorInforme, TemplatesWithoutTablesRunOnce) {
   EXPECT_EQ(PageTexts(*run.documento, 1), Strings({"Page 1 of 1"}));
   run.documento->End();
 }
+
+namespace {
+
+// A label sheet of 3 x 4 labels whose texts read the record, its neighbours' count and a data
+// variable; with a chart of the records when asked.
+Value LabelTemplate(bool withChart) {
+  std::string objects = R"J({"cType": "TText", "cId": "n", "nLeft": 1, "nTop": 1, "nWidth": 40, "nHeight": 5,
+      "cText": "'#' + AllTrim(Str(L.N)) + ' ' + L.R + ' ' + E.TITULO"})J";
+  if (withChart) {
+    objects += R"J(, {"cType": "TChart", "cId": "g", "nLeft": 1, "nTop": 8, "nWidth": 30, "nHeight": 15,
+        "cChartKind": "bar", "hChartSpec": {"cCategoryFormula": "L.C", "cValueFormula": "L.V"}})J";
+  }
+  return Json(R"({"cDocumentKind": "label", "nPaperWidth": 210, "nPaperHeight": 297,
+      "hLabelLayout": {"nLabelWidth": 60, "nLabelHeight": 30, "nColumns": 3, "nRows": 4, "cFlow": "row"},
+      "aObjects": [)" + objects + "]}");
+}
+
+std::string Pages(const TPaginadorInforme::Resultado& run) {
+  std::string all;
+  if (!run.documento) return all;
+  for (int64_t p = 1; p <= ValueInt(run.documento->TotalPaginas()); ++p) {
+    all += EncodeJson(run.documento->GetPagina(Value::Int(p))) + "\n";
+  }
+  return all;
+}
+
+}  // namespace
+
+TEST(PaginadorInforme, LabelsReadFromTheDataFileComeOutAsFromTheDecodedData) {
+  Value data = Data(30);
+  Value vars = Json(R"({"E": {"TITULO": {"tipo": "C", "valor": "Envio"}}})");
+  data.Set("DataVar", vars);
+  const std::string path = CreateTempFile("norvane_labels_", ".json");
+  WriteFile(path, EncodeJson(data));
+  for (bool withChart : {false, true}) {
+    const Value tmpl = LabelTemplate(withChart);
+    TPaginadorInforme::Resultado fromFile = TPaginadorInforme::RenderizarArchivo(tmpl, path, Value::NewHash());
+    TPaginadorInforme::Resultado decoded = TPaginadorInforme::Renderizar(tmpl, data, Value::NewHash());
+    ASSERT_TRUE(fromFile.documento && decoded.documento);
+    EXPECT_EQ(ValueInt(fromFile.documento->TotalPaginas()), 3);
+    const std::string pages = Pages(fromFile);
+    EXPECT_EQ(pages, Pages(decoded)) << "chart " << withChart;
+    EXPECT_NE(pages.find("#30 Sur Envio"), std::string::npos);
+    EXPECT_EQ(EncodeJson(fromFile.avisos), EncodeJson(decoded.avisos));
+    fromFile.documento->End();
+    decoded.documento->End();
+  }
+  // A missing or malformed file runs on empty data: one label, as with no data.
+  WriteFile(path, "{");
+  TPaginadorInforme::Resultado empty = TPaginadorInforme::RenderizarArchivo(LabelTemplate(false), path, Value::NewHash());
+  ASSERT_TRUE(empty.documento);
+  EXPECT_EQ(ValueInt(empty.documento->TotalPaginas()), 1);
+  empty.documento->End();
+  DeleteFile(path);
+}
