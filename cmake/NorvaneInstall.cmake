@@ -34,6 +34,9 @@ set(NORVANE_PUBLIC_HEADERS
   runtime/Runtime.h
   runtime/TextLines.h
   runtime/Value.h
+  engine/data/ArrayRecordSequence.h
+  engine/data/DataFileRecords.h
+  engine/data/RecordSequence.h
   engine/data/TConectorDatos.h
   engine/data/TConectorDatosReg.h
   engine/document/TDocument.h
