@@ -181,10 +181,15 @@ bool DataFileRecords::Choose(std::vector<Candidate>& candidates) {
   for (size_t i = 0; i < candidates.size(); ++i) {
     Candidate& c = candidates[i];
     if (c.block.empty()) continue;
+    // The records are kept in place, so a million of them are never held twice.
+    size_t kept = 0;
     for (size_t e = 0; e < c.elements.size(); ++e) {
-      if (c.hash[e] && c.named[e]) records_.push_back(c.elements[e]);
+      if (c.hash[e] && c.named[e]) c.elements[kept++] = c.elements[e];
     }
-    if (!records_.empty()) {
+    if (kept > 0) {
+      c.elements.resize(kept);
+      c.elements.shrink_to_fit();
+      records_ = std::move(c.elements);
       chosen_ = static_cast<int>(i);
       prefix_ = c.block + ".";
       return true;
@@ -195,9 +200,12 @@ bool DataFileRecords::Choose(std::vector<Candidate>& candidates) {
     for (size_t i = 0; i < candidates.size(); ++i) {
       Candidate& c = candidates[i];
       if (c.key != key) continue;
+      size_t kept = 0;
       for (size_t e = 0; e < c.elements.size(); ++e) {
-        if (c.hash[e]) records_.push_back(c.elements[e]);
+        if (c.hash[e]) c.elements[kept++] = c.elements[e];
       }
+      c.elements.resize(kept);
+      records_ = std::move(c.elements);
       chosen_ = static_cast<int>(i);
       return true;
     }
