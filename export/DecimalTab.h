@@ -4,7 +4,7 @@
 // The value is a distance in millimetres from the inner left edge of the text's box (the box less
 // its padding), like every other length of a template: each line that holds a number is moved so
 // that its decimal separator starts at that distance. The separator is the last "," or "." that
-// is followed by a digit; a number without one ends at the distance instead. Lines without a
+// is followed by a digit (0-9); a number without one ends at the distance instead. Lines without a
 // digit keep the object's alignment.
 //
 // Missing, nil and the engine's "no alignment" value (-10) draw the object's alignment silently.
