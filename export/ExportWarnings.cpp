@@ -11,7 +11,7 @@ struct CodeText {
   std::string_view text;
 };
 
-constexpr std::array<CodeText, 22> kMessages{{
+constexpr std::array<CodeText, 24> kMessages{{
     {"text-clipped", "Texto recortado: no cabe en su caja"},
     {"glyph-missing", "Caracteres sin glifo en ninguna fuente"},
     {"font-substituted", "Fuente no disponible, sustituida"},
@@ -30,6 +30,8 @@ constexpr std::array<CodeText, 22> kMessages{{
     {"line-style", "Estilo de linea desconocido, se dibuja continua"},
     {"text-runs", "Tramos de texto que no coinciden con el texto"},
     {"text-fit-mode", "Modo de ajuste de texto desconocido"},
+    {"text-decimal-position", "Posicion decimal no aplicable, se usa la alineacion del texto"},
+    {"font-dir-missing", "Carpeta de fuentes no encontrada"},
     {"page-size", "Tamano de pagina no valido"},
     {"page-too-tall", "Pagina mas alta de 5080 mm"},
     {"chart-data", "Datos de grafico no validos"},

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <filesystem>
 #include <map>
 #include <mutex>
 
@@ -108,6 +109,10 @@ PangoFontMap* SharedFontMap(const std::vector<std::string>& fontDirs, bool syste
 }  // namespace
 
 FontResolver::FontResolver(const std::vector<std::string>& fontDirs, bool systemFonts) {
+  for (const std::string& dir : fontDirs) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(dir, error)) missingDirs_.push_back(dir);
+  }
   fontMap_ = SharedFontMap(fontDirs, systemFonts, config_);
   context_ = pango_font_map_create_context(fontMap_);
   cairo_font_options_t* options = cairo_font_options_create();
@@ -166,6 +171,8 @@ double FontResolver::AscentRatio(const std::string& family) const {
 
 const FontResolver::Resolved& FontResolver::Resolve(std::string_view family, int64_t pitchAndFamily, int64_t page,
                                                     std::string_view id, ExportWarnings& warnings) {
+  for (const std::string& dir : missingDirs_) warnings.Add(0, "", "font-dir-missing", dir);
+  missingDirs_.clear();
   std::string key = std::string(family) + '\x1f' + std::to_string(pitchAndFamily);
   if (auto found = cache_.find(key); found != cache_.end()) return found->second;
 

@@ -6,6 +6,8 @@
 // falls back to a generic chosen by the Windows pitch-and-family bits, with one warning per family.
 // The font configuration of a set of font folders is built once per process and shared; each
 // resolver has its own Pango context and resolution cache, so one export runs on one thread.
+// A font folder that is not a folder warns "font-dir-missing" once, for the document, when the
+// first font is resolved: its fonts would otherwise be replaced without a word.
 
 #include <map>
 #include <string>
@@ -53,6 +55,7 @@ class FontResolver {
   PangoFontMap* fontMap_ = nullptr;  // shared, never released
   PangoContext* context_ = nullptr;
   std::map<std::string, Resolved> cache_;
+  std::vector<std::string> missingDirs_;  // reported on the first Resolve, then cleared
 };
 
 }  // namespace nv::out

@@ -10,8 +10,10 @@
 
 #include "Utf8Repair.h"
 #include "Accessors.h"
+#include "DecimalTab.h"
 #include "FontResolver.h"
 #include "HtmlRichText.h"
+#include "LineJustifier.h"
 #include "Runtime.h"
 #include "ShapePainter.h"
 
@@ -66,13 +68,46 @@ using LayoutPtr = std::unique_ptr<PangoLayout, LayoutDeleter>;
 
 struct DrawnLine {
   LayoutPtr layout;
+  std::string shown;     // the text the layout holds
   double width = 0;      // mm, at full size
   double baseline = 0;   // mm, layout top to baseline
   double pitch = 0;      // mm, at full size
-  PangoRectangle ink{};  // Pango units, from the layout origin
+  bool paragraphEnd = false;
 };
 
 double Mm(int pangoUnits) { return static_cast<double>(pangoUnits) / PANGO_SCALE; }
+
+// How the lines of one object are placed across the inner box.
+struct Placement {
+  Align align = Align::Left;
+  bool justified = false;
+  std::optional<double> decimalTab;  // mm from the inner left edge
+  double factor = 1.0;               // horizontal scale: condensing times shrinking
+};
+
+// The left edge of a drawn line: on the decimal tab when it has a number and the object one, else
+// stretched to the inner width when justified, else by the object's alignment. An overwide line
+// starts at the inner left edge, so its start stays readable.
+double LineX(const RenderObjectReader& reader, const Placement& placement, double innerX, double innerW,
+             DrawnLine& line) {
+  const double width = line.width * placement.factor;
+  if (width > innerW) return innerX;
+  if (placement.decimalTab) {
+    if (std::optional<DecimalTab::Anchor> anchor = DecimalTab::AnchorOf(line.shown)) {
+      const double x = innerX + *placement.decimalTab - DecimalTab::AnchorX(line.layout.get(), *anchor) * placement.factor;
+      const double inside = std::clamp(x, innerX, innerX + innerW - width);
+      if (std::abs(inside - x) > kFitTolerance) reader.Warn(DecimalTab::kWarning, line.shown);
+      return inside;
+    }
+  }
+  if (placement.justified && !line.paragraphEnd && width < innerW - kFitTolerance &&
+      LineJustifier::Stretch(line.layout.get(), line.shown, innerW / placement.factor)) {
+    return innerX;
+  }
+  if (placement.align == Align::Center) return innerX + (innerW - width) / 2;
+  if (placement.align == Align::Right) return innerX + innerW - width;
+  return innerX;
+}
 
 }  // namespace
 
@@ -202,10 +237,12 @@ void TextPainter::PaintText(const PaintContext& ctx, const RenderObjectReader& r
     pango_layout_set_attributes(out.layout.get(), attributes);
     pango_attr_list_unref(attributes);
     PangoRectangle logical{};
-    pango_layout_get_extents(out.layout.get(), &out.ink, &logical);
+    pango_layout_get_extents(out.layout.get(), nullptr, &logical);
     out.width = static_cast<double>(logical.width) / PANGO_SCALE;
     out.baseline = static_cast<double>(pango_layout_get_baseline(out.layout.get())) / PANGO_SCALE;
     out.pitch = std::max(0.1, (sizePt + (line.finParrafo ? paragraphLeading : leading)) * TextLines::kMmPorPunto);
+    out.paragraphEnd = line.finParrafo;
+    out.shown = std::move(shown);
     unknownGlyphs += pango_layout_get_unknown_glyphs_count(out.layout.get());
     widest = std::max(widest, out.width);
     block += out.pitch;
@@ -243,26 +280,28 @@ void TextPainter::PaintText(const PaintContext& ctx, const RenderObjectReader& r
   std::optional<Rgba> color = reader.Color("color", Rgba{});
   if (!color) color = Rgba{};
   const double alpha = reader.Opacity("opacidadTexto");
-  const Align align = AlignOf(reader.Text("alineacion", "left"));
+  Placement placement;
+  placement.align = AlignOf(reader.Text("alineacion", "left"));
+  placement.justified = LineJustifier::Wanted(reader);
+  placement.decimalTab = DecimalTab::PositionOf(reader, inner.w);
+  placement.factor = condense * scale;
 
   // Where each line starts and where its baseline lies, in the box.
   std::vector<std::pair<double, double>> origins;
   origins.reserve(drawn.size());
   bool inkOutside = false;
   double lineTop = top;
-  for (const DrawnLine& line : drawn) {
-    const double lineWidth = line.width * condense * scale;
-    double x = inner.x;
-    if (align == Align::Center) x += (inner.w - lineWidth) / 2;
-    if (align == Align::Right) x += inner.w - lineWidth;
-    // An overwide line starts at the inner left edge, so its start stays readable.
-    if (lineWidth > inner.w) x = inner.x;
+  for (DrawnLine& line : drawn) {
+    const double x = LineX(reader, placement, inner.x, inner.w, line);
     const double baseline = lineTop + ascentRatio * sizeMm * scale;
     origins.emplace_back(x, baseline);
-    const double inkLeft = x + Mm(line.ink.x) * condense * scale;
-    const double inkTop = baseline + (Mm(line.ink.y) - line.baseline) * scale;
-    inkOutside = inkOutside || inkLeft < 0 || inkLeft + Mm(line.ink.width) * condense * scale > w || inkTop < 0 ||
-                 inkTop + Mm(line.ink.height) * scale > h;
+    // Measured once placed: justifying a line widens it.
+    PangoRectangle ink{};
+    pango_layout_get_extents(line.layout.get(), &ink, nullptr);
+    const double inkLeft = x + Mm(ink.x) * condense * scale;
+    const double inkTop = baseline + (Mm(ink.y) - line.baseline) * scale;
+    inkOutside = inkOutside || inkLeft < 0 || inkLeft + Mm(ink.width) * condense * scale > w || inkTop < 0 ||
+                 inkTop + Mm(ink.height) * scale > h;
     lineTop += line.pitch * scale;
   }
 

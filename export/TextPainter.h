@@ -6,7 +6,9 @@
 // split at line feeds, any other text is cut by the engine's line rule along the text direction;
 // "truncate", "shrink" and "condense" keep one line per paragraph. Each line is one unwrapped
 // Pango layout, so HarfBuzz shapes it and bidi orders it, while x comes from "alineacion"
-// (left/izquierda, center/centro, right/derecha; justify draws left). Lines sit on the engine's
+// (left/izquierda, center/centro, right/derecha), from "ajustado" (justified lines, see
+// LineJustifier) and from "posicionDecimal" (a decimal tab in millimetres, see DecimalTab; it
+// places the lines holding a number, the others follow the rest). Lines sit on the engine's
 // pitch, (size + "interlineado", or "espaciadoParrafo" on a paragraph's last line) x 0.3528 mm,
 // their baseline ascent/(ascent + descent) of the size below the line top. A text too wide is
 // condensed ("wrap" down to 0.80, "condense" to 0.50), "shrink" scales size and pitch, and what is

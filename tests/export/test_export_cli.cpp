@@ -169,3 +169,64 @@ TEST(ExportCli, SpooledRunWritesTheSameJsonAndExportDrawsItAgain) {
   EXPECT_NE(text.find("Dulces Orbanel 50"), std::string::npos);
   RunCommand("rm -rf " + Quote(dir), status);
 }
+
+namespace {
+
+// A copy of Liberation Sans renamed, in place, to a family no system has: "Liberation Sans"
+// becomes "Quillmarks Sans" (same length, so the name table's offsets still hold) in both the
+// one-byte and the UTF-16 names.
+std::string RenamedFontBytes() {
+  int status = 0;
+  std::string file = RunCommand("fc-match -f '%{file}' 'Liberation Sans'", status);
+  std::string bytes = ReadBinaryFile(file);
+  auto replaceAll = [&bytes](const std::string& from, const std::string& to) {
+    for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + to.size())) {
+      bytes.replace(at, from.size(), to);
+    }
+  };
+  auto wide = [](const std::string& text) {
+    std::string out;
+    for (char c : text) out += std::string(1, '\0') + c;
+    return out;
+  };
+  for (auto [from, to] : {std::pair<std::string, std::string>{"Liberation Sans", "Quillmarks Sans"},
+                          {"LiberationSans", "QuillmarksSans"}}) {
+    replaceAll(from, to);
+    replaceAll(wide(from), wide(to));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+TEST(ExportCli, FontFoldersOnTheCommandLineAreUsedAndAMissingOneWarns) {
+  const std::string dir = TempDir();
+  const std::string fonts = dir + "/fonts";
+  int status = 0;
+  RunCommand("mkdir -p " + Quote(fonts), status);
+  const std::string font = RenamedFontBytes();
+  ASSERT_NE(font.find("Quillmarks Sans"), std::string::npos) << "fc-match found no Liberation Sans file";
+  WriteFile(fonts + "/Quillmarks.ttf", font);
+  const std::string saved = dir + "/saved.json";
+  WriteFile(saved, R"({"ancho":80,"alto":20,"modoAlto":"fixed","paginas":[{"objetos":[
+      {"tipo":"texto","id":"q","x":2,"y":2,"ancho":70,"alto":8,"texto":"Letra propia","fuente":"Quillmarks Sans","tamano":12}]}]})");
+
+  CliRun withFolder = Norvane({"export", saved, "--format", "pdf", "--output", dir + "/with.pdf", "--fonts", fonts});
+  ASSERT_EQ(withFolder.exitCode, 0) << withFolder.err;
+  EXPECT_EQ(withFolder.err.find("font-substituted"), std::string::npos) << withFolder.err;
+  std::string embedded = RunOnFile(ReadBinaryFile(dir + "/with.pdf"), ".pdf", "pdffonts {}", status);
+  EXPECT_NE(embedded.find("QuillmarksSans"), std::string::npos) << embedded;
+
+  // Without the folder the family is missing and stands in; a folder that is not there says so
+  // and the document is still drawn.
+  CliRun missing = Norvane({"export", saved, "--format", "pdf", "--output", dir + "/without.pdf", "--fonts", dir + "/nowhere"});
+  ASSERT_EQ(missing.exitCode, 0) << missing.err;
+  EXPECT_NE(missing.err.find("font-dir-missing"), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find(dir + "/nowhere"), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("font-substituted"), std::string::npos) << missing.err;
+  embedded = RunOnFile(ReadBinaryFile(dir + "/without.pdf"), ".pdf", "pdffonts {}", status);
+  EXPECT_EQ(embedded.find("QuillmarksSans"), std::string::npos) << embedded;
+  std::string text = RunOnFile(ReadBinaryFile(dir + "/without.pdf"), ".pdf", "pdftotext {} -", status);
+  EXPECT_NE(text.find("Letra propia"), std::string::npos);
+  RunCommand("rm -rf " + Quote(dir), status);
+}
