@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,23 @@ namespace nv::exporttest {
 
 /// One render object from JSON text.
 inline Value Obj(std::string_view json) { return DecodeJsonObject(json); }
+
+/// A text render object in Arial 9 pt; extra adds or replaces keys (a later key wins).
+inline Value Text(const std::string& id, double x, double y, double w, double h, const std::string& text,
+                  const std::string& extra = "") {
+  std::string json = R"({"tipo":"texto","id":")" + id + R"(","x":)" + std::to_string(x) + R"(,"y":)" +
+                     std::to_string(y) + R"(,"ancho":)" + std::to_string(w) + R"(,"alto":)" + std::to_string(h) +
+                     R"(,"texto":)" + EncodeJson(Value(text)) + R"(,"fuente":"Arial","tamano":9)" + extra + "}";
+  return Obj(json);
+}
+
+/// The words of a text, split at white space.
+inline std::vector<std::string> SplitWords(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
 
 /// A page holding the objects.
 inline Value Page(std::vector<Value> objects) {

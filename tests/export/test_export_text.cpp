@@ -19,20 +19,7 @@ namespace {
 
 constexpr double kTolerance = 0.05;
 
-Value Text(const std::string& id, double x, double y, double w, double h, const std::string& text,
-           const std::string& extra = "") {
-  std::string json = R"({"tipo":"texto","id":")" + id + R"(","x":)" + std::to_string(x) + R"(,"y":)" +
-                     std::to_string(y) + R"(,"ancho":)" + std::to_string(w) + R"(,"alto":)" + std::to_string(h) +
-                     R"(,"texto":)" + EncodeJson(Value(text)) + R"(,"fuente":"Arial","tamano":9)" + extra + "}";
-  return Obj(json);
-}
 
-std::vector<std::string> SplitWords(const std::string& text) {
-  std::vector<std::string> words;
-  std::istringstream in(text);
-  for (std::string word; in >> word;) words.push_back(word);
-  return words;
-}
 
 // The words of the PDF that lie inside a box (by their centre).
 std::vector<Word> WordsIn(const std::vector<Word>& words, double x, double y, double w, double h) {

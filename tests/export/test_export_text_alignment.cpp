@@ -19,13 +19,6 @@ namespace {
 
 constexpr double kEdgeTolerance = 0.1;
 
-Value Text(const std::string& id, double x, double y, double w, double h, const std::string& text,
-           const std::string& extra = "") {
-  std::string json = R"({"tipo":"texto","id":")" + id + R"(","x":)" + std::to_string(x) + R"(,"y":)" +
-                     std::to_string(y) + R"(,"ancho":)" + std::to_string(w) + R"(,"alto":)" + std::to_string(h) +
-                     R"(,"texto":)" + EncodeJson(Value(text)) + R"(,"fuente":"Arial","tamano":9)" + extra + "}";
-  return Obj(json);
-}
 
 // The words inside a box (by their centre), grouped into lines by their bottom, top to bottom.
 std::vector<std::vector<Word>> LinesIn(const std::vector<Word>& words, double x, double y, double w, double h) {

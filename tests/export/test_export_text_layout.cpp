@@ -26,20 +26,7 @@ struct Spacing {
   double size, leading, paragraph;
 };
 
-Value Text(const std::string& id, double x, double y, double w, double h, const std::string& text,
-           const std::string& extra) {
-  std::string json = R"({"tipo":"texto","id":")" + id + R"(","x":)" + std::to_string(x) + R"(,"y":)" +
-                     std::to_string(y) + R"(,"ancho":)" + std::to_string(w) + R"(,"alto":)" + std::to_string(h) +
-                     R"(,"texto":)" + EncodeJson(Value(text)) + R"(,"fuente":"Arial")" + extra + "}";
-  return Obj(json);
-}
 
-std::vector<std::string> SplitWords(const std::string& text) {
-  std::vector<std::string> words;
-  std::istringstream in(text);
-  for (std::string word; in >> word;) words.push_back(word);
-  return words;
-}
 
 // The words inside a box (by their centre), grouped into lines by their bottom, top to bottom.
 std::vector<std::vector<Word>> LinesIn(const std::vector<Word>& words, double x, double y, double w, double h) {
