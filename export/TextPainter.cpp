@@ -73,6 +73,7 @@ struct DrawnLine {
   double baseline = 0;   // mm, layout top to baseline
   double pitch = 0;      // mm, at full size
   bool paragraphEnd = false;
+  PangoRectangle ink{};  // Pango units, from the layout origin
 };
 
 double Mm(int pangoUnits) { return static_cast<double>(pangoUnits) / PANGO_SCALE; }
@@ -237,7 +238,7 @@ void TextPainter::PaintText(const PaintContext& ctx, const RenderObjectReader& r
     pango_layout_set_attributes(out.layout.get(), attributes);
     pango_attr_list_unref(attributes);
     PangoRectangle logical{};
-    pango_layout_get_extents(out.layout.get(), nullptr, &logical);
+    pango_layout_get_extents(out.layout.get(), &out.ink, &logical);
     out.width = static_cast<double>(logical.width) / PANGO_SCALE;
     out.baseline = static_cast<double>(pango_layout_get_baseline(out.layout.get())) / PANGO_SCALE;
     out.pitch = std::max(0.1, (sizePt + (line.finParrafo ? paragraphLeading : leading)) * TextLines::kMmPorPunto);
@@ -295,9 +296,9 @@ void TextPainter::PaintText(const PaintContext& ctx, const RenderObjectReader& r
     const double x = LineX(reader, placement, inner.x, inner.w, line);
     const double baseline = lineTop + ascentRatio * sizeMm * scale;
     origins.emplace_back(x, baseline);
-    // Measured once placed: justifying a line widens it.
-    PangoRectangle ink{};
-    pango_layout_get_extents(line.layout.get(), &ink, nullptr);
+    // Justifying a line widens it: its ink is measured again once placed.
+    if (placement.justified) pango_layout_get_extents(line.layout.get(), &line.ink, nullptr);
+    const PangoRectangle& ink = line.ink;
     const double inkLeft = x + Mm(ink.x) * condense * scale;
     const double inkTop = baseline + (Mm(ink.y) - line.baseline) * scale;
     inkOutside = inkOutside || inkLeft < 0 || inkLeft + Mm(ink.width) * condense * scale > w || inkTop < 0 ||
