@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <set>
 
@@ -131,15 +130,6 @@ class CandidateScanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, 
   uint64_t lastEnd_ = 0;
 };
 
-bool HasNul(std::FILE* file) {
-  char buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    if (std::memchr(buffer, '\0', got) != nullptr) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 DataFileRecords::~DataFileRecords() {
@@ -151,9 +141,6 @@ std::shared_ptr<DataFileRecords> DataFileRecords::Open(const std::string& path) 
   if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return nullptr;
-  // The whole-file reading refuses any NUL byte; the parse below would take one for the end.
-  const bool nul = HasNul(file);
-  std::rewind(file);
   char bom[3] = {};
   uint64_t base = std::fread(bom, 1, 3, file) == 3 && std::string_view(bom, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   std::fseek(file, static_cast<long>(base), SEEK_SET);
@@ -162,9 +149,13 @@ std::shared_ptr<DataFileRecords> DataFileRecords::Open(const std::string& path) 
   CandidateScanner scanner(stream, base);
   rapidjson::Reader reader;
   constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag;
-  const bool parsed = !reader.Parse<kFlags>(stream, scanner).IsError();
+  // The whole-file reading refuses any NUL byte. The parse takes one for the end of the text: in a
+  // string or before the document ends that is an error, after it the parse stops short of the
+  // file's end.
+  const bool parsed = !reader.Parse<kFlags>(stream, scanner).IsError() &&
+                      base + stream.Tell() == static_cast<uint64_t>(info.st_size);
   std::fclose(file);
-  if (nul || !parsed || scanner.ambiguous) return nullptr;
+  if (!parsed || scanner.ambiguous) return nullptr;
 
   std::shared_ptr<DataFileRecords> records(new DataFileRecords());
   records->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
