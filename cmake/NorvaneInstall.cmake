@@ -36,6 +36,7 @@ set(NORVANE_PUBLIC_HEADERS
   runtime/Value.h
   engine/data/ArrayRecordSequence.h
   engine/data/DataFileRecords.h
+  engine/data/DetailRecordConverter.h
   engine/data/RecordSequence.h
   engine/data/TConectorDatos.h
   engine/data/TConectorDatosReg.h

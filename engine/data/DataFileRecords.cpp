@@ -182,7 +182,8 @@ bool DataFileRecords::Choose(std::vector<Candidate>& candidates) {
       c.elements.shrink_to_fit();
       records_ = std::move(c.elements);
       chosen_ = static_cast<int>(i);
-      prefix_ = c.block + ".";
+      converter_ = DetailRecordConverter(c.block + ".");
+      convert_ = true;
       return true;
     }
   }
@@ -258,8 +259,8 @@ Value DataFileRecords::Decode(const Span& span) {
   Value element = DecodeJson(ElementText(span), ok);
   Value record;
   if (ok && element.IsHash()) {
-    if (prefix_.empty()) return element;
-    if (TConectorDatos::ConvertirRegistroDetalle(prefix_, element, record)) return record;
+    if (!convert_) return element;
+    if (converter_.Convert(element, record)) return record;
   }
   ++failedReads_;
   return Value::NewHash();

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "data/DetailRecordConverter.h"
 #include "data/RecordSequence.h"
 
 namespace nv {
@@ -66,7 +67,9 @@ class DataFileRecords : public RecordSequence {
   int fd_ = -1;
   Value data_;
   std::vector<Span> records_;
-  std::string prefix_;  // "BLOCK." for "DetalleVar" records; empty for ready-made ones
+  // "DetalleVar" records are converted to "BLOCK.FIELD" keys; ready-made ones are taken as read.
+  DetailRecordConverter converter_;
+  bool convert_ = false;
   int chosen_ = -1;     // index of the chosen candidate during Open
   std::map<int64_t, Value> recent_;
   int64_t failedReads_ = 0;

@@ -4,6 +4,7 @@
 #include "Hash.h"
 #include "Json.h"
 #include "Runtime.h"
+#include "data/DetailRecordConverter.h"
 
 namespace nv {
 
@@ -76,14 +77,16 @@ std::shared_ptr<RecordSequence> TConectorDatos::GetSecuenciaRegistros() {
   return FuenteRegistros::GetSecuenciaRegistros();
 }
 
-bool TConectorDatos::LeerRegistrosDelArchivo(const std::string& path) {
+bool TConectorDatos::LeerRegistrosDelArchivo(const std::string& path, int64_t registrosMinimos) {
   std::shared_ptr<DataFileRecords> records = DataFileRecords::Open(path);
-  if (!records) return false;
+  if (!records || records->Count() < registrosMinimos) return false;
   hDatos = NormalizarDatosRuntime(records->Data());
   cRuta = path;
   registrosArchivo_ = std::move(records);
   return true;
 }
+
+std::shared_ptr<RecordSequence> TConectorDatos::GetRegistrosDelArchivo() const { return registrosArchivo_; }
 
 int64_t TConectorDatos::RegistrosIlegibles() const { return registrosArchivo_ ? registrosArchivo_->FailedReads() : 0; }
 
@@ -196,11 +199,11 @@ bool WalkDetalleVarRecords(const Value& data, Take take) {
     for (const auto& block : **b) {
       const ArrayPtr* records = block.second.ArrayRef();
       if (block.first.empty() || records == nullptr) continue;
-      const std::string prefix = block.first + ".";
+      DetailRecordConverter converter(block.first + ".");
       bool yielded = false;
       for (const Value& record : **records) {
         Value row;
-        if (!TConectorDatos::ConvertirRegistroDetalle(prefix, record, row)) continue;
+        if (!converter.Convert(record, row)) continue;
         yielded = true;
         if (!take(std::move(row))) return true;
       }
@@ -229,19 +232,7 @@ void WalkDetailRecords(const Value& data, Take take) {
 }  // namespace
 
 bool TConectorDatos::ConvertirRegistroDetalle(const std::string& prefix, const Value& record, Value& out) {
-  const HashPtr* fields = record.HashRef();
-  if (fields == nullptr) return false;
-  Value row = Value::NewHash();
-  Hash& r = row.AsHash();
-  r.reserve((*fields)->size());
-  for (const auto& field : **fields) {
-    if (field.first.empty()) continue;
-    const Value* inner = field.second.IsHash() ? field.second.AsHash().Find("valor") : nullptr;
-    r.Put(prefix + field.first, inner != nullptr ? *inner : field.second);
-  }
-  if (r.empty()) return false;
-  out = std::move(row);
-  return true;
+  return DetailRecordConverter(prefix).Convert(record, out);
 }
 
 std::span<const std::string_view> TConectorDatos::ClavesDetalleAlternativas() { return kAlternativeDetailKeys; }

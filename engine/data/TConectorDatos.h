@@ -62,11 +62,15 @@ class TConectorDatos : public Object, public FuenteRegistros, public FuenteVaria
   /// it, else the array GetRegistrosDetalle gives.
   std::shared_ptr<RecordSequence> GetSecuenciaRegistros() override;
   /// Takes the data file at path with its detail records left in the file, read one at a time as
-  /// the label road asks for them: the data then holds only the first record (so the variables of
-  /// its fields are as before), and GetRegistrosDetalle reads them all back when asked. False,
-  /// with the connector unchanged, when the file can't be read this way; the caller then loads it
-  /// whole. Records that could not be read back are counted by RegistrosIlegibles.
-  bool LeerRegistrosDelArchivo(const std::string& path);
+  /// the label road and the tables of a report ask for them: the data then holds only the first
+  /// record (so the variables of its fields are as before), and GetRegistrosDetalle reads them all
+  /// back when asked. False, with the connector unchanged, when the file can't be read this way or
+  /// holds fewer than registrosMinimos records; the caller then loads it whole. Records that could
+  /// not be read back are counted by RegistrosIlegibles.
+  bool LeerRegistrosDelArchivo(const std::string& path, int64_t registrosMinimos = 0);
+  /// The records left in the data file by LeerRegistrosDelArchivo; nullptr when the data were
+  /// loaded whole.
+  std::shared_ptr<RecordSequence> GetRegistrosDelArchivo() const;
   int64_t RegistrosIlegibles() const;
 
   /// Returns the records of the first "DetalleVar" block of data that yields any: one hash per

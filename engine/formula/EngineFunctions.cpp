@@ -131,38 +131,37 @@ int64_t EngineFunctions::PageBy(const std::vector<int64_t>& pages) {
 Value EngineFunctions::Sum(std::string_view expression, const Value& vars) {
   std::string_view text = TrimView(expression);
   if (text.empty()) return Value::Int(0);
-  Value records = HGet(ev_.hOpciones, "aRegistrosDetalleRuntime");
-  const ArrayPtr* list = records.ArrayRef();
-  if (!list || (*list)->empty()) {
+  const RecordSumCache::Records records = RecordSumCache::Of(HGet(ev_.hOpciones, "aRegistrosDetalleRuntime"));
+  if (records.size == 0) {
     Value v = ev_.EvalText(text, vars);
     return EsNumerico(v) ? FormulaOperators::IntegerWhenIntegral(FormulaOperators::NumberThroughText(v))
                          : Value::Int(0);
   }
   int64_t idx = TruncNumber(HGet(ev_.hEstadoEjecucion, "nIndiceRegistro"), -1);
-  size_t count = (*list)->size();
-  size_t limit = idx >= 0 ? std::min(static_cast<size_t>(idx) + 1, count) : count;
+  const size_t count = records.size;
+  const size_t limit = idx >= 0 ? std::min(static_cast<size_t>(idx) + 1, count) : count;
   if (const Value* known = memo_.Find(EvaluationMemo::Kind::Sum, text, vars)) return *known;
-  // Copy the records pointer: evaluating may replace the options array.
-  ArrayPtr keep = *list;
+  // records holds the list: evaluating may replace the options array.
   Value total;
   if (NamesRecordField(text, vars)) {
-    total = sums_.Total(keep, limit, text, [&](const Value& record) -> std::optional<Value> {
+    total = sums_.Total(records, limit, text, [&](const Value& record) -> std::optional<Value> {
       if (!HashHasKeyFormula(record, text)) return std::nullopt;
       return ev_.EvalText(text, EvaluationMemo::ScopeOver(vars, record));
     });
   }
-  if (total.IsNil()) total = SumByWalking(text, vars, keep, limit);
+  if (total.IsNil()) total = SumByWalking(text, vars, records, limit);
   memo_.Store(EvaluationMemo::Kind::Sum, text, vars, total);
   return total;
 }
 
-Value EngineFunctions::SumByWalking(std::string_view text, const Value& vars, const ArrayPtr& records, size_t limit) {
+Value EngineFunctions::SumByWalking(std::string_view text, const Value& vars, const RecordSumCache::Records& records,
+                                    size_t limit) {
   // Record scopes are worth keeping only when the argument walks the records again: then every
   // nested walk reuses them, and each argument is evaluated once per record scope.
   const bool nested = Upper(text).find("SUM") != std::string::npos;
   Value total = Value::Int(0);
   for (size_t i = 0; i < limit; ++i) {
-    const Value& record = (*records)[i];
+    const Value record = records.at(i);
     if (!record.IsHash()) continue;
     Value v = nested ? EvalOnce(text, memo_.RecordScope(vars, record))
                      : ev_.EvalText(text, EvaluationMemo::ScopeOver(vars, record));

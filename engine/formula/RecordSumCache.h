@@ -6,13 +6,15 @@
 //
 // A total is only kept for a field whose value on a record depends on that record alone: the
 // caller checks that the argument names a variable the surrounding variables do not hold, and the
-// cache that every record walked holds it. The totals belong to one records array: another array,
-// or one that shrank, starts them afresh; records appended to the array are summed as they are
-// reached. The records of a run are not changed in place: a host that changes them hands over a
-// new array (or new options), which clears the totals.
+// cache that every record walked holds it. The totals belong to one list of records (an array, or
+// a sequence read from a data file): another list, or one that shrank, starts them afresh;
+// records appended to an array are summed as they are reached. The records of a run are not
+// changed in place: a host that changes them hands over a new list (or new options), which clears
+// the totals.
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,13 +30,22 @@ class RecordSumCache {
   /// The value of the field on one record (a hash) as the evaluator gives it, or nothing when the
   /// record does not hold the field.
   using FieldValue = std::function<std::optional<Value>(const Value& record)>;
+  /// The records the totals run over: the list that holds them (its identity is what the totals
+  /// belong to), how many it holds, and the record at a 0-based position below that.
+  struct Records {
+    std::shared_ptr<const void> owner;
+    size_t size = 0;
+    std::function<Value(size_t index)> at;
+  };
+  /// The records of an array or of a record sequence; no owner for anything else.
+  static Records Of(const Value& records);
 
   void Clear();
-  /// The running total of field over records 0 to count - 1 of the array (count at most its
-  /// size), summed as a walk over the records sums them: numeric values added in order, other
-  /// values and records that are no hash skipped. Nil when a record up to there does not hold the
-  /// field. valueOf is called once per record and field while the array stays the same.
-  Value Total(const ArrayPtr& records, size_t count, std::string_view field, const FieldValue& valueOf);
+  /// The running total of field over records 0 to count - 1 (count at most their size), summed as
+  /// a walk over the records sums them: numeric values added in order, other values and records
+  /// that are no hash skipped. Nil when a record up to there does not hold the field. valueOf is
+  /// called once per record and field while the list stays the same.
+  Value Total(const Records& records, size_t count, std::string_view field, const FieldValue& valueOf);
 
  private:
   struct FieldTotals {
@@ -44,7 +55,7 @@ class RecordSumCache {
     bool broken = false;
   };
 
-  ArrayPtr records_;
+  std::shared_ptr<const void> records_;
   size_t recordCount_ = 0;
   std::unordered_map<std::string, FieldTotals> fields_;
 };

@@ -49,20 +49,32 @@ TPaginadorInforme::Resultado TPaginadorInforme::RenderizarArchivo(const Value& p
   return Correr(
       plantillaHash,
       [&ruta](TConectorDatos& conector, TPlantilla& plantilla) {
-        if (RegistrosUnoAUno(plantilla) && conector.LeerRegistrosDelArchivo(ruta)) return;
+        // A table that finds no records in the file looks for them elsewhere in the data, so a
+        // report takes the file this way only when it holds some.
+        const int64_t minimos = plantilla.IsLabelDocument().IsTrue() ? 0 : 1;
+        if (RegistrosUnoAUno(plantilla) && conector.LeerRegistrosDelArchivo(ruta, minimos)) return;
         conector.hDatos = conector.NormalizarDatosRuntime(ReadJsonFile(ruta));
       },
       opciones, limites);
 }
 
 bool TPaginadorInforme::RegistrosUnoAUno(TPlantilla& plantilla) {
-  if (!plantilla.IsLabelDocument().IsTrue()) return false;
+  // A chart reads the records from the data; so does a table on a label sheet, which has no host
+  // to hand it the records.
+  const bool etiquetas = plantilla.IsLabelDocument().IsTrue();
   const Value objetos = plantilla.GetObjetos();
   if (!objetos.IsArray()) return true;
   for (const Value& objeto : objetos.AsArray()) {
-    if (objeto.As<TTable>() != nullptr || objeto.As<TChart>() != nullptr) return false;
+    if (objeto.As<TChart>() != nullptr || (etiquetas && objeto.As<TTable>() != nullptr)) return false;
   }
   return true;
+}
+
+Value TPaginadorInforme::RegistrosDelHost(TMotorEjecucion& motor, TContextoEjecucion& contexto) {
+  if (auto* conector = motor.oConectorDatos.As<TConectorDatos>()) {
+    if (std::shared_ptr<RecordSequence> archivo = conector->GetRegistrosDelArchivo()) return Value(archivo);
+  }
+  return TTable::RecordsOfData(contexto.GetData());
 }
 
 TPaginadorInforme::Resultado TPaginadorInforme::Correr(const Value& plantillaHash, const CargaDatos& cargar,
@@ -132,8 +144,8 @@ Value TPaginadorInforme::Paginar(TMotorEjecucion& motor, TContextoEjecucion& con
   }
 
   const Value opciones = contexto.GetOpciones();
-  const Value registros = TTable::RecordsOfData(contexto.GetData());
-  const auto total = static_cast<int64_t>(registros.Len());
+  const Value registros = RegistrosDelHost(motor, contexto);
+  const int64_t total = RecordSequence::Of(registros)->Count();
   opciones.Set("lRegistrosDetalleGlobalRuntime", Value(true));
   opciones.Set("aRegistrosDetalleRuntime", registros);
   opciones.Set("nTotalRegistrosRuntime", Value::Int(total));

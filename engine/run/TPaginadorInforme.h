@@ -62,10 +62,13 @@ class TPaginadorInforme : public Object {
   static Resultado Renderizar(const Value& plantilla, const Value& datos, const Value& opciones,
                               const Limites& limites = Limites());
   /// As Renderizar, with the runtime data read from the JSON file at rutaDatos (a missing or
-  /// malformed file gives empty data). A label document whose objects do not read the detail
-  /// records as a whole (no chart, no table) reads its records from the file one at a time, so
-  /// its memory does not grow with them; anything else reads the file whole. A record that can't
-  /// be read back (the file changed during the run) prints as an empty label, with a warning.
+  /// malformed file gives empty data). A document whose objects do not read the detail records as
+  /// a whole (no chart; on a label sheet, no table either) reads its records from the file one at
+  /// a time, so its memory does not grow with them: labels are placed record by record, and the
+  /// tables of a report read the records the host hands them. Anything else reads the file whole,
+  /// as does a report whose file holds no detail records (a table then looks for them in the
+  /// data). A record that can't be read back (the file changed during the run) prints empty, with
+  /// a warning.
   static Resultado RenderizarArchivo(const Value& plantilla, const std::string& rutaDatos, const Value& opciones,
                                      const Limites& limites = Limites());
 
@@ -88,8 +91,11 @@ class TPaginadorInforme : public Object {
   static Resultado Correr(const Value& plantillaHash, const CargaDatos& cargar, const Value& opciones,
                           const Limites& limites);
   static bool TieneTabla(const Value& objetos);
-  /// True for a label document none of whose objects reads the detail records as a whole.
+  /// True for a document none of whose objects reads the detail records as a whole.
   static bool RegistrosUnoAUno(TPlantilla& plantilla);
+  /// The records the tables of a report walk: those left in the data file, else the detail
+  /// records of the data.
+  static Value RegistrosDelHost(TMotorEjecucion& motor, TContextoEjecucion& contexto);
   static void AnotarTotales(const Value& objetos, int64_t pagina, std::vector<TextoConTotal>& notas);
   static void EscribirTotal(TDocumentoRenderizable& documento, const std::vector<TextoConTotal>& notas, int64_t total);
   static void SumarRendimiento(Value& suma, const Value& figuras);

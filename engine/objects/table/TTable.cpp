@@ -15,6 +15,8 @@
 #include "objects/table/TableNormalizer.h"
 #include "objects/table/TableRecordLoop.h"
 #include "objects/table/TableRenderObjects.h"
+#include "data/ArrayRecordSequence.h"
+#include "data/DetailRecordConverter.h"
 #include "data/TConectorDatos.h"
 #include "document/TDocument.h"
 #include "formula/TEvaluadorFormulas.h"
@@ -768,14 +770,6 @@ Value HashEntries(const Value& list) {
   return hashes;
 }
 
-/// The element at 0-based position of a list when it exists and is a hash; null otherwise.
-const Value* HashAt(const Value& list, int64_t position) {
-  const ArrayPtr* items = list.ArrayRef();
-  if (items == nullptr || position < 0 || position >= static_cast<int64_t>((*items)->size())) return nullptr;
-  const Value& item = (**items)[static_cast<size_t>(position)];
-  return item.IsHash() ? &item : nullptr;
-}
-
 int64_t IntegerOption(const Value& options, std::string_view key, int64_t def) {
   const Value* v = Find(options, key);
   return v != nullptr && v->IsNumber() ? ValueInt(*v) : def;
@@ -817,64 +811,51 @@ Value TTable::DetalleVarRecords(const Value& data) {
   for (const auto& group : **groups) {
     const ArrayPtr* lines = group.second.ArrayRef();
     if (group.first.empty() || lines == nullptr) continue;
-    const std::string prefix = group.first + ".";
     Array& out = records.AsArray();
     out.reserve((*lines)->size());
-    // Lines of one group nearly always have the same fields: their records share one key table,
-    // so a long list costs its values and little more.
-    const Hash* lastLine = nullptr;
-    Hash shape;
+    DetailRecordConverter converter(group.first + ".");
     for (const Value& line : **lines) {
-      const HashPtr* fields = line.HashRef();
-      if (fields == nullptr) continue;
-      if (lastLine == nullptr || !(*fields)->SameKeys(*lastLine)) {
-        std::vector<std::string> keys;
-        for (const auto& field : **fields) {
-          if (!field.first.empty()) keys.push_back(prefix + field.first);
-        }
-        shape = Hash::Shape(keys, keys.size());
-      }
-      lastLine = fields->get();
-      if (shape.empty()) continue;
-      HashPtr record = Hash::CopyOfShape(shape);
-      size_t position = 0;
-      for (const auto& field : **fields) {
-        if (field.first.empty()) continue;
-        const Value* inner = field.second.IsHash() ? field.second.AsHash().Find("valor") : nullptr;
-        record->ValueAt(position++) = inner != nullptr ? *inner : field.second;
-      }
-      out.push_back(Value(std::move(record)));
+      Value record;
+      if (converter.Convert(line, record)) out.push_back(std::move(record));
     }
     if (!out.empty()) return records;
   }
   return records;
 }
 
-Value TTable::TablePreviewRecords(const Value& context) { return RecordSource(context, RecordWindow::Run); }
+Value TTable::TablePreviewRecords(const Value& context) {
+  const std::shared_ptr<RecordSequence> records = RecordSource(context, RecordWindow::Run);
+  Value list = Value::NewArray();
+  for (int64_t i = 0; i < records->Count(); ++i) list.Append(records->At(i));
+  return list;
+}
 
-Value TTable::RecordSource(const Value& context, RecordWindow window) {
+std::shared_ptr<RecordSequence> TTable::RecordSource(const Value& context, RecordWindow window) {
   const Value options = RuntimeOptions(context);
   const Value runtime = HGet(options, "aRegistrosDetalleRuntime");
-  if (HGet(options, "lSemanticDataRuntime").IsTrue()) return runtime.IsArray() ? runtime : Value::NewArray();
+  const std::shared_ptr<RecordSequence> given = RecordSequence::Of(runtime);
+  if (HGet(options, "lSemanticDataRuntime").IsTrue()) {
+    return given ? given : std::make_shared<ArrayRecordSequence>(Value::NewArray());
+  }
   const int64_t base = window == RecordWindow::Whole ? 0 : std::max<int64_t>(0, IntegerOption(options, "nRegistroBase", 0));
-  if (runtime.IsArray() && static_cast<int64_t>(runtime.Len()) > base) {
-    // The host's list is used as it stands, not copied, in global mode and for a whole export.
-    if (window == RecordWindow::Whole || HGet(options, "lRegistrosDetalleGlobalRuntime").IsTrue()) return runtime;
+  if (given && given->Count() > base) {
+    // The host's records are used as they stand, not copied, in global mode and for a whole
+    // export: a host reading them from a file holds only the ones in use.
+    if (window == RecordWindow::Whole || HGet(options, "lRegistrosDetalleGlobalRuntime").IsTrue()) return given;
     Value window_ = Value::NewArray();
-    const Array& all = runtime.AsArray();
-    for (size_t p = static_cast<size_t>(base); p < all.size(); ++p) {
-      if (all[p].IsHash()) window_.Append(all[p]);
+    for (int64_t p = base; p < given->Count(); ++p) {
+      if (Value record = RecordSequence::HashAt(runtime, p); !record.IsNil()) window_.Append(record);
     }
-    if (window_.Len() > 0) return window_;
+    if (window_.Len() > 0) return std::make_shared<ArrayRecordSequence>(window_);
   }
   TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
   if (ctx != nullptr) {
     Value records = RecordsOfData(ctx->GetData());
-    if (records.Len() > 0) return records;
+    if (records.Len() > 0) return std::make_shared<ArrayRecordSequence>(records);
   }
   // Invented articles belong in a designer's preview only: a real run without detail data shows
   // no detail lines.
-  return IsDesignerMode(context) ? SampleRecords() : Value::NewArray();
+  return std::make_shared<ArrayRecordSequence>(IsDesignerMode(context) ? SampleRecords() : Value::NewArray());
 }
 
 bool TTable::IsDesignerMode(const Value& context) {
@@ -889,27 +870,23 @@ int64_t TTable::GlobalRecordIndex(const Value& context, int64_t i) {
 }
 
 bool TTable::PushRecordVariables(const Value& context, const Value& record, int64_t index, int64_t count,
-                                 const Value& records) {
+                                 RecordSequence& records) {
   return PushRecordAt(context, record, index, GlobalRecordIndex(context, index), count, records);
 }
 
 bool TTable::PushRecordAt(const Value& context, const Value& record, int64_t index, int64_t global, int64_t count,
-                          const Value& records) {
+                          RecordSequence& records) {
   TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
   if (ctx == nullptr) return false;
   const Value options = ctx->GetOpciones();
   const int64_t total = std::max(count, IntegerOption(options, "nTotalRegistrosRuntime", count));
   const Value runtime = HGet(options, "aRegistrosDetalleRuntime");
-  const Value* previous = HashAt(runtime, global - 1);
-  if (previous == nullptr && index >= 1 && index <= static_cast<int64_t>(records.Len())) {
-    previous = &records.AsArray()[static_cast<size_t>(index - 1)];
-  }
-  const Value* next = HashAt(runtime, global + 1);
-  if (next == nullptr && index + 2 <= static_cast<int64_t>(records.Len())) {
-    next = &records.AsArray()[static_cast<size_t>(index + 1)];
-  }
+  Value previous = RecordSequence::HashAt(runtime, global - 1);
+  if (previous.IsNil() && index >= 1 && index <= records.Count()) previous = records.At(index - 1);
+  Value next = RecordSequence::HashAt(runtime, global + 1);
+  if (next.IsNil() && index + 2 <= records.Count()) next = records.At(index + 1);
   ctx->PushRegistroDetalle(record, Value::Int(global), Value::Int(total),
-                           previous != nullptr ? *previous : Value::NewHash(), next != nullptr ? *next : Value::NewHash());
+                           previous.IsNil() ? Value::NewHash() : previous, next.IsNil() ? Value::NewHash() : next);
   return true;
 }
 
@@ -917,11 +894,12 @@ void TTable::PopRecordVariables(const Value& context) {
   if (TContextoEjecucion* ctx = context.As<TContextoEjecucion>()) ctx->PopRegistroDetalle();
 }
 
-Value TTable::AdjacentRuntimeRecord(const Value& context, const Value& records, int64_t index, int direction) {
+Value TTable::AdjacentRuntimeRecord(const Value& context, RecordSequence& records, int64_t index, int direction) {
   const int64_t global = GlobalRecordIndex(context, index) + direction;
-  if (const Value* found = HashAt(HGet(RuntimeOptions(context), "aRegistrosDetalleRuntime"), global)) return *found;
-  if (const Value* found = HashAt(records, index + direction)) return *found;
-  return Value();
+  Value found = RecordSequence::HashAt(HGet(RuntimeOptions(context), "aRegistrosDetalleRuntime"), global);
+  const int64_t local = index + direction;
+  if (found.IsNil() && local >= 0 && local < records.Count()) found = records.At(local);
+  return found.IsHash() ? found : Value();
 }
 
 void TTable::MarkRecordConsumed(const Value& context, int64_t index) {
@@ -1129,9 +1107,9 @@ bool TTable::ContinuesRuntimeGroupFromPreviousPage(int64_t index, const Value& e
   const bool global = HGet(options, "lRegistrosDetalleGlobalRuntime").IsTrue();
   const int64_t base = std::max<int64_t>(0, IntegerOption(options, "nRegistroBase", 0));
   if (index != (global ? base : 0) || base <= 0 || AllTrim(ValueString(expression)).empty()) return false;
-  const Value* before = HashAt(HGet(options, "aRegistrosDetalleRuntime"), base - 1);
-  if (before == nullptr || before->Len() == 0) return false;
-  return GroupValuesEqual(GroupValue(expression, *before, context), value);
+  const Value before = RecordSequence::HashAt(HGet(options, "aRegistrosDetalleRuntime"), base - 1);
+  if (before.IsNil() || before.Len() == 0) return false;
+  return GroupValuesEqual(GroupValue(expression, before, context), value);
 }
 
 bool TTable::SectionKeepsTogether(const Value& entries) {
@@ -1354,11 +1332,11 @@ Value TTable::GenerarDatosExportables(const Value& context) {
   digest_.Watch(ctx);
   Value rows = Value::NewArray();
   // Every record, whatever the first record of the run a host is at.
-  const Value records = RecordSource(context, RecordWindow::Whole);
-  const auto count = static_cast<int64_t>(records.Len());
+  const std::shared_ptr<RecordSequence> records = RecordSource(context, RecordWindow::Whole);
+  const int64_t count = records->Count();
   for (int64_t i = 0; i < count && ctx != nullptr; ++i) {
-    const Value record = records.AsArray()[static_cast<size_t>(i)];
-    if (!record.IsHash() || !PushRecordAt(context, record, i, i, count, records)) continue;
+    const Value record = records->At(i);
+    if (!record.IsHash() || !PushRecordAt(context, record, i, i, count, *records)) continue;
     std::vector<bool> visible(detail.size());
     bool any = false;
     for (size_t k = 0; k < detail.size(); ++k) {

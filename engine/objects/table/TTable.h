@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/RecordSequence.h"
 #include "objects/Field.h"
 #include "objects/TRectangle.h"
 #include "objects/table/AdjacentBorderIndex.h"
@@ -179,13 +180,15 @@ class TTable : public TRectangle, public FuenteDiagnosticos {
 
   // ---- Records, visibility, groups and the record loop's decisions ---------------------------------
 
-  /// The record list of this run: the host's runtime list (whole in global mode, else from the
-  /// base on), else the connector's detail records, else the sample records in designer mode.
+  /// The record list of this run, as an array: the host's runtime list (whole in global mode,
+  /// else from the base on), else the connector's detail records, else the sample records in
+  /// designer mode.
   Value TablePreviewRecords(const Value& context);
   /// Which records a record source answers: the window of this run, or every record whatever
   /// the base (the export).
   enum class RecordWindow { Run, Whole };
-  Value RecordSource(const Value& context, RecordWindow window);
+  /// The records TablePreviewRecords lists, read by position: the host's records are not copied.
+  std::shared_ptr<RecordSequence> RecordSource(const Value& context, RecordWindow window);
   /// The detail records of a runtime data hash: the first "DetalleVar" group that yields any,
   /// else the hashes of the first fallback key holding some; empty otherwise.
   static Value RecordsOfData(const Value& data);
@@ -200,13 +203,13 @@ class TTable : public TRectangle, public FuenteDiagnosticos {
   /// Makes the record current for formulas with its neighbours; false (nothing pushed) when the
   /// context cannot take a record.
   bool PushRecordVariables(const Value& context, const Value& record, int64_t index, int64_t count,
-                           const Value& records);
+                           RecordSequence& records);
   /// PushRecordVariables with the global index given.
   bool PushRecordAt(const Value& context, const Value& record, int64_t index, int64_t global, int64_t count,
-                    const Value& records);
+                    RecordSequence& records);
   void PopRecordVariables(const Value& context);
   /// The neighbouring record hash in direction -1 or +1, or nil.
-  Value AdjacentRuntimeRecord(const Value& context, const Value& records, int64_t index, int direction);
+  Value AdjacentRuntimeRecord(const Value& context, RecordSequence& records, int64_t index, int direction);
   void MarkRecordConsumed(const Value& context, int64_t index);
   static std::string NormalizeHashKeyName(const Value& key);
   /// {visible entries, hidden entries}: lines whose condition is false are dropped, suppressed and

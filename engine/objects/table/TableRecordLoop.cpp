@@ -132,8 +132,8 @@ void TableRecordLoop::Setup() {
   content_ = table_.cHeightMode == "content";
   limit_ = content_ ? 1000000000.0 : std::max(bodyStart_, footerTop);
 
-  records_ = table_.TablePreviewRecords(context_);
-  count_ = static_cast<int64_t>(records_.Len());
+  records_ = table_.RecordSource(context_, TTable::RecordWindow::Run);
+  count_ = records_->Count();
   const Value window = HGet(TTable::RuntimeOptions(context_), "nRegistroFinRuntime");
   const int64_t windowEnd = window.IsNumber() ? ValueInt(window) : count_;
   end_ = std::min(count_, std::max(first_, windowEnd));
@@ -162,8 +162,8 @@ const std::pair<std::string, bool>& TableRecordLoop::Signature(int64_t g, const 
 TableRecordLoop::GroupFacts TableRecordLoop::AnalyseGroup(int64_t i, const Value& record) {
   GroupFacts facts;
   if (!grouping_) return facts;
-  facts.previous = table_.AdjacentRuntimeRecord(context_, records_, i, -1);
-  facts.next = table_.AdjacentRuntimeRecord(context_, records_, i, +1);
+  facts.previous = table_.AdjacentRuntimeRecord(context_, *records_, i, -1);
+  facts.next = table_.AdjacentRuntimeRecord(context_, *records_, i, +1);
   const int64_t g = table_.GlobalRecordIndex(context_, i);
   const auto own = Signature(g, record);
   facts.signature = own.first;
@@ -232,8 +232,8 @@ TableRecordLoop::Step TableRecordLoop::Record(int64_t i) {
   table_.hCellRenderCache = Value::NewHash();
 
   // A position past the end (a window beyond the data) is an empty record, never record 1 again.
-  const Value record = i < count_ ? records_.AsArray()[static_cast<size_t>(i)] : Value::NewHash();
-  if (!table_.PushRecordVariables(context_, record, i, count_, records_)) return Step::Stop;
+  const Value record = i < count_ ? records_->At(i) : Value::NewHash();
+  if (!table_.PushRecordVariables(context_, record, i, count_, *records_)) return Step::Stop;
   const Value index = Value::Int(i);
 
   snapshot_ = Snapshot{result_.Len(), y_, Value(), groupOpen_, repeated_, firstDetailY_};

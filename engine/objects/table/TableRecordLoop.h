@@ -13,9 +13,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "Value.h"
+#include "data/RecordSequence.h"
 
 namespace nv {
 
@@ -83,7 +85,7 @@ class TableRecordLoop {
   double bodyStart_ = 0;
   double limit_ = 0;
   bool content_ = false;
-  Value records_;
+  std::shared_ptr<RecordSequence> records_;
   int64_t count_ = 0;
   int64_t first_ = 0;
   int64_t end_ = 0;

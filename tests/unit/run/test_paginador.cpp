@@ -117,25 +117,33 @@ TEST(PaginadorInforme, PlacesEveryRecordOnceInOrderWithPageXOfY) {
   }
 }
 
-TEST(PaginadorInforme, TwoLevelGroupsCarryTheirTotalsOverPages) {
-  // Regions hold cities; each city footer shows its sum, each region footer its own, the table
-  // footer the running total of every record placed so far.
-  const std::string table = R"({"cType": "TTable", "cId": "g", "nLeft": 10, "nTop": 20, "nWidth": 120, "nHeight": 100,
+namespace {
+
+// Regions hold cities; each city footer shows its sum, each region footer its own, the table
+// footer the running total of every record placed so far.
+std::string GroupTable(const std::string& detailCells = Cell(120, "'#' + AllTrim(Str(L.N))")) {
+  return R"({"cType": "TTable", "cId": "g", "nLeft": 10, "nTop": 20, "nWidth": 120, "nHeight": 100,
       "hGroup": {"aBreakExpressions": ["L.R", "L.C"]},
       "hSections": {
         "groupHeader": {"aLines": [{"nHeight": 5, "cGroupExpression": "L.R", "aCells": [)" + Cell(120, "'Region ' + L.R") + R"(]},
                                    {"nHeight": 5, "cGroupExpression": "L.C", "aCells": [)" + Cell(120, "'City ' + L.C") + R"(]}]},
-        "detail": {"aLines": [{"nHeight": 5, "aCells": [)" + Cell(120, "'#' + AllTrim(Str(L.N))") + R"(]}]},
+        "detail": {"aLines": [{"nHeight": 5, "aCells": [)" + detailCells + R"(]}]},
         "groupFooter": {"aLines": [
           {"nHeight": 5, "cGroupExpression": "L.C", "aResetAcumuladores": ["Ciudad"],
            "aCells": [)" + Cell(120, "'=C ' + L.C + ' ' + AllTrim(Transform(SUM.Ciudad, '999999.99'))") + R"(]},
           {"nHeight": 5, "cGroupExpression": "L.R", "aResetAcumuladores": ["Region"],
            "aCells": [)" + Cell(120, "'=R ' + L.R + ' ' + AllTrim(Transform(SUM.Region, '999999.99'))") + R"(]}]},
         "footer": {"aLines": [{"nHeight": 5, "aCells": [)" + Cell(120, "'=T ' + AllTrim(Transform(SUM.Total, '999999.99'))") + R"(]}]}}})";
-  const std::string sums = R"(, "hAcumVars": {"Ciudad": {"formula": "L.V"}, "Region": {"formula": "L.V"},
-      "Total": {"formula": "L.V"}})";
+}
+
+const std::string kGroupSums = R"(, "hAcumVars": {"Ciudad": {"formula": "L.V"}, "Region": {"formula": "L.V"},
+    "Total": {"formula": "L.V"}})";
+
+}  // namespace
+
+TEST(PaginadorInforme, TwoLevelGroupsCarryTheirTotalsOverPages) {
   const int n = 60;
-  auto run = TPaginadorInforme::Renderizar(Json(Template(table, sums)), Data(n), Value::NewHash());
+  auto run = TPaginadorInforme::Renderizar(Json(Template(GroupTable(), kGroupSums)), Data(n), Value::NewHash());
   ASSERT_TRUE(run.documento);
   TDocumentoRenderizable& document = *run.documento;
   EXPECT_GT(ValueInt(document.TotalPaginas()), 3);
@@ -283,5 +291,49 @@ TEST(PaginadorInforme, LabelsReadFromTheDataFileComeOutAsFromTheDecodedData) {
   ASSERT_TRUE(empty.documento);
   EXPECT_EQ(ValueInt(empty.documento->TotalPaginas()), 1);
   empty.documento->End();
+  DeleteFile(path);
+}
+
+TEST(PaginadorInforme, ReportsReadFromTheDataFileComeOutAsFromTheDecodedData) {
+  // Groups cut over pages, the running Sum() of every record so far, page X of Y and a variable
+  // of the data: the report that reads its records from the file one at a time prints the same
+  // pages as the one that decoded the file whole.
+  const int n = 60;
+  Value data = Data(n);
+  data.Set("DataVar", Json(R"({"E": {"TITULO": {"tipo": "C", "valor": "Ventas"}}})"));
+  const std::string running = Cell(60, "'#' + AllTrim(Str(L.N))") + "," +
+                              Cell(60, "'S ' + AllTrim(Transform(Sum(L.V), '999999.99'))");
+  const std::string title = R"J({"cType": "TText", "cId": "titulo", "nLeft": 10, "nTop": 5, "nWidth": 80,
+      "nHeight": 6, "cText": "E.TITULO + ' desde ' + AllTrim(Str(L.N))"})J";
+  const Value tmpl = Json(Template(GroupTable(running) + "," + kPageText + "," + title, kGroupSums));
+  const std::string path = CreateTempFile("norvane_report_", ".json");
+  WriteFile(path, EncodeJson(data));
+  for (int64_t inMemory : {int64_t{1000000}, int64_t{40}}) {
+    LimitesPaginador limits;
+    limits.nObjetosEnMemoria = inMemory;
+    auto fromFile = TPaginadorInforme::RenderizarArchivo(tmpl, path, Value::NewHash(), limits);
+    auto decoded = TPaginadorInforme::Renderizar(tmpl, data, Value::NewHash(), limits);
+    ASSERT_TRUE(fromFile.documento && decoded.documento);
+    EXPECT_EQ(AllWith(*fromFile.documento, "#"), Numbered(1, n));
+    const Strings sums = AllWith(*fromFile.documento, "S ");
+    ASSERT_EQ(sums.size(), static_cast<size_t>(n));
+    EXPECT_EQ(sums.back(), "S 2287.50");  // 1.25 * (1 + ... + 60)
+    EXPECT_EQ(AllWith(*fromFile.documento, "Ventas desde 1").size(),
+              static_cast<size_t>(ValueInt(fromFile.documento->TotalPaginas())));
+    EXPECT_EQ(Pages(fromFile), Pages(decoded)) << "spool limit " << inMemory;
+    EXPECT_EQ(EncodeJson(fromFile.avisos), EncodeJson(decoded.avisos));
+    fromFile.documento->End();
+    decoded.documento->End();
+  }
+
+  // A file whose first detail key holds no record: the table finds its records under a later key,
+  // which only the whole data shows, so the file is read whole.
+  const Value fallback = Json(R"({"lineasTabla": [1, 2], "detalle": [{"L.N": 1}, {"L.N": 2}, {"L.N": 3}]})");
+  WriteFile(path, EncodeJson(fallback));
+  const Value numbers = Json(Template(NumberTable("t", 10)));
+  auto fromFile = TPaginadorInforme::RenderizarArchivo(numbers, path, Value::NewHash());
+  ASSERT_TRUE(fromFile.documento);
+  EXPECT_EQ(AllWith(*fromFile.documento, "#"), Numbered(1, 3));
+  fromFile.documento->End();
   DeleteFile(path);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "data/ArrayRecordSequence.h"
 #include "table_run_support.h"
 
 using namespace nv;
@@ -71,13 +72,17 @@ TEST(TableExport, CoversEveryRecordWhateverTheBase) {
   auto table = LoadedTable(R"({"cId": "t", "hSections": {"detail": {"aLines": [{"aCells": [)" + TextCell(20, "R.N") + "]}]}}}");
   Value runtime = Value::NewArray();
   for (int i = 0; i < 25; ++i) runtime.Append(Record({{"R.N", Value::Int(i)}}));
-  Value options = Value::NewHash();
-  options.Set("aRegistrosDetalleRuntime", runtime);
-  options.Set("nRegistroBase", Value::Int(10));
-  TableRun run(Value::NewHash(), options);
-  Value rows = HGet(table->GenerarDatosExportables(run.ctx), "aRows");
-  ASSERT_EQ(rows.Len(), 25u);
-  EXPECT_EQ(ValueInt(rows.Item(1).Item(1)), 0);
+  // The host hands its records over as an array, or as a sequence read one at a time.
+  for (const Value& records : {runtime, Value(std::make_shared<ArrayRecordSequence>(runtime))}) {
+    Value options = Value::NewHash();
+    options.Set("aRegistrosDetalleRuntime", records);
+    options.Set("nRegistroBase", Value::Int(10));
+    TableRun run(Value::NewHash(), options);
+    Value rows = HGet(table->GenerarDatosExportables(run.ctx), "aRows");
+    ASSERT_EQ(rows.Len(), 25u);
+    EXPECT_EQ(ValueInt(rows.Item(1).Item(1)), 0);
+    EXPECT_EQ(ValueInt(rows.Item(25).Item(1)), 24);
+  }
 }
 
 TEST(TableExport, FormulasFieldsAndEdgeCases) {

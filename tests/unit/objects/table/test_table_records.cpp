@@ -72,8 +72,10 @@ TEST(TableRecordSource, RuntimeWindowWithBaseAndGlobalMode) {
   EXPECT_EQ(ValueInt(HGet(records.Item(1), "R.N")), 10);
   EXPECT_EQ(table->GlobalRecordIndex(local.ctx, 0), 10);
   // The first record of the window sees its real predecessor through the runtime list.
-  EXPECT_EQ(ValueInt(HGet(table->AdjacentRuntimeRecord(local.ctx, records, 0, -1), "R.N")), 9);
-  ASSERT_TRUE(table->PushRecordVariables(local.ctx, records.Item(1), 0, 15, records));
+  auto window = table->RecordSource(local.ctx, TTable::RecordWindow::Run);
+  ASSERT_EQ(window->Count(), 15);
+  EXPECT_EQ(ValueInt(HGet(table->AdjacentRuntimeRecord(local.ctx, *window, 0, -1), "R.N")), 9);
+  ASSERT_TRUE(table->PushRecordVariables(local.ctx, records.Item(1), 0, 15, *window));
   EXPECT_EQ(local.context->nIndiceRegistro, 10);
   EXPECT_EQ(ValueInt(HGet(local.context->hRegistroAnterior, "R.N")), 9);
   EXPECT_EQ(ValueInt(HGet(local.context->hRegistroSiguiente, "R.N")), 11);
@@ -85,8 +87,9 @@ TEST(TableRecordSource, RuntimeWindowWithBaseAndGlobalMode) {
   TableRun global(Value::NewHash(), Options({{"aRegistrosDetalleRuntime", runtime},
                                              {"nRegistroBase", Value::Int(10)},
                                              {"lRegistrosDetalleGlobalRuntime", Value(true)}}));
-  Value whole = table->TablePreviewRecords(global.ctx);
-  EXPECT_TRUE(whole.SameRef(runtime));  // the host's list, not a copy per page
+  auto whole = table->RecordSource(global.ctx, TTable::RecordWindow::Run);
+  ASSERT_EQ(whole->Count(), 25);
+  EXPECT_TRUE(whole->At(3).SameRef(runtime.Item(4)));  // the host's records, not copies per page
   EXPECT_EQ(table->GlobalRecordIndex(global.ctx, 10), 10);
   table->MarkRecordConsumed(global.ctx, 12);
   EXPECT_EQ(global.Consumed(), 12);
