@@ -1,6 +1,7 @@
 // A data file read record by record from arbitrary bytes: the reading never fails on its own, and
 // when it takes a file, it gives exactly what the connector gives for the file decoded whole (the
-// records, in order, and the variables of the first one).
+// records, in order, and the variables of the first one); when it finds records, they are also
+// the ones a report's tables would find in the whole data.
 
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include "Runtime.h"
 #include "data/DataFileRecords.h"
 #include "data/TConectorDatos.h"
+#include "objects/table/TTable.h"
 
 using namespace nv;
 
@@ -33,6 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int64_t i = 0; i < sequence->Count(); ++i) {
     fuzz::Require(EncodeJson(sequence->At(i)) == EncodeJson(expected.AsArray()[static_cast<size_t>(i)]),
                   "each record as the whole-file reading gives it");
+  }
+  if (sequence->Count() > 0) {
+    fuzz::Require(EncodeJson(TTable::RecordsOfData(whole->GetData())) == EncodeJson(expected),
+                  "the records a report's tables find in the whole data");
   }
   fuzz::Require(EncodeJson(streamed->GetVariables()) == EncodeJson(whole->GetVariables()),
                 "the variables of the data and of the first record");
