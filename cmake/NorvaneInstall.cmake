@@ -37,6 +37,8 @@ set(NORVANE_PUBLIC_HEADERS
   engine/data/ArrayRecordSequence.h
   engine/data/DataFileRecords.h
   engine/data/DetailRecordConverter.h
+  engine/data/DetailRecordView.h
+  engine/data/RecentRecords.h
   engine/data/RecordSequence.h
   engine/data/TConectorDatos.h
   engine/data/TConectorDatosReg.h

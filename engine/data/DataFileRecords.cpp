@@ -246,11 +246,9 @@ std::string DataFileRecords::ElementText(const Span& span) const {
 
 Value DataFileRecords::At(int64_t index) {
   if (index < 0 || index >= Count()) return Value::NewHash();
-  if (auto it = recent_.find(index); it != recent_.end()) return it->second;
+  if (const Value* kept = recent_.Find(index)) return *kept;
   Value record = Decode(records_[static_cast<size_t>(index)]);
-  // A run looks at a record and its two neighbours: a handful of recent ones is all it needs.
-  if (recent_.size() >= 4) recent_.erase(recent_.begin()->first < index ? recent_.begin() : std::prev(recent_.end()));
-  recent_.emplace(index, record);
+  recent_.Keep(index, record);
   return record;
 }
 

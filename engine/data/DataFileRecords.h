@@ -17,12 +17,12 @@
 // hash and is counted in FailedReads.
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "data/DetailRecordConverter.h"
+#include "data/RecentRecords.h"
 #include "data/RecordSequence.h"
 
 namespace nv {
@@ -71,7 +71,7 @@ class DataFileRecords : public RecordSequence {
   DetailRecordConverter converter_;
   bool convert_ = false;
   int chosen_ = -1;     // index of the chosen candidate during Open
-  std::map<int64_t, Value> recent_;
+  RecentRecords recent_;
   int64_t failedReads_ = 0;
 };
 

@@ -32,4 +32,13 @@ bool DetailRecordConverter::Convert(const Value& element, Value& out) {
   return true;
 }
 
+bool DetailRecordConverter::GivesRecord(const Value& element) {
+  const HashPtr* fields = element.HashRef();
+  if (fields == nullptr) return false;
+  for (const auto& field : **fields) {
+    if (!field.first.empty()) return true;
+  }
+  return false;
+}
+
 }  // namespace nv

@@ -21,6 +21,8 @@ class DetailRecordConverter {
   /// The record of element in out. False, with out untouched, when the element is not a hash or
   /// has no named field.
   bool Convert(const Value& element, Value& out);
+  /// True when Convert takes element: a hash with a field of a non-empty name.
+  static bool GivesRecord(const Value& element);
 
  private:
   std::string prefix_;

@@ -74,7 +74,7 @@ Value TPaginadorInforme::RegistrosDelHost(TMotorEjecucion& motor, TContextoEjecu
   if (auto* conector = motor.oConectorDatos.As<TConectorDatos>()) {
     if (std::shared_ptr<RecordSequence> archivo = conector->GetRegistrosDelArchivo()) return Value(archivo);
   }
-  return TTable::RecordsOfData(contexto.GetData());
+  return Value(TTable::RecordSequenceOfData(contexto.GetData()));
 }
 
 TPaginadorInforme::Resultado TPaginadorInforme::Correr(const Value& plantillaHash, const CargaDatos& cargar,

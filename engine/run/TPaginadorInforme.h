@@ -94,7 +94,7 @@ class TPaginadorInforme : public Object {
   /// True for a document none of whose objects reads the detail records as a whole.
   static bool RegistrosUnoAUno(TPlantilla& plantilla);
   /// The records the tables of a report walk: those left in the data file, else the detail
-  /// records of the data.
+  /// records of the data, read in place.
   static Value RegistrosDelHost(TMotorEjecucion& motor, TContextoEjecucion& contexto);
   static void AnotarTotales(const Value& objetos, int64_t pagina, std::vector<TextoConTotal>& notas);
   static void EscribirTotal(TDocumentoRenderizable& documento, const std::vector<TextoConTotal>& notas, int64_t total);

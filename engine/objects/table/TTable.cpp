@@ -16,7 +16,7 @@
 #include "objects/table/TableRecordLoop.h"
 #include "objects/table/TableRenderObjects.h"
 #include "data/ArrayRecordSequence.h"
-#include "data/DetailRecordConverter.h"
+#include "data/DetailRecordView.h"
 #include "data/TConectorDatos.h"
 #include "document/TDocument.h"
 #include "formula/TEvaluadorFormulas.h"
@@ -793,40 +793,30 @@ Value TTable::RuntimeOptions(const Value& context) {
   return ctx != nullptr ? ctx->GetOpciones() : Value::NewHash();
 }
 
-Value TTable::RecordsOfData(const Value& data) {
-  Value records = DetalleVarRecords(data);
-  if (records.Len() > 0) return records;
+std::shared_ptr<RecordSequence> TTable::RecordSequenceOfData(const Value& data) {
+  const Value detalle = HGet(data, "DetalleVar");
+  if (const HashPtr* groups = detalle.HashRef()) {
+    for (const auto& group : **groups) {
+      if (group.first.empty() || !group.second.IsArray()) continue;
+      auto records = std::make_shared<DetailRecordView>(group.second, group.first + ".");
+      if (records->Count() > 0) return records;
+    }
+  }
   for (std::string_view key : kFallbackDataKeys) {
     Value hashes = HashEntries(HGet(data, key));
-    if (hashes.Len() > 0) return hashes;
+    if (hashes.Len() > 0) return std::make_shared<ArrayRecordSequence>(hashes);
   }
-  return Value::NewArray();
+  return std::make_shared<ArrayRecordSequence>(Value::NewArray());
 }
 
-Value TTable::DetalleVarRecords(const Value& data) {
-  Value records = Value::NewArray();
-  const Value detalle = HGet(data, "DetalleVar");
-  const HashPtr* groups = detalle.HashRef();
-  if (groups == nullptr) return records;
-  for (const auto& group : **groups) {
-    const ArrayPtr* lines = group.second.ArrayRef();
-    if (group.first.empty() || lines == nullptr) continue;
-    Array& out = records.AsArray();
-    out.reserve((*lines)->size());
-    DetailRecordConverter converter(group.first + ".");
-    for (const Value& line : **lines) {
-      Value record;
-      if (converter.Convert(line, record)) out.push_back(std::move(record));
-    }
-    if (!out.empty()) return records;
-  }
-  return records;
-}
+Value TTable::RecordsOfData(const Value& data) { return ListOf(*RecordSequenceOfData(data)); }
 
-Value TTable::TablePreviewRecords(const Value& context) {
-  const std::shared_ptr<RecordSequence> records = RecordSource(context, RecordWindow::Run);
+Value TTable::TablePreviewRecords(const Value& context) { return ListOf(*RecordSource(context, RecordWindow::Run)); }
+
+Value TTable::ListOf(RecordSequence& records) {
   Value list = Value::NewArray();
-  for (int64_t i = 0; i < records->Count(); ++i) list.Append(records->At(i));
+  list.AsArray().reserve(static_cast<size_t>(records.Count()));
+  for (int64_t i = 0; i < records.Count(); ++i) list.Append(records.At(i));
   return list;
 }
 
@@ -850,8 +840,8 @@ std::shared_ptr<RecordSequence> TTable::RecordSource(const Value& context, Recor
   }
   TContextoEjecucion* ctx = context.As<TContextoEjecucion>();
   if (ctx != nullptr) {
-    Value records = RecordsOfData(ctx->GetData());
-    if (records.Len() > 0) return std::make_shared<ArrayRecordSequence>(records);
+    std::shared_ptr<RecordSequence> records = RecordSequenceOfData(ctx->GetData());
+    if (records->Count() > 0) return records;
   }
   // Invented articles belong in a designer's preview only: a real run without detail data shows
   // no detail lines.

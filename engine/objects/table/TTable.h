@@ -189,12 +189,15 @@ class TTable : public TRectangle, public FuenteDiagnosticos {
   enum class RecordWindow { Run, Whole };
   /// The records TablePreviewRecords lists, read by position: the host's records are not copied.
   std::shared_ptr<RecordSequence> RecordSource(const Value& context, RecordWindow window);
-  /// The detail records of a runtime data hash: the first "DetalleVar" group that yields any,
-  /// else the hashes of the first fallback key holding some; empty otherwise.
+  /// The detail records of a runtime data hash, read in place: the records of the first
+  /// "DetalleVar" group that yields any (one per line hash, keyed group + "." + field, empty
+  /// field names skipped, typed values unwrapped to their "valor"), else the hashes of the first
+  /// fallback key holding some; none otherwise.
+  static std::shared_ptr<RecordSequence> RecordSequenceOfData(const Value& data);
+  /// The same records as an array.
   static Value RecordsOfData(const Value& data);
-  /// The records of the first "DetalleVar" group that yields any: one hash per line hash, keyed
-  /// group + "." + field (empty field names skipped), typed values unwrapped to their "valor".
-  static Value DetalleVarRecords(const Value& data);
+  /// Every record of a sequence, in an array.
+  static Value ListOf(RecordSequence& records);
   /// The context's options hash, or an empty hash.
   static Value RuntimeOptions(const Value& context);
   static bool IsDesignerMode(const Value& context);

@@ -1,5 +1,7 @@
 // Detail records share one key table while a block's elements keep the same fields: the sharing
-// must never show, whatever the elements look like or what is done to a record afterwards.
+// must never show, whatever the elements look like or what is done to a record afterwards. A view
+// over a block in memory converts its lines when asked and must give the records a conversion of
+// the whole block gives, by position, whichever lines give none.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +10,7 @@
 #include "Json.h"
 #include "Runtime.h"
 #include "data/DetailRecordConverter.h"
+#include "data/DetailRecordView.h"
 
 using namespace nv;
 
@@ -54,4 +57,34 @@ TEST(DetailRecordConverter, ARecordChangedLaterLeavesTheOthersAlone) {
   EXPECT_EQ(EncodeJson(second), R"({"L.A":3,"L.B":4})");
   EXPECT_EQ(EncodeJson(third), R"({"L.A":6,"L.B":7})");
   EXPECT_FALSE(third.Has("EXTRA"));
+}
+
+TEST(DetailRecordView, RecordsByPositionAsTheWholeBlockConverts) {
+  // Lines that give no record at the start, in the middle, in a row and at the end, or none.
+  for (const std::string lines : {R"([{"N": 1}, {"N": 2}, {"N": 3}])", R"(["x", {"N": 1}, {"": 0}, {"N": 2}, {"N": 3}, []])",
+                                   R"([{"N": 1}, {}, {}, {"N": 2, "M": {"tipo": "N", "valor": 7}}, {"N": 3}])", R"([1, {}])",
+                                   R"([])"}) {
+    const Value block = Json(lines);
+    DetailRecordConverter converter("L.");
+    Value expected = Value::NewArray();
+    for (const Value& line : block.AsArray()) {
+      Value record;
+      if (converter.Convert(line, record)) expected.Append(record);
+    }
+    DetailRecordView view(block, "L.");
+    ASSERT_EQ(view.Count(), static_cast<int64_t>(expected.Len())) << lines;
+    // Backwards, then forwards twice: each position gives its record whatever was read before.
+    for (int64_t i = view.Count() - 1; i >= 0; --i) {
+      EXPECT_EQ(EncodeJson(view.At(i)), EncodeJson(expected.AsArray()[static_cast<size_t>(i)])) << lines << " " << i;
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+      for (int64_t i = 0; i < view.Count(); ++i) {
+        EXPECT_EQ(EncodeJson(view.At(i)), EncodeJson(expected.AsArray()[static_cast<size_t>(i)])) << lines << " " << i;
+      }
+    }
+    EXPECT_EQ(EncodeJson(view.At(view.Count())), "{}");
+    EXPECT_EQ(EncodeJson(view.At(-1)), "{}");
+  }
+  // Not an array: no records.
+  EXPECT_EQ(DetailRecordView(Value("lines"), "L.").Count(), 0);
 }
