@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "Accessors.h"
+
 namespace nv {
 
 DetailRecordView::DetailRecordView(Value lines, std::string prefix)
@@ -21,6 +23,26 @@ DetailRecordView::DetailRecordView(Value lines, std::string prefix)
       ++count_;
     }
   }
+}
+
+std::optional<DetailRecordView::Block> DetailRecordView::FirstBlock(const Value& data) {
+  const Value blocks = HGet(data, "DetalleVar");
+  const HashPtr* named = blocks.HashRef();
+  if (named == nullptr) return std::nullopt;
+  for (const auto& [name, lines] : **named) {
+    const ArrayPtr* items = lines.ArrayRef();
+    if (name.empty() || items == nullptr) continue;
+    for (const Value& line : **items) {
+      if (DetailRecordConverter::GivesRecord(line)) return Block{name, lines};
+    }
+  }
+  return std::nullopt;
+}
+
+std::shared_ptr<DetailRecordView> DetailRecordView::OfFirstBlock(const Value& data) {
+  std::optional<Block> block = FirstBlock(data);
+  if (!block) return nullptr;
+  return std::make_shared<DetailRecordView>(block->lines, block->name + ".");
 }
 
 Value DetailRecordView::At(int64_t index) {

@@ -4,6 +4,8 @@
 // converted copy of every line.
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,15 @@ class DetailRecordView : public RecordSequence {
   /// The records of lines (an array of "DetalleVar" lines) with keys prefix + FIELD; lines that
   /// give no record (no hash, no named field) are left out.
   DetailRecordView(Value lines, std::string prefix);
+  /// The first "DetalleVar" block of data (named, holding an array) with a line that gives a
+  /// record: its name and its lines. Looks no further into a block than its first such line.
+  struct Block {
+    std::string name;
+    Value lines;
+  };
+  static std::optional<Block> FirstBlock(const Value& data);
+  /// The records of FirstBlock; nullptr when there is none.
+  static std::shared_ptr<DetailRecordView> OfFirstBlock(const Value& data);
 
   int64_t Count() const override { return count_; }
   Value At(int64_t index) override;

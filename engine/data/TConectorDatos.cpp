@@ -5,6 +5,7 @@
 #include "Json.h"
 #include "Runtime.h"
 #include "data/DetailRecordConverter.h"
+#include "data/DetailRecordView.h"
 
 namespace nv {
 
@@ -74,6 +75,8 @@ Value TConectorDatos::GetRegistrosDetalle() {
 
 std::shared_ptr<RecordSequence> TConectorDatos::GetSecuenciaRegistros() {
   if (registrosArchivo_) return registrosArchivo_;
+  // "DetalleVar" lines are converted as the run reaches them, not all at once.
+  if (std::shared_ptr<DetailRecordView> lines = DetailRecordView::OfFirstBlock(hDatos)) return lines;
   return FuenteRegistros::GetSecuenciaRegistros();
 }
 
@@ -194,24 +197,14 @@ namespace {
 // returns false to stop early. Returns true when some block yielded a record.
 template <typename Take>
 bool WalkDetalleVarRecords(const Value& data, Take take) {
-  Value blocks = HGet(data, "DetalleVar");
-  if (const HashPtr* b = blocks.HashRef()) {
-    for (const auto& block : **b) {
-      const ArrayPtr* records = block.second.ArrayRef();
-      if (block.first.empty() || records == nullptr) continue;
-      DetailRecordConverter converter(block.first + ".");
-      bool yielded = false;
-      for (const Value& record : **records) {
-        Value row;
-        if (!converter.Convert(record, row)) continue;
-        yielded = true;
-        if (!take(std::move(row))) return true;
-      }
-      // Only the first block that yields records counts.
-      if (yielded) return true;
-    }
+  const std::optional<DetailRecordView::Block> block = DetailRecordView::FirstBlock(data);
+  if (!block) return false;
+  DetailRecordConverter converter(block->name + ".");
+  for (const Value& line : block->lines.AsArray()) {
+    Value record;
+    if (converter.Convert(line, record) && !take(std::move(record))) break;
   }
-  return false;
+  return true;
 }
 
 // Walks the detail sources in their order of precedence. For every record of the source that

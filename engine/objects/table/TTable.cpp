@@ -794,14 +794,7 @@ Value TTable::RuntimeOptions(const Value& context) {
 }
 
 std::shared_ptr<RecordSequence> TTable::RecordSequenceOfData(const Value& data) {
-  const Value detalle = HGet(data, "DetalleVar");
-  if (const HashPtr* groups = detalle.HashRef()) {
-    for (const auto& group : **groups) {
-      if (group.first.empty() || !group.second.IsArray()) continue;
-      auto records = std::make_shared<DetailRecordView>(group.second, group.first + ".");
-      if (records->Count() > 0) return records;
-    }
-  }
+  if (std::shared_ptr<DetailRecordView> records = DetailRecordView::OfFirstBlock(data)) return records;
   for (std::string_view key : kFallbackDataKeys) {
     Value hashes = HashEntries(HGet(data, key));
     if (hashes.Len() > 0) return std::make_shared<ArrayRecordSequence>(hashes);
