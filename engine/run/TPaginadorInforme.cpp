@@ -106,8 +106,9 @@ TPaginadorInforme::Resultado TPaginadorInforme::Correr(const Value& plantillaHas
   Value documento = Paginar(*motor, *contexto, limites, resultado.rendimiento);
   resultado.documento = documento.AsShared<TDocumentoRenderizable>();
   if (const int64_t ilegibles = conector->RegistrosIlegibles(); ilegibles > 0) {
-    contexto->AddAviso(Value(std::to_string(ilegibles) +
-                             " registros del fichero de datos no se han podido leer: sus etiquetas salen vacias"));
+    const std::string salen = plantilla->IsLabelDocument().IsTrue() ? "sus etiquetas" : "sus lineas";
+    contexto->AddAviso(Value(std::to_string(ilegibles) + " registros del fichero de datos no se han podido leer: " +
+                             salen + " salen vacias"));
   }
   resultado.avisos = contexto->GetAvisos();
   resultado.descartados = contexto->GetDescartados();

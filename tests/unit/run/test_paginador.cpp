@@ -337,3 +337,31 @@ TEST(PaginadorInforme, ReportsReadFromTheDataFileComeOutAsFromTheDecodedData) {
   fromFile.documento->End();
   DeleteFile(path);
 }
+
+TEST(PaginadorInforme, AReportWhoseFileIsCutDuringTheRunKeepsItsPagesAndSaysSo) {
+  // The records are read from the file as the table reaches them: cut after the first page, the
+  // file can't give the rest, which print as empty lines, counted in a warning.
+  const std::string path = CreateTempFile("norvane_cut_", ".json");
+  WriteFile(path, EncodeJson(Data(100)));
+  Value options = Value::NewHash();
+  options.Set("lProgressActive", Value(true));
+  options.Set("bProgressPage", Value::Block([&path](std::span<const Value>) {
+                WriteFile(path, "{}");
+                return Value(true);
+              }));
+  auto run = TPaginadorInforme::RenderizarArchivo(Json(Template(NumberTable("t", 10))), path, options);
+  DeleteFile(path);
+  ASSERT_TRUE(run.documento);
+  EXPECT_EQ(ValueInt(run.documento->TotalPaginas()), 3);
+  const Strings numbered = AllWith(*run.documento, "#");
+  ASSERT_GE(numbered.size(), 37u);
+  EXPECT_EQ(Strings(numbered.begin(), numbered.begin() + 37), Numbered(1, 37));
+  bool warned = false;
+  for (const Value& w : run.avisos.AsArray()) {
+    const std::string text = ValueString(w);
+    const size_t at = text.find(" registros del fichero de datos no se han podido leer: sus lineas salen vacias");
+    warned = warned || (at != std::string::npos && at > 0 && std::stoi(text.substr(0, at)) > 50);
+  }
+  EXPECT_TRUE(warned) << EncodeJson(run.avisos);
+  run.documento->End();
+}
