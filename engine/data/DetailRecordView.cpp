@@ -11,17 +11,12 @@ DetailRecordView::DetailRecordView(Value lines, std::string prefix)
   const ArrayPtr* items = lines_.ArrayRef();
   if (items == nullptr) return;
   const Array& all = **items;
+  for (const Value& line : all) count_ += DetailRecordConverter::GivesRecord(line) ? 1 : 0;
+  // Record i is line i unless some line gives no record; only then is each record's line noted.
+  if (static_cast<size_t>(count_) == all.size()) return;
+  lineOf_.reserve(static_cast<size_t>(count_));
   for (size_t p = 0; p < all.size(); ++p) {
-    if (DetailRecordConverter::GivesRecord(all[p])) {
-      if (!lineOf_.empty() || static_cast<size_t>(count_) != p) {
-        // The first line left out: from here on every record's line is noted.
-        if (lineOf_.empty()) {
-          for (int64_t k = 0; k < count_; ++k) lineOf_.push_back(static_cast<size_t>(k));
-        }
-        lineOf_.push_back(p);
-      }
-      ++count_;
-    }
+    if (DetailRecordConverter::GivesRecord(all[p])) lineOf_.push_back(p);
   }
 }
 

@@ -9,6 +9,12 @@ std::shared_ptr<RecordSequence> RecordSequence::Of(const Value& records) {
   return records.AsShared<RecordSequence>();
 }
 
+int64_t RecordSequence::CountOf(const Value& records) {
+  if (const ArrayPtr* items = records.ArrayRef()) return static_cast<int64_t>((*items)->size());
+  if (auto* sequence = records.As<RecordSequence>()) return sequence->Count();
+  return 0;
+}
+
 Value RecordSequence::HashAt(const Value& records, int64_t index) {
   if (const ArrayPtr* items = records.ArrayRef()) {
     if (index < 0 || index >= static_cast<int64_t>((*items)->size())) return Value();

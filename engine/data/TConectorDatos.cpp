@@ -224,10 +224,6 @@ void WalkDetailRecords(const Value& data, Take take) {
 
 }  // namespace
 
-bool TConectorDatos::ConvertirRegistroDetalle(const std::string& prefix, const Value& record, Value& out) {
-  return DetailRecordConverter(prefix).Convert(record, out);
-}
-
 std::span<const std::string_view> TConectorDatos::ClavesDetalleAlternativas() { return kAlternativeDetailKeys; }
 
 Value TConectorDatos::RegistrosDetalle(const Value& data) {

@@ -78,10 +78,6 @@ class TConectorDatos : public Object, public FuenteRegistros, public FuenteVaria
   /// an empty array when there is none. The record lists of tables and charts.
   static Value RegistrosDetalleVar(const Value& data);
 
-  /// Converts one "DetalleVar" element into a record keyed prefix + FIELD ("BLOCK.FIELD"), typed
-  /// values unwrapped to their "valor", fields with empty names skipped. False, with out
-  /// untouched, when the element is not a hash or has no named field.
-  static bool ConvertirRegistroDetalle(const std::string& prefix, const Value& element, Value& out);
   /// The top-level keys of ready-made records, in the order they are consulted.
   static std::span<const std::string_view> ClavesDetalleAlternativas();
 

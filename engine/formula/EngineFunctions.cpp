@@ -6,6 +6,7 @@
 
 #include "Accessors.h"
 #include "Runtime.h"
+#include "data/RecordSequence.h"
 #include "formula/FormulaOperators.h"
 #include "formula/FormulaSplitter.h"
 #include "formula/FormulaText.h"
@@ -131,17 +132,18 @@ int64_t EngineFunctions::PageBy(const std::vector<int64_t>& pages) {
 Value EngineFunctions::Sum(std::string_view expression, const Value& vars) {
   std::string_view text = TrimView(expression);
   if (text.empty()) return Value::Int(0);
-  const RecordSumCache::Records records = RecordSumCache::Of(HGet(ev_.hOpciones, "aRegistrosDetalleRuntime"));
-  if (records.size == 0) {
+  // A copy of the list: evaluating may replace the options array.
+  const Value records = HGet(ev_.hOpciones, "aRegistrosDetalleRuntime");
+  const int64_t count = RecordSequence::CountOf(records);
+  if (count <= 0) {
     Value v = ev_.EvalText(text, vars);
     return EsNumerico(v) ? FormulaOperators::IntegerWhenIntegral(FormulaOperators::NumberThroughText(v))
                          : Value::Int(0);
   }
   int64_t idx = TruncNumber(HGet(ev_.hEstadoEjecucion, "nIndiceRegistro"), -1);
-  const size_t count = records.size;
-  const size_t limit = idx >= 0 ? std::min(static_cast<size_t>(idx) + 1, count) : count;
+  const auto all = static_cast<size_t>(count);
+  const size_t limit = idx >= 0 ? std::min(static_cast<size_t>(idx) + 1, all) : all;
   if (const Value* known = memo_.Find(EvaluationMemo::Kind::Sum, text, vars)) return *known;
-  // records holds the list: evaluating may replace the options array.
   Value total;
   if (NamesRecordField(text, vars)) {
     total = sums_.Total(records, limit, text, [&](const Value& record) -> std::optional<Value> {
@@ -154,14 +156,13 @@ Value EngineFunctions::Sum(std::string_view expression, const Value& vars) {
   return total;
 }
 
-Value EngineFunctions::SumByWalking(std::string_view text, const Value& vars, const RecordSumCache::Records& records,
-                                    size_t limit) {
+Value EngineFunctions::SumByWalking(std::string_view text, const Value& vars, const Value& records, size_t limit) {
   // Record scopes are worth keeping only when the argument walks the records again: then every
   // nested walk reuses them, and each argument is evaluated once per record scope.
   const bool nested = Upper(text).find("SUM") != std::string::npos;
   Value total = Value::Int(0);
   for (size_t i = 0; i < limit; ++i) {
-    const Value record = records.at(i);
+    const Value record = RecordSequence::HashAt(records, static_cast<int64_t>(i));
     if (!record.IsHash()) continue;
     Value v = nested ? EvalOnce(text, memo_.RecordScope(vars, record))
                      : ev_.EvalText(text, EvaluationMemo::ScopeOver(vars, record));

@@ -46,7 +46,8 @@ class EngineFunctions {
   Value ProjectPath(const std::vector<std::string>& args, const Value& vars);
   Value Sum(std::string_view expression, const Value& vars);
   /// The total over the first `limit` records by walking them, each in its record scope.
-  Value SumByWalking(std::string_view text, const Value& vars, const RecordSumCache::Records& records, size_t limit);
+  /// records: an array or a record sequence.
+  Value SumByWalking(std::string_view text, const Value& vars, const Value& records, size_t limit);
   /// True when the value of text on a record cannot depend on the surrounding variables: it names
   /// a plain variable (no constant, number, logical word or formula-valued name) vars lacks.
   bool NamesRecordField(std::string_view text, const Value& vars) const;

@@ -14,7 +14,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,22 +29,14 @@ class RecordSumCache {
   /// The value of the field on one record (a hash) as the evaluator gives it, or nothing when the
   /// record does not hold the field.
   using FieldValue = std::function<std::optional<Value>(const Value& record)>;
-  /// The records the totals run over: the list that holds them (its identity is what the totals
-  /// belong to), how many it holds, and the record at a 0-based position below that.
-  struct Records {
-    std::shared_ptr<const void> owner;
-    size_t size = 0;
-    std::function<Value(size_t index)> at;
-  };
-  /// The records of an array or of a record sequence; no owner for anything else.
-  static Records Of(const Value& records);
 
   void Clear();
-  /// The running total of field over records 0 to count - 1 (count at most their size), summed as
-  /// a walk over the records sums them: numeric values added in order, other values and records
-  /// that are no hash skipped. Nil when a record up to there does not hold the field. valueOf is
-  /// called once per record and field while the list stays the same.
-  Value Total(const Records& records, size_t count, std::string_view field, const FieldValue& valueOf);
+  /// The running total of field over records 0 to count - 1 of records (an array or a record
+  /// sequence; count at most their number), summed as a walk over the records sums them: numeric
+  /// values added in order, other values and records that are no hash skipped. Nil when a record
+  /// up to there does not hold the field, or records are neither. valueOf is called once per
+  /// record and field while the list stays the same.
+  Value Total(const Value& records, size_t count, std::string_view field, const FieldValue& valueOf);
 
  private:
   struct FieldTotals {
@@ -55,7 +46,7 @@ class RecordSumCache {
     bool broken = false;
   };
 
-  std::shared_ptr<const void> records_;
+  Value records_;
   size_t recordCount_ = 0;
   std::unordered_map<std::string, FieldTotals> fields_;
 };

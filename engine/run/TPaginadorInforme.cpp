@@ -146,7 +146,7 @@ Value TPaginadorInforme::Paginar(TMotorEjecucion& motor, TContextoEjecucion& con
 
   const Value opciones = contexto.GetOpciones();
   const Value registros = RegistrosDelHost(motor, contexto);
-  const int64_t total = RecordSequence::Of(registros)->Count();
+  const int64_t total = RecordSequence::CountOf(registros);
   opciones.Set("lRegistrosDetalleGlobalRuntime", Value(true));
   opciones.Set("aRegistrosDetalleRuntime", registros);
   opciones.Set("nTotalRegistrosRuntime", Value::Int(total));
